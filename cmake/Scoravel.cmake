@@ -1,0 +1,23 @@
+# Helpers shared by the project's CMake files.
+
+# Every test program runs under Wine in the build tree's host-safe prefix.
+set(SCORAVEL_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR})
+
+# scoravel_test(<name> SOURCES ... LIBS ... [LOCKS ...])
+# A GoogleTest program run under Wine; each test case becomes a ctest test.
+# LOCKS names shared state the cases touch (such as the product's registry
+# keys) so that ctest -j never runs two users of it at once.
+function(scoravel_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LOCKS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE scoravel_test_main ${T_LIBS})
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${SCORAVEL_WINE_RUN}")
+    set(props FIXTURES_REQUIRED wine TIMEOUT 120)
+    if(T_LOCKS)
+        list(APPEND props RESOURCE_LOCK "${T_LOCKS}")
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        PROPERTIES ${props})
+endfunction()

@@ -1,0 +1,1 @@
+target_sources(scoravel_engine PRIVATE placeholder.cpp)

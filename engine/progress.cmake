@@ -1,0 +1,1 @@
+target_sources(scoravel_progress PRIVATE progress_reporter.cpp)

@@ -1,0 +1,48 @@
+// Progress of one shredding job: a percentage, two texts and a stop request
+// coming back from the user. Unless silent, the window lives on a UI thread
+// of its own so that it stays responsive while the worker overwrites files.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+class CProgressThread;
+
+class ProgressReporter {
+public:
+    // A silent reporter has no window and never reports a stop.
+    explicit ProgressReporter(bool silent);
+    ProgressReporter();  // never silent
+    virtual ~ProgressReporter();
+    ProgressReporter(const ProgressReporter&) = delete;
+    ProgressReporter& operator=(const ProgressReporter&) = delete;
+
+    virtual bool IsCancelled() const;
+    virtual void BringToFront();
+    // Ignored when silent or above 100.
+    virtual void SetPercent(int percent);
+    virtual void SetTexts(const std::wstring& title, const std::wstring& button);
+
+    bool IsSilent() const { return m_silent; }
+    int Identifier() const { return m_identifier; }
+    // The progress window, or null (silent, or the window could not be made).
+    HWND Window() const;
+
+    // Used by the bleach service: the percentage its progress pipe reports and
+    // a cancel request that a StopBleach message sets.
+    void RequestCancel() { m_cancelRequested = 1; }
+    bool IsCancelRequested() const { return m_cancelRequested != 0; }
+    void SetStoredPercent(int percent) { m_storedPercent = percent; }
+    int GetStoredPercent() const { return m_storedPercent; }
+
+private:
+    void Close();
+
+    int m_identifier = 0;
+    volatile LONG m_storedPercent = 0;
+    volatile LONG m_cancelRequested = 0;
+    bool m_silent = true;
+    std::unique_ptr<CProgressThread> m_thread;
+};

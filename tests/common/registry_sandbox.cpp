@@ -1,0 +1,109 @@
+#include "tests/common/registry_sandbox.h"
+
+#include "win32/registry.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace testsupport {
+
+void ClearProductKeys()
+{
+    ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CURRENT_USER, kProductKey));
+    win32::DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+}
+
+namespace {
+
+void DumpInto(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines)
+{
+    wchar_t name[16384];
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; ++index) {
+        DWORD cchName = ARRAYSIZE(name);
+        DWORD type = 0;
+        DWORD cbData = static_cast<DWORD>(data.size());
+        if (::RegEnumValueW(key, index, name, &cchName, nullptr, &type, data.data(), &cbData) !=
+            ERROR_SUCCESS)
+            break;
+        std::wstring line = path + L" : " + name + L" = " + std::to_wstring(type) + L":";
+        for (DWORD i = 0; i < cbData; ++i) {
+            wchar_t hex[4];
+            swprintf(hex, ARRAYSIZE(hex), L"%02x", data[i]);
+            line += hex;
+        }
+        lines.push_back(line);
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD index = 0;; ++index) {
+        DWORD cchName = ARRAYSIZE(name);
+        if (::RegEnumKeyExW(key, index, name, &cchName, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        subkeys.emplace_back(name);
+    }
+    for (const auto& sub : subkeys) {
+        win32::UniqueKey child;
+        if (win32::OpenKey(key, sub.c_str(), KEY_READ, child) == ERROR_SUCCESS) {
+            lines.push_back(path + L"\\" + sub);
+            DumpInto(child.get(), path + L"\\" + sub, lines);
+        }
+    }
+}
+
+}  // namespace
+
+std::wstring DumpKey(HKEY root, const std::wstring& path)
+{
+    win32::UniqueKey key;
+    if (win32::OpenKey(root, path.c_str(), KEY_READ, key) != ERROR_SUCCESS)
+        return {};
+    std::vector<std::wstring> lines;
+    DumpInto(key.get(), L"", lines);
+    std::sort(lines.begin(), lines.end());
+    std::wstring dump;
+    for (const auto& line : lines)
+        dump += line + L"\n";
+    return dump;
+}
+
+void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
+            const void* data, DWORD cbData)
+{
+    win32::UniqueKey key;
+    ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(root, path.c_str(), KEY_SET_VALUE, key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), cbData));
+}
+
+void PutDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value)
+{
+    PutRaw(root, path, name, REG_DWORD, &value, sizeof(value));
+}
+
+void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value)
+{
+    PutRaw(root, path, name, REG_SZ, value.c_str(),
+           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+RawValue GetRaw(HKEY root, const std::wstring& path, const wchar_t* name)
+{
+    RawValue raw;
+    win32::UniqueKey key;
+    if (win32::OpenKey(root, path.c_str(), KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
+        return raw;
+    DWORD cbData = 0;
+    if (::RegQueryValueExW(key.get(), name, nullptr, &raw.type, nullptr, &cbData) != ERROR_SUCCESS)
+        return raw;
+    raw.bytes.resize(cbData);
+    if (::RegQueryValueExW(key.get(), name, nullptr, &raw.type,
+                           reinterpret_cast<BYTE*>(raw.bytes.data()), &cbData) != ERROR_SUCCESS)
+        return raw;
+    raw.bytes.resize(cbData);
+    raw.exists = true;
+    return raw;
+}
+
+}  // namespace testsupport

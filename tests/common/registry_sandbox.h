@@ -1,0 +1,42 @@
+// Registry helpers for tests: a clean product key per test, and a full dump
+// of a key tree for before/after comparisons.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace testsupport {
+
+inline constexpr wchar_t kProductKey[] = L"Software\\Ostervale\\Scoravel";
+inline constexpr wchar_t kSettingsKey[] = L"Software\\Ostervale\\Scoravel\\Settings";
+
+// Removes the product keys under HKCU and HKLM.
+void ClearProductKeys();
+
+// Every key, value name, type and data byte below root\path, one line each,
+// in a stable order; empty when the key does not exist.
+std::wstring DumpKey(HKEY root, const std::wstring& path);
+
+// Raw writes for planting values a saver would never write.
+void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
+            const void* data, DWORD cbData);
+void PutDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value);
+void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value);
+
+struct RawValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+RawValue GetRaw(HKEY root, const std::wstring& path, const wchar_t* name);
+
+// Base fixture: starts and ends every test with no product keys.
+class ProductRegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearProductKeys(); }
+    void TearDown() override { ClearProductKeys(); }
+};
+
+}  // namespace testsupport
