@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine and builds everything:
+#   - installs the MinGW-w64 cross compilers, CMake, Ninja, GoogleTest and Wine;
+#   - builds the 64-bit tree (build/x64: every deliverable and the tests) and
+#     the 32-bit tree (build/x86: the 32-bit deliverables, as a build check);
+#   - creates the host-safe Wine prefix the tests run in.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+          mingw-w64-tools wine64)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+jobs=$(nproc)
+cmake -S . -B build/x64 -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake >/dev/null
+cmake --build build/x64 -j "$jobs"
+cmake -S . -B build/x86 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake >/dev/null
+cmake --build build/x86 -j "$jobs"
+
+scripts/make-test-prefix.sh build/x64

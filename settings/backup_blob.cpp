@@ -1,0 +1,322 @@
+// The backup block of the whole settings, handed to the host's backup and
+// restore. Integers are 32-bit little-endian, flags one byte, texts in the
+// ANSI code page with their NUL; nothing is aligned.
+#include "settings/settings_store.h"
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+// Fixed fields (178 bytes), the key text's length field and 117 bytes of key
+// text room.
+constexpr uint32_t kBaseLength = 299;
+constexpr uint32_t kKeyTextRoom = 117;
+constexpr size_t kRecordBytes = 30;
+constexpr size_t kMaxTextChars = MAX_PATH - 1;
+
+// The flag order inside a record differs from the kind order.
+constexpr TraceKind kRecordOrder[kTraceKindCount] = {
+    kAutoComplete, kBrowseHistory, kBrowseURL, kCookies,  kTempIntFiles, kRecentMenu,
+    kRecentOfficeDocs, kRecentMP,  kRecentRP,  kRecycle,  kTempFiles};
+
+bool CarriesLists(int32_t profile)
+{
+    return profile == kProfileAdvanced || profile == kProfileSimple;
+}
+
+// The ANSI form of `text` in exactly cchText + 1 bytes, ending with a NUL; a
+// text whose ANSI form is longer (double-byte code pages) is cut at a whole
+// character.
+std::string ToAnsiField(const std::wstring& text)
+{
+    const size_t cbField = text.size() + 1;
+    for (size_t cch = text.size();; --cch) {
+        std::string field(cbField, '\0');
+        if (cch == 0)
+            return field;
+        const int cb = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(cch),
+                                             field.data(), static_cast<int>(cbField - 1), nullptr,
+                                             nullptr);
+        if (cb > 0)
+            return field;
+    }
+}
+
+class BlockWriter {
+public:
+    explicit BlockWriter(size_t cbBlock) : m_block(cbBlock, 0) {}
+    void U32(uint32_t value)
+    {
+        for (int i = 0; i < 4; ++i)
+            m_block[m_offset++] = static_cast<BYTE>(value >> (8 * i));
+    }
+    void Flag(bool on) { m_block[m_offset++] = on ? 1 : 0; }
+    void Bytes(const std::string& bytes)
+    {
+        std::memcpy(m_block.data() + m_offset, bytes.data(), bytes.size());
+        m_offset += bytes.size();
+    }
+    std::vector<BYTE> Take() { return std::move(m_block); }
+
+private:
+    std::vector<BYTE> m_block;
+    size_t m_offset = 0;
+};
+
+// Reads within [0, cbLimit); every read checks its bounds first.
+class BlockReader {
+public:
+    BlockReader(const BYTE* block, size_t cbLimit) : m_block(block), m_cbLimit(cbLimit) {}
+    size_t Offset() const { return m_offset; }
+    bool U32(uint32_t& value)
+    {
+        if (m_cbLimit - m_offset < 4)
+            return false;
+        value = 0;
+        for (int i = 0; i < 4; ++i)
+            value |= static_cast<uint32_t>(m_block[m_offset + i]) << (8 * i);
+        m_offset += 4;
+        return true;
+    }
+    bool Flag(bool& on)
+    {
+        if (m_offset >= m_cbLimit)
+            return false;
+        on = m_block[m_offset++] != 0;
+        return true;
+    }
+    // A text field of cbField bytes that must hold its NUL and convert into at
+    // most kMaxTextChars characters.
+    bool Text(uint32_t cbField, std::wstring& text)
+    {
+        if (cbField == 0 || m_cbLimit - m_offset < cbField)
+            return false;
+        const char* bytes = reinterpret_cast<const char*>(m_block + m_offset);
+        const void* nul = std::memchr(bytes, '\0', cbField);
+        if (!nul)
+            return false;
+        const int cbText = static_cast<int>(static_cast<const char*>(nul) - bytes);
+        std::wstring converted;
+        if (cbText > 0) {
+            wchar_t buffer[kMaxTextChars];
+            const int cch = ::MultiByteToWideChar(CP_ACP, 0, bytes, cbText, buffer,
+                                                  static_cast<int>(ARRAYSIZE(buffer)));
+            if (cch <= 0)
+                return false;
+            converted.assign(buffer, cch);
+        }
+        text = std::move(converted);
+        m_offset += cbField;
+        return true;
+    }
+
+private:
+    const BYTE* m_block;
+    size_t m_cbLimit;
+    size_t m_offset = 0;
+};
+
+struct BlobRecord {
+    int32_t number = 0;
+    ProfileBody body;
+};
+
+struct ParsedBlob {
+    std::array<bool, 4> triggers{};
+    std::optional<std::wstring> keyCodeVals;
+    int32_t profileInForce = 0;
+    std::array<BlobRecord, kProfileCount> records;
+};
+
+bool ParseRecord(BlockReader& reader, BlobRecord& record)
+{
+    uint32_t number = 0;
+    if (!reader.U32(number) || number > static_cast<uint32_t>(kProfileSimple))
+        return false;
+    record.number = static_cast<int32_t>(number);
+    for (TraceKind kind : kRecordOrder) {
+        if (!reader.Flag(record.body.shred[kind]) || !reader.Flag(record.body.confirm[kind]))
+            return false;
+    }
+    uint32_t eraseMethod = 0;
+    if (!reader.U32(eraseMethod))
+        return false;
+    record.body.eraseMethod = static_cast<int32_t>(eraseMethod);
+    if (!CarriesLists(record.number))
+        return true;
+
+    uint32_t count = 0;
+    if (!reader.U32(count))
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        FileEntry entry;
+        uint32_t cbPath = 0;
+        if (!reader.Flag(entry.confirm) || !reader.U32(cbPath) || !reader.Text(cbPath, entry.path))
+            return false;
+        record.body.filesAndFolders.push_back(std::move(entry));
+    }
+    if (!reader.U32(count))
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::wstring path;
+        uint32_t cbPath = 0;
+        if (!reader.U32(cbPath) || !reader.Text(cbPath, path))
+            return false;
+        record.body.excludeList.push_back(std::move(path));
+    }
+    return true;
+}
+
+// The whole block is checked before anything is written: every length and
+// count lies within the block's own length, which lies within what the host
+// handed over, and every profile number is 0 to 4.
+bool ParseBlob(const BYTE* block, size_t cbBlock, ParsedBlob& parsed)
+{
+    if (!block)
+        return false;
+    BlockReader header(block, cbBlock);
+    uint32_t cbTotal = 0;
+    if (!header.U32(cbTotal) || cbTotal > cbBlock)
+        return false;
+
+    BlockReader reader(block, cbTotal);
+    uint32_t ignored = 0;
+    reader.U32(ignored);
+    for (bool& trigger : parsed.triggers) {
+        if (!reader.Flag(trigger))
+            return false;
+    }
+    if (parsed.triggers[3]) {
+        uint32_t cbKey = 0;
+        std::wstring key;
+        if (!reader.U32(cbKey) || !reader.Text(cbKey, key))
+            return false;
+        parsed.keyCodeVals = std::move(key);
+    }
+    uint32_t inForce = 0;
+    if (!reader.U32(inForce) || inForce > static_cast<uint32_t>(kProfileSimple))
+        return false;
+    parsed.profileInForce = static_cast<int32_t>(inForce);
+    for (auto& record : parsed.records) {
+        if (!ParseRecord(reader, record))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<BYTE> SettingsStore::WriteBackupBlob()
+{
+    LoadSecurityProfile();
+    const int32_t profileInForce = m_securityProfile;
+
+    // The custom profiles are loaded once before the others, as the size pass
+    // always did: the confirm flags a profile does not store carry over from
+    // the profile loaded before it.
+    for (int32_t profile : {kProfileAdvanced, kProfileSimple}) {
+        ClearProfileBody();
+        LoadAll(profile);
+    }
+    const std::array<bool, 4> triggers = {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
+                                          m_activateOnBrowserShutdown, m_activateOnKeyPress};
+    const std::wstring keyCodeVals = m_keyCodeVals;
+
+    // One snapshot of every profile: the block is sized and written from it,
+    // so a registry change between two reads cannot overrun the block.
+    std::array<BlobRecord, kProfileCount> records;
+    for (int32_t profile = 0; profile < kProfileCount; ++profile) {
+        ClearProfileBody();
+        LoadAll(profile);
+        records[profile] = {m_securityProfile, m_body};
+    }
+
+    uint32_t cbTotal = kBaseLength;
+    size_t cbUsed = 4 + 4 + 4 + kRecordBytes * kProfileCount;
+    const uint32_t cbKey = static_cast<uint32_t>(keyCodeVals.size() + 1);
+    if (triggers[3]) {
+        cbUsed += 4 + cbKey;
+        if (cbKey > kKeyTextRoom)
+            cbTotal += cbKey - kKeyTextRoom;
+    }
+    for (const auto& record : records) {
+        if (!CarriesLists(record.number))
+            continue;
+        cbUsed += 8;
+        for (const auto& entry : record.body.filesAndFolders) {
+            cbTotal += static_cast<uint32_t>(entry.path.size() + 6);
+            cbUsed += entry.path.size() + 6;
+        }
+        for (const auto& path : record.body.excludeList) {
+            cbTotal += static_cast<uint32_t>(path.size() + 5);
+            cbUsed += path.size() + 5;
+        }
+    }
+    if (cbTotal < cbUsed)
+        cbTotal = static_cast<uint32_t>(cbUsed);
+
+    BlockWriter writer(cbTotal);
+    writer.U32(cbTotal);
+    for (bool trigger : triggers)
+        writer.Flag(trigger);
+    if (triggers[3]) {
+        writer.U32(cbKey);
+        writer.Bytes(ToAnsiField(keyCodeVals));
+    }
+    writer.U32(static_cast<uint32_t>(profileInForce));
+    for (const auto& record : records) {
+        writer.U32(static_cast<uint32_t>(record.number));
+        for (TraceKind kind : kRecordOrder) {
+            writer.Flag(record.body.shred[kind]);
+            writer.Flag(record.body.confirm[kind]);
+        }
+        writer.U32(static_cast<uint32_t>(record.body.eraseMethod));
+        if (!CarriesLists(record.number))
+            continue;
+        writer.U32(static_cast<uint32_t>(record.body.filesAndFolders.size()));
+        for (const auto& entry : record.body.filesAndFolders) {
+            writer.Flag(entry.confirm);
+            writer.U32(static_cast<uint32_t>(entry.path.size() + 1));
+            writer.Bytes(ToAnsiField(entry.path));
+        }
+        writer.U32(static_cast<uint32_t>(record.body.excludeList.size()));
+        for (const auto& path : record.body.excludeList) {
+            writer.U32(static_cast<uint32_t>(path.size() + 1));
+            writer.Bytes(ToAnsiField(path));
+        }
+    }
+    return writer.Take();
+}
+
+bool SettingsStore::ReadBackupBlob(const BYTE* block, size_t cbBlock)
+{
+    ParsedBlob parsed;
+    if (!ParseBlob(block, cbBlock, parsed))
+        return false;
+
+    // The block carries no schedules: keep the stored ones (their scheduled
+    // tasks still exist).
+    LoadTriggers();
+    LoadBleachSchedule();
+    m_activateOnSystemShutdown = parsed.triggers[0];
+    m_activateOnBrowserStartup = parsed.triggers[1];
+    m_activateOnBrowserShutdown = parsed.triggers[2];
+    m_activateOnKeyPress = parsed.triggers[3];
+    if (parsed.keyCodeVals)
+        m_keyCodeVals = *parsed.keyCodeVals;
+
+    // Each record goes to the subkey of its own number; a number given twice
+    // is written twice, the later record winning.
+    for (const auto& record : parsed.records) {
+        m_securityProfile = record.number;
+        m_body = record.body;
+        SaveAll();
+    }
+
+    m_securityProfile = parsed.profileInForce;
+    ClearProfileBody();
+    LoadAll(parsed.profileInForce);
+    SaveAll();
+    return true;
+}

@@ -1,0 +1,13 @@
+#include "settings/main_window_command.h"
+
+bool SendMainWindowCommand(UINT code, const wchar_t* text)
+{
+    const HWND window = ::FindWindowW(nullptr, kMainWindowTitle);
+    if (!window)
+        return false;
+    wchar_t title[257] = {};
+    ::GetWindowTextW(window, title, ARRAYSIZE(title));
+    ::SendMessageW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(text));
+    ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
+    return true;
+}

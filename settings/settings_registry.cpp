@@ -1,0 +1,477 @@
+// The registry layout of the settings record: load and save by group.
+// Every stored value is outside input: a value that is missing, of the wrong
+// type or of the wrong size reads as its field's default (0, off, or the
+// profile and erase-method fallbacks), never as whatever was read before.
+#include "settings/settings_store.h"
+
+#include "settings/install_location.h"
+#include "win32/registry.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr DWORD kLayoutRevision = 2;
+constexpr DWORD kMissing = 0xFFFFFFFF;
+
+DWORD ReadDwordOr(HKEY key, const wchar_t* name, DWORD fallback)
+{
+    DWORD value = fallback;
+    if (win32::ReadDword(key, name, value) != ERROR_SUCCESS)
+        return fallback;
+    return value;
+}
+
+// The trigger flags count only their lowest byte; every other flag is on
+// when its whole DWORD is not 0.
+bool ReadLowByteFlag(HKEY key, const wchar_t* name)
+{
+    return (ReadDwordOr(key, name, 0) & 0xFF) != 0;
+}
+
+bool ReadWholeFlag(HKEY key, const wchar_t* name)
+{
+    return ReadDwordOr(key, name, 0) != 0;
+}
+
+int32_t ReadNumber(HKEY key, const wchar_t* name)
+{
+    return static_cast<int32_t>(ReadDwordOr(key, name, 0));
+}
+
+// 1 to 4 stay as read; anything else (missing included) gives `fallback`.
+int32_t MapEraseMethod(HKEY key, int32_t fallback)
+{
+    const DWORD raw = ReadDwordOr(key, L"EraseMethod", kMissing);
+    if (raw >= kEraseSimpleDelete && raw <= kEraseSevenPasses)
+        return static_cast<int32_t>(raw);
+    return fallback;
+}
+
+bool OpenSettingsForRead(win32::UniqueKey& key)
+{
+    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
+        return false;
+    return ReadDwordOr(key.get(), L"Revision", 0) == kLayoutRevision;
+}
+
+bool OpenSettingsForWrite(win32::UniqueKey& key)
+{
+    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) == ERROR_SUCCESS)
+        return true;
+    return win32::CreateKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_WRITE, key) == ERROR_SUCCESS;
+}
+
+std::wstring ProfileKeyPath(int32_t profile)
+{
+    return std::wstring(kSettingsKeyPath) + L"\\" + ProfileSubkeyName(profile);
+}
+
+bool OpenProfileForRead(int32_t profile, win32::UniqueKey& key)
+{
+    return win32::OpenKey(HKEY_CURRENT_USER, ProfileKeyPath(profile).c_str(), KEY_QUERY_VALUE,
+                          key) == ERROR_SUCCESS;
+}
+
+bool ProfileKeyExists(int32_t profile)
+{
+    win32::UniqueKey key;
+    return OpenProfileForRead(profile, key);
+}
+
+bool OpenOrCreateProfile(int32_t profile, win32::UniqueKey& key)
+{
+    if (win32::OpenKey(HKEY_CURRENT_USER, ProfileKeyPath(profile).c_str(), KEY_SET_VALUE, key) ==
+        ERROR_SUCCESS)
+        return true;
+    return win32::CreateKey(HKEY_CURRENT_USER, ProfileKeyPath(profile).c_str(), KEY_WRITE, key) ==
+           ERROR_SUCCESS;
+}
+
+// "a|b|" gives a and b; text after the last "|" is dropped; "||" gives an
+// empty entry.
+std::vector<std::wstring> SplitList(const std::wstring& text)
+{
+    std::vector<std::wstring> entries;
+    size_t start = 0;
+    for (size_t bar = text.find(L'|'); bar != std::wstring::npos; bar = text.find(L'|', start)) {
+        entries.push_back(text.substr(start, bar - start));
+        start = bar + 1;
+    }
+    return entries;
+}
+
+std::wstring JoinList(const std::vector<std::wstring>& entries)
+{
+    std::wstring text;
+    for (const auto& entry : entries)
+        text += entry + L"|";
+    return text;
+}
+
+std::wstring ConfirmValueName(size_t index)
+{
+    wchar_t name[40];
+    std::swprintf(name, ARRAYSIZE(name), L"ConfirmShredAddFile%d", static_cast<int>(index));
+    return name;
+}
+
+void WriteFlag(HKEY key, const wchar_t* name, bool on)
+{
+    win32::WriteDword(key, name, on ? 1 : 0);
+}
+
+void WriteNumber(HKEY key, const wchar_t* name, int32_t value)
+{
+    win32::WriteDword(key, name, static_cast<DWORD>(value));
+}
+
+// The order in which a saver writes a profile's flag pairs.
+std::vector<TraceKind> SaveOrder(int32_t profile)
+{
+    if (profile == kProfileHigh)
+        return {kBrowseHistory, kBrowseURL,  kCookies,          kAutoComplete,
+                kTempIntFiles,  kRecycle,    kTempFiles,        kRecentMenu,
+                kRecentOfficeDocs, kRecentMP, kRecentRP};
+    return StoredKinds(profile);
+}
+
+}  // namespace
+
+// Reading -------------------------------------------------------------------
+
+namespace {
+
+struct TriggerGroup {
+    bool systemShutdown, browserStartup, browserShutdown, keyPress, cron;
+    int32_t cronNumDays, numDaysSinceLastActivate;
+};
+
+struct BleachGroup {
+    bool fsbOnCron;
+    int32_t cronFSBNumDays, numFSBDaysSinceLastActivate;
+};
+
+BleachGroup ReadBleachGroup(HKEY key)
+{
+    return {ReadWholeFlag(key, L"ActivateFSBOnCron"), ReadNumber(key, L"cronFSBNumDays"),
+            ReadNumber(key, L"numFSBDaysSinceLastActivate")};
+}
+
+// Reads the flag pairs a profile's subkey holds; kinds it does not hold keep
+// their values.
+void ReadFlagPairs(HKEY key, int32_t profile, ProfileBody& body)
+{
+    for (TraceKind kind : StoredKinds(profile)) {
+        body.shred[kind] = ReadWholeFlag(key, ShredFlagName(kind));
+        body.confirm[kind] = ReadWholeFlag(key, ConfirmFlagName(kind));
+    }
+}
+
+// Appends the two lists of a custom profile and the confirm flags of the
+// entries read.
+void ReadLists(HKEY key, ProfileBody& body)
+{
+    std::wstring text;
+    if (win32::ReadString(key, L"ExcludeList", text) == ERROR_SUCCESS) {
+        for (auto& entry : SplitList(text))
+            body.excludeList.push_back(std::move(entry));
+    }
+    std::vector<FileEntry> added;
+    if (win32::ReadString(key, L"Files and Folders", text) == ERROR_SUCCESS) {
+        for (auto& entry : SplitList(text))
+            added.push_back({std::move(entry), false});
+    }
+    for (size_t i = 0; i < added.size(); ++i)
+        added[i].confirm = ReadWholeFlag(key, ConfirmValueName(i).c_str());
+    body.filesAndFolders.insert(body.filesAndFolders.end(), added.begin(), added.end());
+}
+
+}  // namespace
+
+bool SettingsStore::LoadTriggers()
+{
+    win32::UniqueKey key;
+    if (!OpenSettingsForRead(key))
+        return false;
+    m_activateOnSystemShutdown = ReadLowByteFlag(key.get(), L"ActivateOnSystemShutdown");
+    m_activateOnBrowserStartup = ReadLowByteFlag(key.get(), L"ActivateOnBrowserStartup");
+    m_activateOnBrowserShutdown = ReadLowByteFlag(key.get(), L"ActivateOnBrowserShutdown");
+    m_activateOnKeyPress = ReadLowByteFlag(key.get(), L"ActivateOnKeyPress");
+    if (m_activateOnKeyPress)
+        win32::ReadString(key.get(), L"keyCodeVals", m_keyCodeVals);  // missing: kept
+    m_activateOnCron = ReadLowByteFlag(key.get(), L"ActivateOnCron");
+    m_cronNumDays = ReadNumber(key.get(), L"cronNumDays");
+    m_numDaysSinceLastActivate = ReadNumber(key.get(), L"numDaysSinceLastActivate");
+    return true;
+}
+
+bool SettingsStore::LoadBleachSchedule()
+{
+    win32::UniqueKey key;
+    if (!OpenSettingsForRead(key))
+        return false;
+    const BleachGroup group = ReadBleachGroup(key.get());
+    m_activateFSBOnCron = group.fsbOnCron;
+    m_cronFSBNumDays = group.cronFSBNumDays;
+    m_numFSBDaysSinceLastActivate = group.numFSBDaysSinceLastActivate;
+    return true;
+}
+
+bool SettingsStore::LoadSecurityProfile()
+{
+    win32::UniqueKey key;
+    if (!OpenSettingsForRead(key))
+        return false;
+    const DWORD stored = ReadDwordOr(key.get(), L"SecurityProfile", kMissing);
+    if (stored == kMissing)
+        m_securityProfile = kProfileSimple;
+    else if (stored <= static_cast<DWORD>(kProfileSimple))
+        m_securityProfile = static_cast<int32_t>(stored);
+    return true;
+}
+
+bool SettingsStore::LoadProfile()
+{
+    {
+        win32::UniqueKey settings;
+        if (!OpenSettingsForRead(settings))
+            return false;
+    }
+    const int32_t profile = m_securityProfile;
+    if (!IsValidProfile(profile))
+        return false;
+    win32::UniqueKey key;
+    if (!OpenProfileForRead(profile, key)) {
+        if (profile <= kProfileLow) {
+            CopyBuiltInBody(profile);
+        } else {
+            m_body.eraseMethod = profile == kProfileAdvanced ? kEraseOnePass : kEraseSimpleDelete;
+            m_body.filesAndFolders.clear();
+            m_body.excludeList.clear();
+        }
+        return false;
+    }
+    ReadFlagPairs(key.get(), profile, m_body);
+    m_body.eraseMethod = MapEraseMethod(key.get(), kEraseOnePass);
+    if (profile >= kProfileAdvanced) {
+        m_body.filesAndFolders.clear();
+        m_body.excludeList.clear();
+        ReadLists(key.get(), m_body);
+    }
+    return true;
+}
+
+bool SettingsStore::LoadAll(int32_t profile)
+{
+    win32::UniqueKey settings;
+    if (!OpenSettingsForRead(settings))
+        return false;
+    settings.reset();
+    LoadTriggers();
+    LoadBleachSchedule();
+    if (static_cast<uint32_t>(profile) > static_cast<uint32_t>(kProfileSimple))
+        return true;
+    m_securityProfile = profile;
+
+    win32::UniqueKey key;
+    if (!OpenProfileForRead(profile, key)) {
+        if (profile <= kProfileLow)
+            CopyBuiltInBody(profile);
+        return false;
+    }
+    ReadFlagPairs(key.get(), profile, m_body);
+    if (profile <= kProfileLow) {
+        m_body.eraseMethod = MapEraseMethod(key.get(), kEraseOnePass);
+    } else {
+        m_body.eraseMethod = MapEraseMethod(key.get(), kEraseSimpleDelete);
+        ReadLists(key.get(), m_body);  // appended: the backup writer empties them first
+    }
+    return true;
+}
+
+bool SettingsStore::LoadCurrent()
+{
+    {
+        win32::UniqueKey settings;
+        if (!OpenSettingsForRead(settings))
+            return false;
+    }
+    LoadTriggers();
+    LoadBleachSchedule();
+
+    win32::UniqueKey settings;
+    if (!OpenSettingsForRead(settings))
+        return false;
+    const DWORD stored = ReadDwordOr(settings.get(), L"SecurityProfile", kMissing);
+    settings.reset();
+    if (stored == kMissing)
+        m_securityProfile = kProfileSimple;
+    else if (stored > static_cast<DWORD>(kProfileSimple))
+        return true;
+    else
+        m_securityProfile = static_cast<int32_t>(stored);
+
+    const int32_t profile = m_securityProfile;
+    win32::UniqueKey key;
+    if (!OpenProfileForRead(profile, key)) {
+        if (profile <= kProfileLow)
+            CopyBuiltInBody(profile);
+        return false;
+    }
+    ReadFlagPairs(key.get(), profile, m_body);
+    m_body.eraseMethod = MapEraseMethod(key.get(), kEraseOnePass);
+    if (profile >= kProfileAdvanced)
+        ReadLists(key.get(), m_body);
+    return true;
+}
+
+// Writing -------------------------------------------------------------------
+
+namespace {
+
+void WriteTriggerGroup(HKEY key, const TriggerGroup& group, const std::wstring& keyCodeVals)
+{
+    WriteFlag(key, L"ActivateOnSystemShutdown", group.systemShutdown);
+    WriteFlag(key, L"ActivateOnBrowserStartup", group.browserStartup);
+    WriteFlag(key, L"ActivateOnBrowserShutdown", group.browserShutdown);
+    WriteFlag(key, L"ActivateOnKeyPress", group.keyPress);
+    // Switched off, the stored key sequence is left for the next time.
+    if (group.keyPress)
+        win32::WriteString(key, L"keyCodeVals", keyCodeVals);
+    WriteFlag(key, L"ActivateOnCron", group.cron);
+    WriteNumber(key, L"cronNumDays", group.cronNumDays);
+    WriteNumber(key, L"numDaysSinceLastActivate", group.numDaysSinceLastActivate);
+}
+
+void WriteBleachGroup(HKEY key, const BleachGroup& group)
+{
+    WriteFlag(key, L"ActivateFSBOnCron", group.fsbOnCron);
+    WriteNumber(key, L"cronFSBNumDays", group.cronFSBNumDays);
+    WriteNumber(key, L"numFSBDaysSinceLastActivate", group.numFSBDaysSinceLastActivate);
+}
+
+void WriteBody(HKEY key, int32_t profile, const ProfileBody& body)
+{
+    for (TraceKind kind : SaveOrder(profile)) {
+        WriteFlag(key, ShredFlagName(kind), body.shred[kind]);
+        WriteFlag(key, ConfirmFlagName(kind), body.confirm[kind]);
+    }
+    WriteNumber(key, L"EraseMethod", body.eraseMethod);
+    if (profile < kProfileAdvanced)
+        return;
+    win32::WriteString(key, L"ExcludeList", JoinList(body.excludeList));
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < body.filesAndFolders.size(); ++i) {
+        WriteFlag(key, ConfirmValueName(i).c_str(), body.filesAndFolders[i].confirm);
+        paths.push_back(body.filesAndFolders[i].path);
+    }
+    win32::WriteString(key, L"Files and Folders", JoinList(paths));
+}
+
+}  // namespace
+
+bool SettingsStore::SaveTriggers()
+{
+    {
+        win32::UniqueKey key;
+        if (!OpenSettingsForWrite(key))
+            return false;
+        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
+        WriteTriggerGroup(key.get(),
+                          {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
+                           m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
+                           m_cronNumDays, m_numDaysSinceLastActivate},
+                          m_keyCodeVals);
+    }
+    SendSettingsChanged();
+    return true;
+}
+
+bool SettingsStore::SaveBleachSchedule()
+{
+    win32::UniqueKey key;
+    if (!OpenSettingsForWrite(key))
+        return false;
+    win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
+    WriteBleachGroup(key.get(),
+                     {m_activateFSBOnCron, m_cronFSBNumDays, m_numFSBDaysSinceLastActivate});
+    return true;
+}
+
+bool SettingsStore::SaveSecurityProfile()
+{
+    const int32_t profile = m_securityProfile;
+    if (!IsValidProfile(profile))
+        return false;
+    {
+        win32::UniqueKey key;
+        if (!OpenSettingsForWrite(key))
+            return false;
+        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
+        WriteNumber(key.get(), L"SecurityProfile", profile);
+    }
+    if (profile != kProfileSimple && ProfileKeyExists(profile))
+        return true;
+
+    win32::UniqueKey sub;
+    if (!OpenOrCreateProfile(profile, sub))
+        return false;
+    if (profile <= kProfileLow) {
+        sub.reset();
+        SaveProfile();
+    } else {
+        WriteNumber(sub.get(), L"EraseMethod",
+                    profile == kProfileAdvanced ? kEraseOnePass : kEraseSimpleDelete);
+    }
+    return true;
+}
+
+bool SettingsStore::SaveProfile()
+{
+    const int32_t profile = m_securityProfile;
+    if (!IsValidProfile(profile))
+        return false;
+    {
+        win32::UniqueKey key;
+        if (!OpenSettingsForWrite(key))
+            return false;
+        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
+        WriteNumber(key.get(), L"SecurityProfile", profile);
+    }
+    win32::UniqueKey sub;
+    if (!OpenOrCreateProfile(profile, sub))
+        return false;
+    WriteBody(sub.get(), profile, m_body);
+    return true;
+}
+
+bool SettingsStore::SaveAll()
+{
+    const int32_t profile = m_securityProfile;
+    bool saved = false;
+    {
+        win32::UniqueKey key;
+        if (!OpenSettingsForWrite(key))
+            return false;
+        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
+        WriteTriggerGroup(key.get(),
+                          {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
+                           m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
+                           m_cronNumDays, m_numDaysSinceLastActivate},
+                          m_keyCodeVals);
+        WriteBleachGroup(key.get(),
+                         {m_activateFSBOnCron, m_cronFSBNumDays, m_numFSBDaysSinceLastActivate});
+        // A number outside 0 to 4 has no subkey and is never stored.
+        if (IsValidProfile(profile)) {
+            WriteNumber(key.get(), L"SecurityProfile", profile);
+            win32::UniqueKey sub;
+            if (OpenOrCreateProfile(profile, sub)) {
+                WriteBody(sub.get(), profile, m_body);
+                saved = true;
+            }
+        }
+    }
+    SendSettingsChanged();
+    return saved;
+}
