@@ -1,1 +1,5 @@
-target_sources(scoravel_progress PRIVATE progress_reporter.cpp)
+target_sources(scoravel_progress PRIVATE
+    display_settings.cpp
+    progress_dialog.cpp
+    progress_reporter.cpp
+    shred_dialogs.cpp)

@@ -1,27 +1,169 @@
-// The shred manager turns the user's settings into assets and shreds them.
-// The engine reaches the manager of the calling thread's job through
-// CurrentShredManager(), which the operation threads set around their job.
+// The shred manager: every shred of the shredding program runs through one.
+// An operation thread makes a manager for one request, makes it the thread's
+// current manager, loads the user's settings into it (Init) and calls one of
+// its runs. A run makes the profile's erase method, opens the user's shred
+// log, builds and marks the list of assets, hands them to the erase method
+// while the progress reporter shows the percentage, runs the post-shred
+// actions and announces start and end as tray balloons.
+//
+// Results of the runs: 1 went through, 0 the manager was busy, -1 refused or
+// not started.
 #pragma once
 
+#include "engine/asset.h"
 #include "engine/progress_reporter.h"
+#include "settings/settings_store.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class Eraser;
+class ShredManager;
+
+// What a list run collects.
+enum ShredListType : int32_t {
+    kListNothing = 1,
+    kListInternetExplorer = 3,
+    kListFirefox = 4,
+    kListEverything = 6,
+};
+
+// Post-shred actions a list run collects from the display names of the
+// assets it erased; each completed action clears its bit.
+enum PostShredFlags : int32_t {
+    kPostRecycleBin = 1,
+    kPostIEHistory = 2,
+    kPostIETempFiles = 4,
+    kPostIEAutoComplete = 8,
+};
+
+inline constexpr int32_t kRunDone = 1;
+inline constexpr int32_t kRunBusy = 0;
+inline constexpr int32_t kRunRefused = -1;
+
+// Set once the history clean-up program was started by a post-shred action.
+extern volatile bool HistoryCleanupStarted;
+
+// The platform calls behind the post-shred actions. The product uses the real
+// ones; tests install their own to see what is asked (Wine only stubs the
+// history store's ClearHistory and Protected Storage).
+class ShredPlatform {
+public:
+    virtual ~ShredPlatform() = default;
+    // Internet Explorer's version ("IE" under "Version Vector"); false when it
+    // cannot be read.
+    virtual bool ReadIEVersion(std::wstring& version);
+    // IUrlHistoryStg2::ClearHistory; false when the store cannot be created.
+    virtual bool ClearUrlHistory();
+    // Starts "<install folder>\OVSCCleanup.exe" hidden.
+    virtual void StartHistoryCleanup(const std::wstring& program);
+    // SHEmptyRecycleBinW for all drives, silently.
+    virtual void EmptyRecycleBin();
+    // Deletes Internet Explorer's auto-complete items from Protected Storage;
+    // true when the last deletion succeeded.
+    virtual bool ClearProtectedStorage();
+};
+
+// The platform the managers of this process use; null restores the real one.
+void SetShredPlatform(ShredPlatform* platform);
+ShredPlatform& CurrentShredPlatform();
+
+// The view of a run's asset list and its total weight.
+class ShredList {
+public:
+    void Clear();
+    // Builds the manager's list for `listType` and points at it; another list
+    // type leaves the list unchanged.
+    ShredList& Build(int32_t listType, ShredManager& manager);
+    // The total weight of `list` (files by size, every container 1000); the
+    // lists are left as they are.
+    uint64_t SumSizes(const AssetList& list);
+    uint64_t TotalWeight() const { return m_totalWeight; }
+    AssetList* Assets() const { return m_assets; }
+
+private:
+    AssetList* m_assets = nullptr;
+    uint64_t m_totalWeight = 0;
+};
 
 class ShredManager {
 public:
-    // With a progress window, or silent (no window at all).
+    // With a progress window, or silent (no window, never stopped).
     ShredManager();
     explicit ShredManager(bool silent);
     virtual ~ShredManager();
     ShredManager(const ShredManager&) = delete;
     ShredManager& operator=(const ShredManager&) = delete;
 
+    // Progress to 0, the user's settings, the log folder, stopped cleared.
+    void Init();
+
     ProgressReporter* GetProgress() const { return m_progress.get(); }
+    SettingsStore& Settings() { return m_settings; }
+    const std::wstring& LogFolder() const { return m_logFolder; }
+    // "<log folder>\<user>_ShredderLog.txt".
+    std::wstring LogPath() const;
+    bool IsBusy() const { return m_busy; }
+    bool IsStopped() const { return m_stopped; }
+
+    // From the window thread: the log-on is ending; the list run stops before
+    // its next asset.
+    void SetShutdownPending() { m_shutdownPending = true; }
+
+    // One file or folder the user named: protection test, confirmation, log,
+    // erase. No balloon, no post-shred action.
+    int32_t ShredOne(IDAsset* asset);
+    // The interactive list run (warnings and confirmations).
+    int32_t ShredAll(int32_t listType);
+    // The unattended list run (no dialog at all).
+    int32_t ShredAssets(int32_t listType);
+    int32_t RunInteractive() { return ShredAll(kListEverything); }
+    int32_t RunUnattended() { return ShredAssets(kListEverything); }
+
+    // Counts an asset as done without shredding it.
+    void SkipAsset(Eraser* eraser, IDAsset* asset);
+
+    HRESULT InstallIEExtension();
+    HRESULT RemoveIEExtension();
+    HRESULT InstallFirefoxExtension();
+    HRESULT RemoveFirefoxExtension();
+
+    // The run's erase method for the profile's "EraseMethod" (replacing the
+    // previous one), or null.
+    Eraser* CreateEraser();
+    Eraser* GetEraser() const { return m_eraser.get(); }
+
+    // The list builder.
+    AssetList& GetAssetList() { return m_assets; }
+    void ClearAssets();
+    void BuildShredList(int32_t listType);
+    void MarkProtectedAndExcluded(AssetList& list);
+    bool IsExcluded(const std::wstring& path) const;
+    bool IsProtected(const std::wstring& path);
+    int32_t RunPostShredActions(int32_t flags);
 
 protected:
     // Lets tests run a job against a reporter of their own.
     explicit ShredManager(std::unique_ptr<ProgressReporter> progress);
 
 private:
+    int32_t RunList(int32_t listType, bool interactive);
+    void SendBalloon(UINT titleId, const wchar_t* fixedText, UINT textId, int id);
+    bool EraseWithEraserInUse(IDAsset* asset);
+
+    SettingsStore m_settings;
+    std::unique_ptr<Eraser> m_eraser;
+    AssetList m_assets;
+    ShredList m_list;
+    Eraser* m_eraserInUse = nullptr;
+    std::wstring m_logFolder;
     std::unique_ptr<ProgressReporter> m_progress;
+    volatile bool m_stopped = false;
+    bool m_busy = false;
+    volatile bool m_shutdownPending = false;
 };
 
 // The manager of the job running on the calling thread, or null.

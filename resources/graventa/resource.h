@@ -45,3 +45,52 @@
 #define IDS_LOG_KEY_DELETED             173
 #define IDS_LOG_VALUE_DELETED           174
 #define IDS_LOG_SHUTDOWN_TERMINATED     175
+
+// Progress window.
+#define IDD_PROGRESS                    130
+#define IDC_PROGRESS_BAR                1000
+#define IDC_PROGRESS_TITLE              1001
+#define IDC_PROGRESS_STOP               1002
+#define IDC_PROGRESS_PERCENT            1003
+
+// Display names of the browser traces.
+#define IDS_FIREFOX_COOKIES             106
+#define IDS_FIREFOX_AUTOCOMPLETE        107
+#define IDS_FIREFOX_HISTORY             108
+#define IDS_FIREFOX_URL_LIST            109
+#define IDS_FIREFOX_TEMP_FILES          110
+#define IDS_IE_COOKIES                  111
+#define IDS_IE_AUTOCOMPLETE             112
+#define IDS_IE_HISTORY                  113
+#define IDS_IE_URL_LIST                 114
+#define IDS_IE_TEMP_FILES               115
+
+// Messages, progress texts and balloons of the runs and operations.
+#define IDS_SYSTEM_PATH_WARNING         101
+#define IDS_CONFIRM_SHRED               102
+#define IDS_SHRED_IN_PROGRESS           122
+#define IDS_BLEACH_IN_PROGRESS          123
+#define IDS_THIS_ASSET                  124
+#define IDS_STOP_SHRED                  125
+#define IDS_STOP_BLEACH                 126
+#define IDS_BLEACH_ALREADY_RUNNING      127
+#define IDS_SHRED_COMPLETE              129
+#define IDS_BLEACH_COMPLETE             130
+#define IDS_BALLOON_SHRED_IN_PROGRESS   132
+#define IDS_SHUTDOWN_BLOCK_REASON       133
+#define IDS_BALLOON_BLEACH_IN_PROGRESS  134
+#define IDS_BALLOON_BLEACH_CLICK        135
+#define IDS_BLEACH_ABORTED              136
+#define IDS_SHRED_ABORTED               137
+#define IDS_BALLOON_SHRED_CLICK         139
+#define IDS_SHRED_STOPPED_BY_USER       140
+#define IDS_SKIP_SHUTDOWN_SHRED         164
+#define IDS_NOTHING_SELECTED            176
+
+// Command window, warning and confirmation dialogs, icon.
+#define IDD_GRAVENTA                    129
+#define IDI_GRAVENTA                    140
+#define IDD_SHRED_WARN                  141
+#define IDD_SHRED_CONFIRM               177
+#define IDC_WARN_TEXT                   1004
+#define IDC_CONFIRM_TEXT                1005

@@ -1,0 +1,56 @@
+// The host's display properties that every window of Graventa paints with:
+// "DisplayFontSettings" under the user's settings key, written by the
+// plug-in as "background:text:size:fourth:face".
+#pragma once
+
+#include "framework/gdi_object.h"
+
+#include <windows.h>
+
+#include <string>
+
+struct DisplaySettings {
+    COLORREF background = 0xFFFFFF;
+    COLORREF text = 0;
+    int fontSize = 8;  // points
+    int fourth = 0;    // stored by the plug-in, not used here
+    std::wstring faceName = L"MS Shell Dlg";
+};
+
+// Splits at ":" with empty tokens skipped; the first four tokens are decimal
+// integers (a missing one gives 0), the fifth the face name (missing: empty).
+// An empty text keeps every default.
+DisplaySettings ParseDisplaySettings(const std::wstring& text);
+
+// The user's settings; the defaults when the key or value is missing or is
+// not a string.
+DisplaySettings ReadDisplaySettings();
+
+// The brush and font made from the settings, for one window. Created by
+// Apply (on the window's thread, from its WM_INITDIALOG), released with the
+// object.
+class DisplayStyle {
+public:
+    explicit DisplayStyle(DisplaySettings settings) : m_settings(std::move(settings)) {}
+
+    const DisplaySettings& Settings() const { return m_settings; }
+
+    // Creates the background brush and the point font (size times 10 tenths)
+    // and sets the font on every child window of `window`.
+    void Apply(HWND window);
+
+    // WM_CTLCOLOR*: the configured text colour (on the configured background)
+    // and the background brush (null before Apply).
+    HBRUSH OnCtlColor(HDC dc) const;
+
+    HBRUSH Brush() const { return m_brush.get(); }
+    HFONT Font() const { return m_font.get(); }
+
+private:
+    DisplaySettings m_settings;
+    fw::UniqueBrush m_brush;
+    fw::UniqueFont m_font;
+};
+
+// A font of `tenthsOfPoint` tenths of a point on the screen, or null.
+HFONT CreatePointFont(int tenthsOfPoint, const std::wstring& faceName);

@@ -1,0 +1,128 @@
+// The base of the erase methods. One Eraser serves one shred run: it owns the
+// run's shred log and total weight, walks each asset it is handed, and has
+// the overwrite writer destroy files, folders and registry entries.
+//
+// Nothing here throws or returns an error to the run: every failure becomes
+// one log line and the asset's status, and the run goes on.
+#pragma once
+
+#include "engine/asset.h"
+#include "engine/file_calls.h"
+#include "win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+class ProgressReporter;
+
+// Full paths are handled in MAX_PATH buffers: a path that does not fit one is
+// refused, never cut short (a shortened path can name another file).
+inline bool FitsPathBuffer(const std::wstring& path)
+{
+    return path.size() < MAX_PATH;
+}
+
+class Eraser {
+public:
+    // Reads the machine's "EnableSuccessLogging" switch.
+    Eraser();
+    virtual ~Eraser();
+    Eraser(const Eraser&) = delete;
+    Eraser& operator=(const Eraser&) = delete;
+
+    virtual int32_t GetMethodId() const;
+    // Destroys one asset of the run; the base does nothing.
+    virtual void Erase(IDAsset* asset);
+    // Total weight of the run: the denominator of the progress percentage.
+    virtual void SetByteCount(uint64_t total);
+    virtual uint64_t GetByteCount() const;
+    virtual void CloseLog();
+    // Creates (or empties) the log and writes its banner. Without a log the
+    // run goes on and writes no lines.
+    virtual bool OpenLog(const std::wstring& path);
+
+    // Walks one asset by kind with `passes` overwrite passes per file.
+    void ShredAsset(IDAsset* asset, int32_t passes);
+    // Weight of an asset and everything under it. The children are taken off
+    // their lists (and freed) as they are counted: only for assets that are
+    // skipped, never shredded afterwards. `restart` is kept for callers; every
+    // call sums afresh.
+    uint64_t SumAssetSize(IDAsset* asset, bool restart);
+
+    // The overwrite writer.
+    bool ShredFile(DocFile* file, int32_t passes);
+    // Overwrites, truncates, renames and deletes the file at `path`; `path`
+    // ends up naming where the file is (its last name when it is gone).
+    bool OverwriteFile(std::wstring& path, DWORD sizeHigh, DWORD sizeLow);
+    // Writes `length` bytes at the current position once per pass and
+    // pattern (0x00, 0xFF, random); leaves the position `length` further on.
+    bool OverwriteContents(HANDLE file, uint64_t length);
+    // Gives the item at `path` pass-count new names; `path` follows it and
+    // `startPath` receives where it started.
+    void RenameBeforeDelete(std::wstring& path, std::wstring& startPath);
+    bool DeleteFolder(DocFolder* folder, int32_t passes);
+    // True when at least one key or value was deleted.
+    bool DeleteRegistryEntry(RegistryEntry* entry);
+    // Empties the URL cache when `flags` holds 4; returns the flags with 4
+    // cleared once the cache was walked.
+    int32_t DeleteUrlCacheEntries(int32_t flags);
+
+    // The shred log. Texts are written as they stand ("%" is not special).
+    void WriteLogLine(const std::wstring& text);
+    void LogError(const std::wstring& text, DWORD errorCode, bool withSystemText);
+
+    int32_t GetPassCount() const { return m_passCount; }
+    bool IsSuccessLoggingOn() const { return m_successLogging; }
+    bool IsLogOpen() const { return static_cast<bool>(m_log); }
+
+    // The calls the writer changes the disk with; not owned. Null restores
+    // the real ones.
+    void SetFileCalls(FileCalls* calls);
+
+protected:
+    // The progress reporter of the calling thread's shred manager, or null.
+    static ProgressReporter* CurrentReporter();
+    // Logs and counts an excluded, blocked or in-use asset; true when the
+    // asset was skipped.
+    bool SkipMarkedAsset(IDAsset* asset, UINT excludedTextId);
+    // Hands the run's percentage to the reporter when it changed.
+    void StepProgress(ProgressReporter* reporter, uint64_t total, int32_t& currentPercent);
+    // `kind` 1 to 4 go to ShredAsset; others are ignored.
+    void EraseWithPasses(IDAsset* asset, int32_t passes);
+
+    // A string-table line formatted with `args` ("%s", "%d" in order),
+    // optionally followed by the system's text for `errorCode`.
+    void LogTextLine(UINT id, std::initializer_list<std::wstring> args, DWORD errorCode = 0,
+                     bool withSystemText = false);
+    // A string-table text with the path appended directly behind it.
+    void LogTextAndPath(UINT id, const std::wstring& path);
+
+    // True when `path` (found with `foundAttributes`) is a link, or opens as
+    // another item than the one it names.
+    bool IsLinkPath(const std::wstring& path, DWORD foundAttributes) const;
+    // Removes a link without touching what it points at; logs the outcome.
+    bool RemoveLinkOnly(const std::wstring& path, bool isFolder);
+
+    FileCalls& Calls() const { return *m_calls; }
+
+    int32_t m_passCount = 1;
+
+private:
+    void WriteText(const std::wstring& text);
+    void ShredChildren(AssetList& children, int32_t passes);
+
+    win32::UniqueFile m_log;
+    uint64_t m_totalWeight = 0;
+    int32_t m_currentPercent = 0;
+    bool m_successLogging = false;
+    FileCalls* m_calls;
+};
+
+// The string-table text `id` of the running program, or empty.
+std::wstring LoadLogText(UINT id);
+// Fills "%s" and "%d" in `format` with `args` in order ("%%" is "%"). Only the
+// format is interpreted, never an argument.
+std::wstring FormatLogText(const std::wstring& format, std::initializer_list<std::wstring> args);

@@ -1,0 +1,25 @@
+// The file-system calls through which the overwrite writer changes a disk.
+// Real Win32 by default; a test can put a recorder in between that sees
+// every write, rename and delete in the order it happens.
+#pragma once
+
+#include <windows.h>
+
+class FileCalls {
+public:
+    virtual ~FileCalls() = default;
+
+    virtual HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+                        DWORD flags);
+    virtual BOOL Seek(HANDLE file, LONGLONG distance, DWORD method, LONGLONG* position);
+    virtual BOOL Write(HANDLE file, const void* data, DWORD cbData, DWORD* cbWritten);
+    // Cuts the file at the current position.
+    virtual BOOL Truncate(HANDLE file);
+    virtual BOOL Rename(const wchar_t* from, const wchar_t* to);
+    virtual BOOL Delete(const wchar_t* path);
+    virtual BOOL RemoveFolder(const wchar_t* path);
+    virtual BOOL SetAttributes(const wchar_t* path, DWORD attributes);
+
+    // The process's real calls.
+    static FileCalls& Real();
+};

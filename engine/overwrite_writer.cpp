@@ -1,0 +1,465 @@
+// The overwrite writer: destroys one file (overwrite in place, truncate,
+// rename, delete) or one folder (rename, remove). Links are removed as links;
+// what they point at is never opened for writing, renamed or deleted.
+#include "engine/eraser.h"
+
+#include "resources/graventa/resource.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kPatternSize = 65536;
+constexpr DWORD kFallbackSize = 1024;
+constexpr int kPatternCount = 3;  // 0x00, 0xFF, random
+constexpr wchar_t kRenameAlphabet[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr size_t kRenameAlphabetSize = ARRAYSIZE(kRenameAlphabet) - 1;
+
+// Three 64 KiB blocks made once per process and kept until it ends. The
+// random block is drawn once: every chunk and pass of the process writes it.
+struct PatternBlocks {
+    BYTE* block[kPatternCount] = {};
+};
+
+INIT_ONCE g_patternsOnce = INIT_ONCE_STATIC_INIT;
+PatternBlocks g_patterns;
+
+BOOL CALLBACK CreatePatternBlocks(PINIT_ONCE, PVOID parameter, PVOID*)
+{
+    auto* error = static_cast<DWORD*>(parameter);
+    PatternBlocks blocks;
+    for (BYTE*& block : blocks.block) {
+        block = static_cast<BYTE*>(
+            ::VirtualAlloc(nullptr, kPatternSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        if (!block) {
+            *error = ::GetLastError();
+            for (BYTE* made : blocks.block) {
+                if (made)
+                    ::VirtualFree(made, 0, MEM_RELEASE);
+            }
+            // Not marked done: the next caller tries again.
+            return FALSE;
+        }
+    }
+    // Fresh committed memory is already zero.
+    std::memset(blocks.block[1], 0xFF, kPatternSize);
+    for (DWORD i = 0; i < kPatternSize; ++i)
+        blocks.block[2][i] = static_cast<BYTE>(std::rand());
+    g_patterns = blocks;
+    return TRUE;
+}
+
+const PatternBlocks* AcquirePatternBlocks(DWORD& error)
+{
+    error = ERROR_SUCCESS;
+    if (!::InitOnceExecuteOnce(&g_patternsOnce, CreatePatternBlocks, &error, nullptr)) {
+        if (error == ERROR_SUCCESS)
+            error = ::GetLastError();
+        return nullptr;
+    }
+    return &g_patterns;
+}
+
+void DebugLine(const wchar_t* format, ...)
+{
+    wchar_t text[256];
+    va_list args;
+    va_start(args, format);
+    // Numbers only: the wide printf family's "%s" is not used here.
+    vswprintf(text, ARRAYSIZE(text), format, args);
+    va_end(args);
+    ::OutputDebugStringW(text);
+}
+
+std::wstring WithoutTrailingSeparators(const std::wstring& path)
+{
+    std::wstring trimmed = path;
+    while (trimmed.size() > 3 && trimmed.back() == L'\\')
+        trimmed.pop_back();
+    return trimmed;
+}
+
+std::wstring LastComponent(const std::wstring& path)
+{
+    const std::wstring trimmed = WithoutTrailingSeparators(path);
+    const size_t slash = trimmed.rfind(L'\\');
+    return slash == std::wstring::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Some systems open the target of a link even when asked for the link itself
+// and report the target's attributes; the name the handle really reached
+// then differs from the one that was asked for.
+bool HandleIsLink(HANDLE handle, const std::wstring& path)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(handle, &info) && IsLinkAttributes(info.dwFileAttributes))
+        return true;
+    const DWORD cchNeeded = ::GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+    if (cchNeeded == 0)
+        return false;
+    std::wstring finalPath(cchNeeded, L'\0');
+    const DWORD cch = ::GetFinalPathNameByHandleW(handle, finalPath.data(), cchNeeded, 0);
+    if (cch == 0 || cch >= cchNeeded)
+        return false;
+    finalPath.resize(cch);
+    const std::wstring reached = LastComponent(finalPath);
+    if (SameNameIgnoringCase(reached, LastComponent(path)))
+        return false;
+    // The path may have used a short (8.3) name.
+    const DWORD cchLong = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (cchLong == 0)
+        return true;
+    std::wstring longPath(cchLong, L'\0');
+    const DWORD cchGot = ::GetLongPathNameW(path.c_str(), longPath.data(), cchLong);
+    if (cchGot == 0 || cchGot >= cchLong)
+        return true;
+    longPath.resize(cchGot);
+    return !SameNameIgnoringCase(reached, LastComponent(longPath));
+}
+
+}  // namespace
+
+HANDLE FileCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+                       DWORD flags)
+{
+    return ::CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
+}
+
+BOOL FileCalls::Seek(HANDLE file, LONGLONG distance, DWORD method, LONGLONG* position)
+{
+    LARGE_INTEGER move{};
+    move.QuadPart = distance;
+    LARGE_INTEGER reached{};
+    const BOOL ok = ::SetFilePointerEx(file, move, &reached, method);
+    if (ok && position)
+        *position = reached.QuadPart;
+    return ok;
+}
+
+BOOL FileCalls::Write(HANDLE file, const void* data, DWORD cbData, DWORD* cbWritten)
+{
+    return ::WriteFile(file, data, cbData, cbWritten, nullptr);
+}
+
+BOOL FileCalls::Truncate(HANDLE file)
+{
+    return ::SetEndOfFile(file);
+}
+
+BOOL FileCalls::Rename(const wchar_t* from, const wchar_t* to)
+{
+    return ::MoveFileW(from, to);
+}
+
+BOOL FileCalls::Delete(const wchar_t* path)
+{
+    return ::DeleteFileW(path);
+}
+
+BOOL FileCalls::RemoveFolder(const wchar_t* path)
+{
+    return ::RemoveDirectoryW(path);
+}
+
+BOOL FileCalls::SetAttributes(const wchar_t* path, DWORD attributes)
+{
+    return ::SetFileAttributesW(path, attributes);
+}
+
+FileCalls& FileCalls::Real()
+{
+    static FileCalls real;
+    return real;
+}
+
+bool Eraser::IsLinkPath(const std::wstring& path, DWORD foundAttributes) const
+{
+    if (IsLinkAttributes(foundAttributes))
+        return true;
+    win32::UniqueFile probe(::CreateFileW(
+        WithoutTrailingSeparators(path).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // Unopenable: the writer's own exclusive open decides.
+    return probe && HandleIsLink(probe.get(), path);
+}
+
+bool Eraser::RemoveLinkOnly(const std::wstring& path, bool isFolder)
+{
+    DWORD error = ERROR_SUCCESS;
+    {
+        win32::UniqueFile link(::CreateFileW(
+            WithoutTrailingSeparators(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = TRUE;
+        if (!link || !::GetFileInformationByHandle(link.get(), &info)) {
+            error = ::GetLastError();
+        } else if (!IsLinkAttributes(info.dwFileAttributes)) {
+            // The system handed out what the link points at: deleting through
+            // this handle (or by name) would destroy the target. Leave both.
+            error = ERROR_NOT_SUPPORTED;
+        } else if (!::SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition,
+                                                 sizeof(disposition))) {
+            error = ::GetLastError();
+        }
+    }
+    if (error != ERROR_SUCCESS) {
+        LogTextLine(IDS_LOG_DELETE_FAILED, {path}, error, true);
+        return false;
+    }
+    if (m_successLogging)
+        LogTextLine(isFolder ? IDS_LOG_FOLDER_SHREDDED : IDS_LOG_FILE_SHREDDED, {path});
+    return true;
+}
+
+bool Eraser::ShredFile(DocFile* asset, int32_t passes)
+{
+    if (!asset)
+        return false;
+    m_passCount = passes;
+    std::wstring path = asset->GetPath();
+    if (!FitsPathBuffer(path)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
+        asset->SetStatus(kAssetNotDestroyed);
+        return false;
+    }
+    WIN32_FIND_DATAW found;
+    win32::UniqueFind find(::FindFirstFileW(path.c_str(), &found));
+    if (!find) {
+        LogTextLine(IDS_LOG_NOT_FOUND, {path}, ::GetLastError(), true);
+        asset->SetStatus(kAssetNotFound);
+        return false;
+    }
+    find.reset();
+
+    bool destroyed;
+    if (IsLinkPath(path, found.dwFileAttributes)) {
+        // Checked before the attributes change: on a link that would reach
+        // the target.
+        destroyed = RemoveLinkOnly(path, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } else {
+        Calls().SetAttributes(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        destroyed = OverwriteFile(path, found.nFileSizeHigh, found.nFileSizeLow);
+        asset->ReplacePath(path);
+    }
+    asset->SetStatus(destroyed ? kAssetDestroyed : kAssetNotDestroyed);
+    return destroyed;
+}
+
+bool Eraser::OverwriteFile(std::wstring& path, DWORD sizeHigh, DWORD sizeLow)
+{
+    if (!FitsPathBuffer(path)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
+        return false;
+    }
+    const uint64_t size = (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow;
+    {
+        win32::UniqueFile file(Calls().Open(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                            OPEN_EXISTING,
+                                            FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT));
+        if (!file) {
+            LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ::GetLastError(), true);
+            return false;
+        }
+        if (HandleIsLink(file.get(), path)) {
+            file.reset();
+            return RemoveLinkOnly(path, false);
+        }
+        if (size != 0) {
+            // The last byte first, then chunk by chunk with every pass before
+            // the next chunk, then cut the file to nothing.
+            bool done = Calls().Seek(file.get(), static_cast<LONGLONG>(size - 1), FILE_BEGIN,
+                                     nullptr) &&
+                        OverwriteContents(file.get(), 1) &&
+                        Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
+            for (uint64_t offset = 0; done && offset < size - 1; offset += kPatternSize)
+                done = OverwriteContents(file.get(), std::min<uint64_t>(kPatternSize, size - 1 - offset));
+            done = done && Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr) &&
+                   Calls().Truncate(file.get());
+            if (!done) {
+                LogTextLine(IDS_LOG_OVERWRITE_FAILED, {path});
+                return false;
+            }
+        }
+    }
+
+    std::wstring startPath;
+    RenameBeforeDelete(path, startPath);
+    if (Calls().Delete(path.c_str())) {
+        if (m_successLogging)
+            LogTextLine(IDS_LOG_FILE_SHREDDED, {path});
+        return true;
+    }
+    LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ::GetLastError(), true);
+    if (Calls().Rename(path.c_str(), startPath.c_str()))
+        path = startPath;
+    else
+        LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
+    return false;
+}
+
+bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    BYTE fallback[kPatternCount][kFallbackSize];
+    std::memset(fallback[0], 0x00, kFallbackSize);
+    std::memset(fallback[1], 0xFF, kFallbackSize);
+    for (BYTE& b : fallback[2])
+        b = static_cast<BYTE>(std::rand());
+
+    DWORD error = ERROR_SUCCESS;
+    const PatternBlocks* patterns = AcquirePatternBlocks(error);
+    if (!patterns) {
+        LogError(LoadLogText(IDS_LOG_ERROR_UNKNOWN), error, true);
+        DebugLine(L"EFContents: ErrCHK1 - %d\n", static_cast<int>(error));
+        return false;
+    }
+
+    LONGLONG lastPosition = 0;
+    bool firstWrite = true;
+    for (int32_t pass = 0; pass < m_passCount; ++pass) {
+        for (int pattern = 0; pattern < kPatternCount; ++pattern) {
+            if (!firstWrite &&
+                !Calls().Seek(file, -static_cast<LONGLONG>(length), FILE_CURRENT, &lastPosition)) {
+                error = ::GetLastError();
+                LogTextLine(IDS_LOG_OVERWRITE_FAILED, {L"MFTTempfile"}, error, true);
+                return false;
+            }
+            firstWrite = false;
+            uint64_t remaining = length;
+            while (remaining > 0) {
+                const DWORD cbPiece = static_cast<DWORD>(std::min<uint64_t>(remaining, kPatternSize));
+                DWORD cbWritten = 0;
+                if (Calls().Write(file, patterns->block[pattern], cbPiece, &cbWritten)) {
+                    if (cbWritten > 0) {
+                        remaining -= std::min<uint64_t>(cbWritten, remaining);
+                        continue;
+                    }
+                    // "Success" with nothing written would loop for ever.
+                    error = ERROR_WRITE_FAULT;
+                } else {
+                    error = ::GetLastError();
+                }
+                if (error == ERROR_INVALID_USER_BUFFER || error == ERROR_NOT_ENOUGH_MEMORY) {
+                    DebugLine(L"EFContents: Using alternate method - ErrCHK - %d\n",
+                              static_cast<int>(error));
+                    bool pieceWritten = true;
+                    for (DWORD i = 0; i < cbPiece / kFallbackSize; ++i) {
+                        if (!Calls().Write(file, fallback[pattern], kFallbackSize, &cbWritten) ||
+                            cbWritten != kFallbackSize) {
+                            DebugLine(L"EFContents: ErrCHK3 - %d\n", static_cast<int>(::GetLastError()));
+                            pieceWritten = false;
+                        }
+                    }
+                    const DWORD cbRest = cbPiece % kFallbackSize;
+                    if (cbRest != 0 && (!Calls().Write(file, fallback[pattern], cbRest, &cbWritten) ||
+                                        cbWritten != cbRest)) {
+                        DebugLine(L"EFContents: ErrCHK4 - %d - %d\n",
+                                  static_cast<int>(::GetLastError()), static_cast<int>(cbRest));
+                        pieceWritten = false;
+                    }
+                    if (!pieceWritten)
+                        return false;
+                    remaining -= cbPiece;
+                    continue;
+                }
+                LogTextLine(IDS_LOG_OVERWRITE_FAILED, {L"MFTTempfile"}, error, true);
+                DebugLine(L"EFContents: ErrCHK2 - %d - %d - 0x%x,0x%x - %d\n",
+                          static_cast<int>(error), static_cast<int>(cbPiece),
+                          static_cast<unsigned>(static_cast<uint64_t>(lastPosition) >> 32),
+                          static_cast<unsigned>(lastPosition & 0xFFFFFFFF), pattern);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void Eraser::RenameBeforeDelete(std::wstring& path, std::wstring& startPath)
+{
+    startPath = path;
+    const size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos)
+        return;
+    const std::wstring folder = path.substr(0, slash + 1);
+    std::wstring name = path.substr(slash + 1);
+    if (name.empty())
+        return;
+    // Each new name is derived from the one before; length and dots stay.
+    for (int32_t pass = 0; pass < m_passCount; ++pass) {
+        for (wchar_t& c : name) {
+            if (c != L'.')
+                c = kRenameAlphabet[static_cast<unsigned>(c) % kRenameAlphabetSize];
+        }
+        const std::wstring renamed = folder + name;
+        if (!Calls().Rename(path.c_str(), renamed.c_str()))
+            break;
+        path = renamed;
+    }
+}
+
+bool Eraser::DeleteFolder(DocFolder* folder, int32_t passes)
+{
+    if (!folder)
+        return false;
+    m_passCount = passes;
+    if (!folder->GetRemoveSelf())
+        return false;
+    const std::wstring startPath = WithoutTrailingSeparators(folder->GetPath());
+    if (!FitsPathBuffer(startPath)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {startPath}, ERROR_FILENAME_EXCED_RANGE, true);
+        folder->SetStatus(kAssetFolderNotRemoved);
+        return false;
+    }
+    WIN32_FIND_DATAW found;
+    win32::UniqueFind find(::FindFirstFileW(startPath.c_str(), &found));
+    if (!find) {
+        LogTextLine(IDS_LOG_NOT_FOUND, {startPath}, ::GetLastError(), true);
+        folder->SetStatus(kAssetNotFound);
+        return false;
+    }
+    WIN32_FIND_DATAW second;
+    if (::FindNextFileW(find.get(), &second)) {
+        // A pattern, not one folder: nothing of its own to remove.
+        folder->SetStatus(kAssetDestroyed);
+        return true;
+    }
+    find.reset();
+
+    if (IsLinkPath(startPath, found.dwFileAttributes)) {
+        const bool removed = RemoveLinkOnly(startPath, true);
+        folder->SetStatus(removed ? kAssetDestroyed : kAssetFolderNotRemoved);
+        return removed;
+    }
+
+    std::wstring path = startPath;
+    std::wstring renamedFrom;
+    RenameBeforeDelete(path, renamedFrom);
+    Calls().SetAttributes(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!Calls().RemoveFolder(path.c_str())) {
+        LogTextLine(IDS_LOG_DELETE_FAILED, {startPath}, ::GetLastError(), true);
+        folder->SetStatus(kAssetFolderNotRemoved);
+        if (!SameNameIgnoringCase(path, startPath) &&
+            !Calls().Rename(path.c_str(), startPath.c_str()))
+            LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
+        return false;
+    }
+    if (m_successLogging)
+        LogTextLine(IDS_LOG_FOLDER_SHREDDED, {path});
+    folder->SetStatus(kAssetDestroyed);
+    return true;
+}

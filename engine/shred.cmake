@@ -1,0 +1,11 @@
+# The shred manager and its list builder: what a request of the shredding
+# program (or the service) runs. Above the erase engine and the trace
+# catalogue.
+add_library(scoravel_shred STATIC
+    shred_list.cpp
+    shred_manager.cpp
+    shred_platform.cpp)
+target_include_directories(scoravel_shred PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(scoravel_shred PUBLIC scoravel_engine scoravel_traces scoravel_tray
+                      scoravel_progress scoravel_settings scoravel_win32 ole32 shell32 shlwapi
+                      wininet uuid)

@@ -1,0 +1,265 @@
+// The shred list builder: the profile becomes the run's ordered list of
+// assets (browser traces, system traces, the user's files and folders), and
+// everything in it that lies on the exclude list or in a protected place is
+// marked so that the run and the engine skip it. Also the list's weight and
+// the post-shred actions.
+#include "engine/shred_manager.h"
+
+#include "engine/eraser.h"
+#include "program/browser.h"
+#include "program/system_traces.h"
+#include "settings/install_location.h"
+
+#include <shlwapi.h>
+
+volatile bool HistoryCleanupStarted = false;
+
+namespace {
+
+enum class Selector { Nothing, InternetExplorer, Firefox, Everything };
+
+Selector SelectorFor(int32_t listType)
+{
+    switch (listType) {
+    case kListInternetExplorer: return Selector::InternetExplorer;
+    case kListFirefox: return Selector::Firefox;
+    case 5:
+    case kListEverything: return Selector::Everything;
+    default: return Selector::Nothing;
+    }
+}
+
+bool EqualNoCase(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring ExtensionOf(const std::wstring& path)
+{
+    const size_t dot = path.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : path.substr(dot);
+}
+
+void Append(AssetList& list, std::unique_ptr<IDAsset> asset)
+{
+    if (asset)
+        list.push_back(std::move(asset));
+}
+
+uint64_t WeightOf(IDAsset& asset);
+
+uint64_t WeightOfList(AssetList& list)
+{
+    uint64_t total = 0;
+    for (auto& entry : list) {
+        if (entry)
+            total += WeightOf(*entry);
+    }
+    return total;
+}
+
+// Reads the tree without changing it.
+uint64_t WeightOf(IDAsset& asset)
+{
+    switch (asset.GetKind()) {
+    case AssetKind::File:
+        return static_cast<DocFile&>(asset).GetSize();
+    case AssetKind::Folder:
+        return WeightOfList(static_cast<DocFolder&>(asset).GetChildren()) + kContainerWeight;
+    case AssetKind::FileList:
+        return WeightOfList(static_cast<DocFileList&>(asset).GetItems()) + kContainerWeight;
+    case AssetKind::RegistryEntry:
+        return kContainerWeight;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+void ShredList::Clear()
+{
+    m_assets = nullptr;
+    m_totalWeight = 0;
+}
+
+ShredList& ShredList::Build(int32_t listType, ShredManager& manager)
+{
+    if (listType < 1 || listType > kListEverything)
+        return *this;
+    manager.BuildShredList(listType);
+    m_assets = &manager.GetAssetList();
+    return *this;
+}
+
+uint64_t ShredList::SumSizes(const AssetList& list)
+{
+    m_totalWeight += WeightOfList(const_cast<AssetList&>(list));
+    return m_totalWeight;
+}
+
+void ShredManager::ClearAssets()
+{
+    while (!m_assets.empty())
+        m_assets.pop_front();
+}
+
+void ShredManager::BuildShredList(int32_t listType)
+{
+    ClearAssets();
+    const Selector selector = SelectorFor(listType);
+    if (selector == Selector::Nothing)
+        return;
+    const SettingsStore& settings = m_settings;
+
+    // Browser traces, kind by kind: Internet Explorer's, then Firefox's.
+    const bool internetExplorer =
+        selector == Selector::InternetExplorer || selector == Selector::Everything;
+    const bool firefox = selector == Selector::Firefox || selector == Selector::Everything;
+    InternetExp ie;
+    FireFox ff;
+    using Builder = std::unique_ptr<IDAsset> (Browser::*)(bool);
+    const struct {
+        TraceKind kind;
+        Builder build;
+    } browserTraces[] = {
+        {kAutoComplete, &Browser::MakeAutoCompleteAsset},
+        {kBrowseHistory, &Browser::MakeHistoryAsset},
+        {kBrowseURL, &Browser::MakeUrlListAsset},
+        {kCookies, &Browser::MakeCookiesAsset},
+        {kTempIntFiles, &Browser::MakeTempFilesAsset},
+    };
+    for (const auto& trace : browserTraces) {
+        if (!settings.GetShred(trace.kind))
+            continue;
+        const bool confirm = settings.GetConfirm(trace.kind);
+        if (internetExplorer)
+            Append(m_assets, (ie.*trace.build)(confirm));
+        if (firefox)
+            Append(m_assets, (ff.*trace.build)(confirm));
+    }
+    if (selector != Selector::Everything) {
+        MarkProtectedAndExcluded(m_assets);
+        return;
+    }
+
+    // System traces.
+    if (settings.GetShred(kRecentMenu))
+        Append(m_assets, MakeRecentDocumentsAsset(settings.GetConfirm(kRecentMenu)));
+    if (settings.GetShred(kRecentOfficeDocs))
+        Append(m_assets, MakeOfficeRecentAsset(settings.GetConfirm(kRecentOfficeDocs)));
+    if (settings.GetShred(kRecentMP))
+        Append(m_assets, MakeMediaPlayerRecentAsset(settings.GetConfirm(kRecentMP)));
+    if (settings.GetShred(kRecentRP))
+        Append(m_assets, MakeRealPlayerRecentAsset(settings.GetConfirm(kRecentRP)));
+    if (settings.GetShred(kRecycle))
+        Append(m_assets, MakeRecycleBinAsset(settings.GetConfirm(kRecycle)));
+    if (settings.GetShred(kTempFiles))
+        Append(m_assets, MakeTempFilesAsset(settings.GetConfirm(kTempFiles)));
+
+    // The user's own files and folders that still exist (a wildcard entry
+    // never does).
+    for (int i = 0; i < settings.GetFilesAndFoldersCount(); ++i) {
+        bool confirm = false;
+        const std::wstring path = settings.GetFileEntry(i, confirm);
+        if (path.empty() || !FitsPathBuffer(path) || !::PathFileExistsW(path.c_str()))
+            continue;
+        std::unique_ptr<IDAsset> asset;
+        if (::PathIsDirectoryW(path.c_str())) {
+            auto folder = std::make_unique<DocFolder>();
+            folder->SetPath(path, false);
+            asset = std::move(folder);
+        } else {
+            auto file = std::make_unique<DocFile>();
+            file->SetPath(path);
+            asset = std::move(file);
+        }
+        asset->SetConfirm(confirm);
+        m_assets.push_back(std::move(asset));
+    }
+    MarkProtectedAndExcluded(m_assets);
+}
+
+bool ShredManager::IsProtected(const std::wstring& path)
+{
+    return m_settings.IsProtectedPath(path);
+}
+
+bool ShredManager::IsExcluded(const std::wstring& path) const
+{
+    if (path.empty())
+        return false;
+    const std::wstring pathExtension = ExtensionOf(path);
+    for (int i = 0; i < m_settings.GetExcludeListCount(); ++i) {
+        const std::wstring entry = m_settings.GetExcludeEntry(i);
+        if (EqualNoCase(entry, path))
+            return true;
+        if (entry.find(L'*') == std::wstring::npos)
+            continue;
+        // A wildcard entry counts by its extension alone, in every folder.
+        const std::wstring entryExtension = ExtensionOf(entry);
+        if (!entryExtension.empty() && !pathExtension.empty() &&
+            EqualNoCase(entryExtension, pathExtension))
+            return true;
+    }
+    return false;
+}
+
+void ShredManager::MarkProtectedAndExcluded(AssetList& list)
+{
+    for (auto& entry : list) {
+        if (!entry)
+            continue;
+        switch (entry->GetKind()) {
+        case AssetKind::File:
+            if (IsProtected(entry->GetPath()))
+                entry->SetBlocked(true);
+            if (IsExcluded(entry->GetPath()))
+                entry->SetExcluded(true);
+            break;
+        case AssetKind::Folder: {
+            const bool blocked = IsProtected(entry->GetPath());
+            if (blocked)
+                entry->SetBlocked(true);
+            if (IsExcluded(entry->GetPath()))
+                entry->SetExcluded(true);
+            if (!blocked)
+                MarkProtectedAndExcluded(static_cast<DocFolder&>(*entry).GetChildren());
+            break;
+        }
+        case AssetKind::FileList:
+            MarkProtectedAndExcluded(static_cast<DocFileList&>(*entry).GetItems());
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+int32_t ShredManager::RunPostShredActions(int32_t flags)
+{
+    ShredPlatform& platform = CurrentShredPlatform();
+    std::wstring ieVersion;
+    const bool haveVersion = platform.ReadIEVersion(ieVersion);
+
+    if ((flags & kPostIEHistory) && m_settings.GetShredBrowseHistory()) {
+        if (haveVersion && !ieVersion.empty() && ieVersion[0] == L'8') {
+            // Internet Explorer 8 keeps its history away from the store; the
+            // clean-up program clears it (and is started again at next log-on).
+            HistoryCleanupStarted = true;
+            platform.StartHistoryCleanup(InstallFolderOrDefault() + L"\\OVSCCleanup.exe");
+        } else if (platform.ClearUrlHistory()) {
+            flags &= ~kPostIEHistory;
+        }
+    }
+    if ((flags & kPostRecycleBin) && m_settings.GetShredRecycle()) {
+        platform.EmptyRecycleBin();
+        flags &= ~kPostRecycleBin;
+    }
+    if ((flags & kPostIEAutoComplete) && haveVersion) {
+        if (ieVersion.empty() || ieVersion[0] != L'6' || platform.ClearProtectedStorage())
+            flags &= ~kPostIEAutoComplete;
+    }
+    return flags;
+}

@@ -1,0 +1,114 @@
+#include "engine/tray_notify_client.h"
+
+#include "win32/unique_handle.h"
+
+#include <sddl.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// How long a busy pipe is waited for before the balloon is dropped.
+constexpr DWORD kBusyPipeWaitMs = 5000;
+
+struct LocalFreeDeleter {
+    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
+};
+
+bool OpenCallerToken(win32::UniqueHandleNull& token)
+{
+    // Impersonating threads send as the user they stand for.
+    if (::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, token.put()))
+        return true;
+    if (::GetLastError() != ERROR_NO_TOKEN)
+        return false;
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) != FALSE;
+}
+
+}  // namespace
+
+void FormatTrayNotifyMessage(const wchar_t* title, const wchar_t* text, int id,
+                             wchar_t (&buffer)[kTrayMessageChars])
+{
+    // Put together by hand rather than through a printf: no format trap, and
+    // the caller's texts can hold "%" freely.
+    std::wstring message = title ? title : L"";
+    message += kTrayMessageSeparator;
+    message += text ? text : L"";
+    message += kTrayMessageSeparator;
+    message += std::to_wstring(id);
+
+    size_t cch = message.size();
+    if (cch > kTrayMessageChars - 1) {
+        cch = kTrayMessageChars - 1;
+        // Never leave half of a surrogate pair at the cut.
+        if (IS_HIGH_SURROGATE(message[cch - 1]))
+            --cch;
+    }
+    std::memset(buffer, 0, sizeof(buffer));
+    std::memcpy(buffer, message.data(), cch * sizeof(wchar_t));
+}
+
+bool CurrentUserSidString(std::wstring& sid)
+{
+    win32::UniqueHandleNull token;
+    if (!OpenCallerToken(token))
+        return false;
+
+    DWORD cbUser = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &cbUser);
+    if (cbUser < sizeof(TOKEN_USER))
+        return false;
+    std::vector<BYTE> user(cbUser);
+    if (!::GetTokenInformation(token.get(), TokenUser, user.data(), cbUser, &cbUser))
+        return false;
+
+    wchar_t* text = nullptr;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid, &text))
+        return false;
+    std::unique_ptr<wchar_t, LocalFreeDeleter> owned(text);
+    sid.assign(owned.get());
+    return true;
+}
+
+bool TrayNotifyPipeName(std::wstring& name)
+{
+    std::wstring sid;
+    if (!CurrentUserSidString(sid))
+        return false;
+    name = kTrayPipePrefix + sid;
+    return true;
+}
+
+BOOL TrayNotifyClient::Send(const wchar_t* title, const wchar_t* text, int id)
+{
+    std::wstring pipeName;
+    if (!TrayNotifyPipeName(pipeName))
+        return FALSE;
+
+    // Identification only: whoever serves the pipe learns who we are but
+    // cannot act as us.
+    win32::UniqueFile pipe(::CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING,
+                                         SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                         nullptr));
+    if (!pipe) {
+        // A busy server gets one chance to free an instance; the balloon is
+        // dropped either way rather than holding the worker up again.
+        if (::GetLastError() == ERROR_PIPE_BUSY)
+            ::WaitNamedPipeW(pipeName.c_str(), kBusyPipeWaitMs);
+        return FALSE;
+    }
+
+    wchar_t message[kTrayMessageChars];
+    FormatTrayNotifyMessage(title, text, id, message);
+    DWORD cbWritten = 0;
+    if (!::WriteFile(pipe.get(), message, static_cast<DWORD>(kTrayMessageBytes), &cbWritten,
+                     nullptr) ||
+        cbWritten != kTrayMessageBytes)
+        return FALSE;
+    ::FlushFileBuffers(pipe.get());
+    return TRUE;
+}

@@ -1,0 +1,112 @@
+#include "framework/ui_seam.h"
+
+#include <cstdio>
+#include <mutex>
+#include <utility>
+
+namespace fw {
+
+namespace {
+
+std::mutex g_lock;
+UiResponder g_responder;
+
+UiResponder CurrentResponder()
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    return g_responder;
+}
+
+}  // namespace
+
+ScopedUiResponder::ScopedUiResponder(UiResponder responder)
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    m_previous = std::exchange(g_responder, std::move(responder));
+}
+
+ScopedUiResponder::~ScopedUiResponder()
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_responder = std::move(m_previous);
+}
+
+bool IsUnattendedUi()
+{
+    wchar_t value[8] = {};
+    const DWORD cch =
+        ::GetEnvironmentVariableW(L"SCORAVEL_UNATTENDED_UI", value, ARRAYSIZE(value));
+    if (cch == 0)
+        return false;
+    return !(cch == 1 && value[0] == L'0');
+}
+
+namespace detail {
+
+ModalPolicy CurrentModalPolicy(UiResponder& responder)
+{
+    responder = CurrentResponder();
+    if (responder)
+        return ModalPolicy::Answer;
+    return IsUnattendedUi() ? ModalPolicy::Refuse : ModalPolicy::Real;
+}
+
+void ReportUnanswered(const UiRequest& request)
+{
+    std::wstring line = L"Scoravel: unattended, no answer for ";
+    switch (request.kind) {
+    case UiRequest::Kind::MessageBox:
+        line += L"message box \"" + request.text + L"\"";
+        break;
+    case UiRequest::Kind::ModalDialog:
+        line += L"dialog " + std::to_wstring(request.templateId);
+        break;
+    case UiRequest::Kind::Other:
+        line += L"modal call \"" + request.caption + L"\"";
+        break;
+    }
+    line += L"\n";
+    ::OutputDebugStringW(line.c_str());
+    std::fputws(line.c_str(), stderr);
+}
+
+}  // namespace detail
+
+int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)
+{
+    UiRequest request;
+    request.kind = UiRequest::Kind::MessageBox;
+    request.owner = owner;
+    request.text = text ? text : L"";
+    request.caption = caption ? caption : L"";
+    request.type = type;
+
+    UiResponder responder;
+    switch (detail::CurrentModalPolicy(responder)) {
+    case detail::ModalPolicy::Answer:
+        return static_cast<int>(responder(request));
+    case detail::ModalPolicy::Refuse:
+        detail::ReportUnanswered(request);
+        return 0;
+    case detail::ModalPolicy::Real:
+        break;
+    }
+    return ::MessageBoxW(owner, text, caption, type);
+}
+
+INT_PTR RunModalCall(const UiRequest& request, const std::function<INT_PTR()>& show)
+{
+    UiResponder responder;
+    switch (detail::CurrentModalPolicy(responder)) {
+    case detail::ModalPolicy::Answer:
+        return responder(request);
+    case detail::ModalPolicy::Refuse:
+        detail::ReportUnanswered(request);
+        return -1;
+    case detail::ModalPolicy::Real:
+        break;
+    }
+    return show ? show() : -1;
+}
+
+}  // namespace fw

@@ -1,0 +1,257 @@
+#include "program/operations.h"
+
+#include "engine/eraser.h"
+#include "engine/shred_manager.h"
+#include "resources/graventa/resource.h"
+#include "settings/install_location.h"
+#include "win32/string_table.h"
+
+#include <shlwapi.h>
+
+#include <string>
+
+namespace {
+
+// The job's manager is the thread's current one exactly as long as the job
+// runs, also when the job ends by an exception.
+class ScopedCurrentShredManager {
+public:
+    explicit ScopedCurrentShredManager(ShredManager* manager) { SetCurrentShredManager(manager); }
+    ~ScopedCurrentShredManager() { SetCurrentShredManager(nullptr); }
+    ScopedCurrentShredManager(const ScopedCurrentShredManager&) = delete;
+    ScopedCurrentShredManager& operator=(const ScopedCurrentShredManager&) = delete;
+};
+
+std::wstring ProgramText(UINT id)
+{
+    return win32::LoadTableString(::GetModuleHandleW(nullptr), id);
+}
+
+// The shred log is ANSI text with CR LF line ends.
+bool WriteNewLog(const std::wstring& path, const std::string& text)
+{
+    win32::UniqueFile log(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!log)
+        return false;
+    DWORD cbWritten = 0;
+    return ::WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &cbWritten,
+                       nullptr) &&
+           cbWritten == text.size();
+}
+
+}  // namespace
+
+bool LaunchOperation(std::unique_ptr<fw::CThread> operation, win32::UniqueHandleNull* thread)
+{
+    if (!operation || !operation->CreateThread(true))
+        return false;
+    win32::UniqueHandleNull own;
+    if (thread) {
+        HANDLE duplicate = nullptr;
+        if (!::DuplicateHandle(::GetCurrentProcess(), operation->ThreadHandle(),
+                               ::GetCurrentProcess(), &duplicate, SYNCHRONIZE, FALSE, 0))
+            return false;  // never resumed: the suspended thread goes with the object
+        own.reset(duplicate);
+    }
+    // From here on the object belongs to its thread.
+    fw::CThread* running = operation.release();
+    if (!running->ResumeThread()) {
+        delete running;
+        return false;
+    }
+    if (thread)
+        *thread = std::move(own);
+    return true;
+}
+
+bool UserShredLogPath(std::wstring& path)
+{
+    wchar_t user[MAX_PATH + 1] = {};
+    DWORD cchUser = ARRAYSIZE(user);
+    if (!::GetUserNameW(user, &cchUser))
+        return false;
+    std::wstring folder = InstallFolderOrDefault();
+    if (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    std::wstring full = folder + L"\\" + user + L"_ShredderLog.txt";
+    if (!FitsPathBuffer(full))
+        return false;
+    path = std::move(full);
+    return true;
+}
+
+bool RefuseOverlongPath(const std::wstring& path)
+{
+    if (FitsPathBuffer(path))
+        return false;
+    std::wstring logPath;
+    if (UserShredLogPath(logPath)) {
+        // The engine's own line for a path it cannot open, in a log of its own
+        // as every request has.
+        Eraser log;
+        if (log.OpenLog(logPath)) {
+            log.LogError(FormatLogText(LoadLogText(IDS_LOG_OPEN_FAILED), {path}),
+                         ERROR_FILENAME_EXCED_RANGE, true);
+            log.CloseLog();
+        }
+    }
+    return true;
+}
+
+BOOL CShredOneOperation::InitInstance()
+{
+    ShredManager manager;
+    manager.Init();
+    ScopedCurrentShredManager current(&manager);
+
+    std::unique_ptr<IDAsset> asset;
+    if (::PathIsDirectoryW(m_path.c_str())) {
+        auto folder = std::make_unique<DocFolder>();
+        folder->SetPath(m_path, false);
+        asset = std::move(folder);
+    } else {
+        auto file = std::make_unique<DocFile>();
+        file->SetPath(m_path);
+        asset = std::move(file);
+    }
+    manager.ShredOne(asset.get());
+    return FALSE;
+}
+
+BOOL CBHOOperation::InitInstance()
+{
+    ShredManager manager(true);
+    manager.Init();
+    ScopedCurrentShredManager current(&manager);
+
+    if (m_kind == kBrowserInternetExplorer) {
+        if (m_verb == L"InstallTessick")
+            manager.InstallIEExtension();
+        else if (m_verb == L"RemoveTessick")
+            manager.RemoveIEExtension();
+        else if (m_verb == L"ShredIE")
+            manager.ShredAssets(kListInternetExplorer);
+    } else if (m_kind == kBrowserFirefox) {
+        if (m_verb == L"InstallFFBho")
+            manager.InstallFirefoxExtension();
+        else if (m_verb == L"RemoveFFBho")
+            manager.RemoveFirefoxExtension();
+        else if (m_verb == L"ShredFF")
+            manager.ShredAssets(kListFirefox);
+    }
+    return FALSE;
+}
+
+void ShredAllSlot::Begin(CShredAllOperation* operation)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_operation = operation;
+    m_running.store(1);
+}
+
+void ShredAllSlot::Abandon()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_operation = nullptr;
+    m_running.store(0);
+}
+
+bool ShredAllSlot::ShowRunning(HWND notifyWindow)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_running.load() || !m_operation)
+        return false;
+    if (notifyWindow)
+        m_operation->SetNotifyWindow(notifyWindow);
+    m_operation->ShowProgress();
+    return true;
+}
+
+void ShredAllSlot::NotifyEndSession(int value)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_running.load() && m_operation)
+        m_operation->WriteEndSessionLine(value);
+}
+
+HWND ShredAllSlot::Finish(CShredAllOperation* operation)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const HWND notify = operation->NotifyWindow();
+    if (m_operation == operation) {
+        m_operation = nullptr;
+        m_running.store(0);
+    }
+    return notify;
+}
+
+CShredAllOperation::CShredAllOperation(ShredAllSlot& slot, HANDLE doneEvent, HWND notifyWindow,
+                                       bool unattended)
+    : m_slot(slot), m_doneEvent(doneEvent), m_notifyWindow(notifyWindow), m_unattended(unattended)
+{
+}
+
+CShredAllOperation::~CShredAllOperation()
+{
+    delete m_manager.exchange(nullptr);
+}
+
+void CShredAllOperation::ShowProgress()
+{
+    if (ShredManager* manager = m_manager.load())
+        manager->GetProgress()->BringToFront();
+}
+
+void CShredAllOperation::WriteEndSessionLine(int value)
+{
+    // Recorded first, so that a manager made from now on sees it even when it
+    // is not there yet below.
+    m_endSession.store(value ? value : 1);
+    if (ShredManager* manager = m_manager.load()) {
+        manager->SetShutdownPending();
+        return;
+    }
+    std::wstring logPath;
+    if (!UserShredLogPath(logPath))
+        return;
+    char line[64] = {};
+    wsprintfA(line, "\r\n ENDSESSION - 0x%x \r\n", static_cast<unsigned>(value));
+    WriteNewLog(logPath, line);
+}
+
+BOOL CShredAllOperation::InitInstance()
+{
+    auto owned = std::make_unique<ShredManager>();
+    ShredManager* manager = owned.get();
+    m_manager.store(owned.release());
+    SetCurrentShredManager(manager);
+    manager->Init();
+    if (m_endSession.load())
+        manager->SetShutdownPending();
+
+    ProgressReporter* progress = manager->GetProgress();
+    progress->SetTexts(ProgramText(IDS_SHRED_IN_PROGRESS), ProgramText(IDS_STOP_SHRED));
+    // A shred at shutdown shows itself at once; any other waits until the
+    // user asks for it.
+    if (NotifyWindow())
+        progress->BringToFront();
+
+    if (m_unattended)
+        manager->RunUnattended();
+    else
+        manager->RunInteractive();
+    return FALSE;
+}
+
+int CShredAllOperation::ExitInstance()
+{
+    const HWND notify = m_slot.Finish(this);
+    if (m_doneEvent)
+        ::SetEvent(m_doneEvent);
+    delete m_manager.exchange(nullptr);
+    SetCurrentShredManager(nullptr);
+    if (notify)
+        ::PostMessageW(notify, WM_QUERYENDSESSION, 0, 0);
+    return fw::CWorkerThread::ExitInstance();
+}

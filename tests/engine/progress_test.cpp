@@ -1,0 +1,208 @@
+#include "engine/progress_reporter.h"
+
+#include "framework/module.h"
+#include "resources/graventa/resource.h"
+#include "tests/common/registry_sandbox.h"
+#include "win32/unique_handle.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+std::wstring TextOf(HWND hwnd)
+{
+    wchar_t text[256] = {};
+    ::SendMessageW(hwnd, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Top-level windows of this process with the progress window's caption
+// (other test programs may run beside this one).
+int CountProgressWindows()
+{
+    struct Count {
+        int windows = 0;
+    } count;
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM parameter) -> BOOL {
+            DWORD processId = 0;
+            ::GetWindowThreadProcessId(hwnd, &processId);
+            if (processId == ::GetCurrentProcessId() &&
+                TextOf(hwnd) == L"Scoravel for OV Tarnwell")
+                ++reinterpret_cast<Count*>(parameter)->windows;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.windows;
+}
+
+// Every case starts without "DisplayFontSettings" (the product keys are
+// cleared), so the window paints with the defaults unless a case sets it.
+class ProgressWindow : public testsupport::ProductRegistryTest {
+protected:
+    void SetUp() override
+    {
+        testsupport::ProductRegistryTest::SetUp();
+        reporter = std::make_unique<ProgressReporter>();
+        hwnd = reporter->Window();
+        ASSERT_NE(nullptr, hwnd);
+    }
+
+    HWND Item(int id) const { return ::GetDlgItem(hwnd, id); }
+
+    std::unique_ptr<ProgressReporter> reporter;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(ProgressWindow, StartsHiddenOnItsOwnThreadWithTheTemplateTexts)
+{
+    EXPECT_FALSE(reporter->IsSilent());
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    EXPECT_NE(::GetCurrentThreadId(), ::GetWindowThreadProcessId(hwnd, nullptr));
+    EXPECT_EQ(nullptr, ::GetWindow(hwnd, GW_OWNER));
+    EXPECT_EQ(static_cast<int>(::GetCurrentProcessId() + ::GetCurrentThreadId()),
+              reporter->Identifier());
+
+    EXPECT_EQ(L"Scoravel for OV Tarnwell", TextOf(hwnd));
+    EXPECT_EQ(L"Operation in progress", TextOf(Item(IDC_PROGRESS_TITLE)));
+    EXPECT_EQ(L"Cancel", TextOf(Item(IDC_PROGRESS_STOP)));
+    EXPECT_EQ(L"0%", TextOf(Item(IDC_PROGRESS_PERCENT)));
+    EXPECT_EQ(0, ::SendMessageW(Item(IDC_PROGRESS_BAR), PBM_GETRANGE, TRUE, 0));
+    EXPECT_EQ(100, ::SendMessageW(Item(IDC_PROGRESS_BAR), PBM_GETRANGE, FALSE, 0));
+
+    const HMENU systemMenu = ::GetSystemMenu(hwnd, FALSE);
+    ASSERT_NE(nullptr, systemMenu);
+    EXPECT_TRUE(::GetMenuState(systemMenu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(1, CountProgressWindows());
+}
+
+TEST_F(ProgressWindow, PercentIsRightAlignedInThreeAndValuesAbove100AreIgnored)
+{
+    const HWND bar = Item(IDC_PROGRESS_BAR);
+    const HWND percent = Item(IDC_PROGRESS_PERCENT);
+
+    reporter->SetPercent(7);
+    EXPECT_EQ(L"  7 %", TextOf(percent));
+    EXPECT_EQ(7, ::SendMessageW(bar, PBM_GETPOS, 0, 0));
+
+    reporter->SetPercent(42);
+    EXPECT_EQ(L" 42 %", TextOf(percent));
+    reporter->SetPercent(101);
+    EXPECT_EQ(L" 42 %", TextOf(percent));
+    EXPECT_EQ(42, ::SendMessageW(bar, PBM_GETPOS, 0, 0));
+
+    reporter->SetPercent(100);
+    EXPECT_EQ(L"100 %", TextOf(percent));
+    EXPECT_EQ(100, ::SendMessageW(bar, PBM_GETPOS, 0, 0));
+    reporter->SetPercent(250);
+    EXPECT_EQ(L"100 %", TextOf(percent));
+    EXPECT_EQ(100, ::SendMessageW(bar, PBM_GETPOS, 0, 0));
+}
+
+TEST_F(ProgressWindow, StopButtonSetsTheFlagForGoodAndDisablesItself)
+{
+    const HWND stop = Item(IDC_PROGRESS_STOP);
+    EXPECT_FALSE(reporter->IsCancelled());
+    EXPECT_TRUE(::IsWindowEnabled(stop));
+
+    ::SendMessageW(stop, BM_CLICK, 0, 0);
+    EXPECT_TRUE(reporter->IsCancelled());
+    EXPECT_FALSE(::IsWindowEnabled(stop));
+
+    // The rest of the window goes on working, and the stop stays requested.
+    reporter->SetPercent(50);
+    EXPECT_EQ(L" 50 %", TextOf(Item(IDC_PROGRESS_PERCENT)));
+    EXPECT_TRUE(reporter->IsCancelled());
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+TEST_F(ProgressWindow, EscapeEnterCancelAndCloseLeaveItAlone)
+{
+    ::SendMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+    ::SendMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    // Keys take the real road: the UI thread's loop and the dialog manager.
+    // A bar position posted after them tells when they have been handled.
+    ::PostMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
+    ::PostMessageW(Item(IDC_PROGRESS_BAR), PBM_SETPOS, 33, 0);
+    const HWND bar = Item(IDC_PROGRESS_BAR);
+    while (::IsWindow(bar) && ::SendMessageW(bar, PBM_GETPOS, 0, 0) != 33)
+        ::Sleep(10);
+
+    EXPECT_TRUE(::IsWindow(hwnd));
+    EXPECT_EQ(hwnd, reporter->Window());
+    EXPECT_FALSE(reporter->IsCancelled());
+    EXPECT_TRUE(::IsWindowEnabled(Item(IDC_PROGRESS_STOP)));
+}
+
+TEST_F(ProgressWindow, BringToFrontShowsTheHiddenWindow)
+{
+    ASSERT_FALSE(::IsWindowVisible(hwnd));
+    reporter->BringToFront();
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+}
+
+TEST_F(ProgressWindow, SetTextsChangesTitleAndButton)
+{
+    reporter->SetTexts(L"Shred in progress", L"Stop Shred");
+    EXPECT_EQ(L"Shred in progress", TextOf(Item(IDC_PROGRESS_TITLE)));
+    EXPECT_EQ(L"Stop Shred", TextOf(Item(IDC_PROGRESS_STOP)));
+    EXPECT_EQ(L"Scoravel for OV Tarnwell", TextOf(hwnd));
+}
+
+TEST_F(ProgressWindow, DestroyingTheReporterEndsTheThreadAndTheWindow)
+{
+    const DWORD threadId = ::GetWindowThreadProcessId(hwnd, nullptr);
+    win32::UniqueHandleNull thread(::OpenThread(SYNCHRONIZE, FALSE, threadId));
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(thread.get(), 0));
+
+    reporter.reset();
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(thread.get(), 0));
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(0, CountProgressWindows());
+}
+
+TEST(SilentProgress, MakesNoWindowAndNeverReportsAStop)
+{
+    ProgressReporter reporter(true);
+    EXPECT_TRUE(reporter.IsSilent());
+    EXPECT_EQ(nullptr, reporter.Window());
+    reporter.SetPercent(50);
+    reporter.SetTexts(L"title", L"button");
+    reporter.BringToFront();
+    EXPECT_FALSE(reporter.IsCancelled());
+    EXPECT_EQ(0, CountProgressWindows());
+}
+
+// The resource module is where a real program could lack template 130 (a
+// language module, a stripped build): the job must go on without a window.
+TEST(ProgressWithoutTemplate, FallsBackToSilentInsteadOfWaitingForever)
+{
+    const HMODULE noTemplates = ::GetModuleHandleW(L"ntdll.dll");
+    ASSERT_NE(nullptr, noTemplates);
+    ASSERT_EQ(nullptr, ::FindResourceW(noTemplates, MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG));
+    fw::SetResourceInstance(noTemplates);
+    {
+        ProgressReporter reporter;
+        EXPECT_TRUE(reporter.IsSilent());
+        EXPECT_EQ(nullptr, reporter.Window());
+        reporter.SetPercent(10);
+        reporter.BringToFront();
+        EXPECT_FALSE(reporter.IsCancelled());
+        EXPECT_EQ(0, CountProgressWindows());
+    }
+    fw::SetResourceInstance(nullptr);
+
+    ProgressReporter restored;
+    EXPECT_FALSE(restored.IsSilent());
+    EXPECT_NE(nullptr, restored.Window());
+}
+
+}  // namespace

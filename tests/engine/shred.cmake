@@ -1,0 +1,5 @@
+# The shred manager: lists, runs, dialogs and balloons over the real registry.
+scoravel_test(shred_manager_tests
+    SOURCES erase_test_support.cpp shred_manager_test.cpp
+    LIBS scoravel_shred graventa_resources
+    LOCKS product_registry)

@@ -1,0 +1,390 @@
+#include "program/system_traces.h"
+
+#include "tests/common/registry_sandbox.h"
+#include "tests/common/scratch_folder.h"
+#include "win32/registry.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace {
+
+using testsupport::PutString;
+using ::testing::ElementsAre;
+using Item = RegistryEntry::Item;
+
+constexpr wchar_t kClassesWord[] = L"Software\\Classes\\Word.Application";
+constexpr wchar_t kOffice[] = L"Software\\Microsoft\\Office\\";
+constexpr wchar_t kHkcuOffice[] = L"HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\";
+
+// Every key path of an entry must name a key that opens once it exists
+// (with its root name taken off).
+bool OpensUnderCurrentUser(const std::wstring& keyPath)
+{
+    const std::wstring root = L"HKEY_CURRENT_USER\\";
+    if (keyPath.compare(0, root.size(), root) != 0)
+        return false;
+    win32::UniqueKey key;
+    return win32::OpenKey(HKEY_CURRENT_USER, keyPath.substr(root.size()).c_str(), KEY_READ, key) ==
+           ERROR_SUCCESS;
+}
+
+class OfficeTrace : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        win32::UniqueKey office;
+        m_officeExisted = win32::OpenKey(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office", KEY_READ,
+                                         office) == ERROR_SUCCESS;
+        Clean();
+    }
+    void TearDown() override
+    {
+        Clean();
+        if (!m_officeExisted)
+            win32::DeleteTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office");
+    }
+
+    bool m_officeExisted = false;
+
+    static void Clean()
+    {
+        ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_LOCAL_MACHINE, kClassesWord));
+        for (const wchar_t* version : {L"8.0", L"11.0", L"12.0", L"16.0"})
+            ASSERT_EQ(ERROR_SUCCESS,
+                      win32::DeleteTree(HKEY_CURRENT_USER, (kOffice + std::wstring(version)).c_str()));
+    }
+
+    static void InstallWord(const std::wstring& curVer)
+    {
+        PutString(HKEY_LOCAL_MACHINE, kClassesWord + std::wstring(L"\\CurVer"), L"", curVer);
+    }
+};
+
+TEST_F(OfficeTrace, Office2007ListsFileMruKeysProjectAndVisioValuesUpToTheFirstGap)
+{
+    InstallWord(L"Word.Application.12");
+    const std::wstring visio = kOffice + std::wstring(L"12.0\\Visio\\Application");
+    for (const wchar_t* value : {L"LastFile1", L"LastFile2", L"LastFile3", L"LastFile5"})
+        PutString(HKEY_CURRENT_USER, visio, value, L"C:\\drawing.vsd");
+    for (const wchar_t* key : {L"12.0\\Word\\File MRU", L"12.0\\Excel\\File MRU",
+                               L"12.0\\PowerPoint\\File MRU", L"12.0\\MS Project\\Recent File List"})
+        PutString(HKEY_CURRENT_USER, kOffice + std::wstring(key), L"Item 1", L"C:\\a.doc");
+
+    const auto entry = MakeOfficeRecentAsset(true);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(AssetKind::RegistryEntry, entry->GetKind());
+    EXPECT_EQ(L"MS Office Recent Documents", entry->GetName());
+    EXPECT_TRUE(entry->GetConfirm());
+    const std::wstring office = kHkcuOffice + std::wstring(L"12.0");
+    const std::wstring visioPath = office + L"\\Visio\\Application\\";
+    EXPECT_THAT(entry->GetItems(),
+                ElementsAre(Item{office + L"\\Word\\File MRU", L""},
+                            Item{office + L"\\Excel\\File MRU", L""},
+                            Item{office + L"\\PowerPoint\\File MRU", L""},
+                            Item{office + L"\\MS Project\\Recent File List", L""},
+                            Item{visioPath, L"LastFile1"}, Item{visioPath, L"LastFile2"},
+                            Item{visioPath, L"LastFile3"}));
+    for (const Item& item : entry->GetItems())
+        EXPECT_TRUE(OpensUnderCurrentUser(item.first)) << item.first;
+}
+
+TEST_F(OfficeTrace, OlderOfficeListsItsRecentFileKeysNotTheFileMru)
+{
+    struct Case {
+        const wchar_t* curVer;
+        const wchar_t* version;
+    };
+    for (const Case& c : {Case{L"Word.Application.11", L"11.0"}, Case{L"Word.Application.8", L"8.0"}}) {
+        InstallWord(c.curVer);
+        const auto entry = MakeOfficeRecentAsset(false);
+        ASSERT_NE(nullptr, entry) << c.curVer;
+        EXPECT_FALSE(entry->GetConfirm());
+        const std::wstring office = kHkcuOffice + std::wstring(c.version);
+        EXPECT_THAT(entry->GetItems(),
+                    ElementsAre(Item{office + L"\\Word\\Data", L""},
+                                Item{office + L"\\Excel\\Recent Files", L""},
+                                Item{office + L"\\PowerPoint\\Recent File List", L""},
+                                Item{office + L"\\MS Project\\Recent File List", L""}))
+            << c.curVer;
+    }
+}
+
+// Newer Office keeps Word's options in "Word\Data": only the MRU lists may go.
+TEST_F(OfficeTrace, NewerOfficeNeverListsWordDataKey)
+{
+    InstallWord(L"Word.Application.16");
+    PutString(HKEY_CURRENT_USER, kOffice + std::wstring(L"16.0\\Visio\\Application"), L"LastFile1",
+              L"C:\\x.vsd");
+    const auto entry = MakeOfficeRecentAsset(true);
+    ASSERT_NE(nullptr, entry);
+    const std::wstring office = kHkcuOffice + std::wstring(L"16.0");
+    EXPECT_THAT(entry->GetItems(),
+                ElementsAre(Item{office + L"\\Word\\File MRU", L""},
+                            Item{office + L"\\Excel\\File MRU", L""},
+                            Item{office + L"\\PowerPoint\\File MRU", L""},
+                            Item{office + L"\\MS Project\\Recent File List", L""},
+                            Item{office + L"\\Visio\\Application\\", L"LastFile1"}));
+}
+
+TEST_F(OfficeTrace, NoAssetWithoutAUsableWordVersion)
+{
+    EXPECT_EQ(nullptr, MakeOfficeRecentAsset(true));
+    for (const wchar_t* curVer : {L"Word.Application", L"Word.Application.", L"Word.Application.x12"}) {
+        InstallWord(curVer);
+        EXPECT_EQ(nullptr, MakeOfficeRecentAsset(true)) << curVer;
+    }
+    EXPECT_EQ(L"12.0", OfficeVersionFromCurVer(L"Word.Application.12"));
+    EXPECT_EQ(L"8.0", OfficeVersionFromCurVer(L"Word.Application.8"));
+}
+
+class PlayerTrace : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean()
+    {
+        ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CURRENT_USER, L"Software\\RealNetworks"));
+    }
+    static void CreateKey(const std::wstring& path)
+    {
+        win32::UniqueKey key;
+        ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(HKEY_CURRENT_USER, path.c_str(), KEY_READ, key));
+    }
+    const std::wstring player = L"Software\\RealNetworks\\RealPlayer";
+};
+
+TEST_F(PlayerTrace, RealPlayerListsItsRecentClipKeysUpToTheFirstGap)
+{
+    for (const wchar_t* clip : {L"MostRecentClips1", L"MostRecentClips2", L"MostRecentClips4"})
+        CreateKey(player + L"\\6.0\\Preferences\\" + clip);
+    const auto entry = MakeRealPlayerRecentAsset(true);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(L"Real Player Recent File List", entry->GetName());
+    EXPECT_TRUE(entry->GetConfirm());
+    const std::wstring prefs = L"HKEY_CURRENT_USER\\" + player + L"\\6.0\\Preferences\\";
+    EXPECT_THAT(entry->GetItems(), ElementsAre(Item{prefs + L"MostRecentClips1", L""},
+                                               Item{prefs + L"MostRecentClips2", L""}));
+}
+
+TEST_F(PlayerTrace, RealPlayerWithoutPreferencesGivesAnEmptyEntry)
+{
+    CreateKey(player + L"\\6.0");
+    const auto entry = MakeRealPlayerRecentAsset(false);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_TRUE(entry->GetItems().empty());
+    EXPECT_EQ(L"Real Player Recent File List", entry->GetName());
+}
+
+TEST_F(PlayerTrace, NoRealPlayerAssetWithoutItsKeyOrAVersionBelowIt)
+{
+    EXPECT_EQ(nullptr, MakeRealPlayerRecentAsset(true));
+    CreateKey(player);
+    EXPECT_EQ(nullptr, MakeRealPlayerRecentAsset(true));
+}
+
+TEST_F(PlayerTrace, MediaPlayerIsTheWholeRecentListKey)
+{
+    const auto entry = MakeMediaPlayerRecentAsset(true);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(L"Windows Media Player Recent File List", entry->GetName());
+    EXPECT_TRUE(entry->GetConfirm());
+    EXPECT_THAT(entry->GetItems(),
+                ElementsAre(Item{L"HKEY_CURRENT_USER\\Software\\Microsoft\\MediaPlayer\\Player\\"
+                                 L"RecentFileList",
+                                 L""}));
+}
+
+// The prefix has the Protected Storage key without subkeys; every case puts
+// it back the way it found it.
+class RecycleBinTrace : public ::testing::Test {
+protected:
+    static constexpr wchar_t kStorage[] = L"Software\\Microsoft\\Protected Storage System Provider";
+
+    void SetUp() override
+    {
+        win32::UniqueKey key;
+        m_keyExisted = win32::OpenKey(HKEY_CURRENT_USER, kStorage, KEY_READ, key) == ERROR_SUCCESS;
+        if (m_keyExisted) {
+            DWORD subkeys = 0;
+            ASSERT_EQ(ERROR_SUCCESS, ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr,
+                                                        &subkeys, nullptr, nullptr, nullptr,
+                                                        nullptr, nullptr, nullptr, nullptr));
+            ASSERT_EQ(0u, subkeys) << "the test prefix holds a real user key here";
+        }
+        m_sid = L"S-1-5-21-1111-2222-3333-" + std::to_wstring(::GetCurrentProcessId());
+    }
+
+    void TearDown() override
+    {
+        testsupport::RemoveTree(L"C:\\$Recycle.Bin\\" + m_sid);
+        ::RemoveDirectoryW(L"C:\\$Recycle.Bin");  // only when nothing else is in it
+        win32::DeleteTree(HKEY_CURRENT_USER, kStorage);
+        if (m_keyExisted) {
+            win32::UniqueKey key;
+            EXPECT_EQ(ERROR_SUCCESS, win32::CreateKey(HKEY_CURRENT_USER, kStorage, KEY_READ, key));
+        }
+    }
+
+    static void AddUserKey(const std::wstring& name)
+    {
+        win32::UniqueKey key;
+        ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(HKEY_CURRENT_USER,
+                                                  (kStorage + (L"\\" + name)).c_str(), KEY_READ, key));
+    }
+
+    static std::vector<std::wstring> FixedDriveRoots()
+    {
+        std::vector<std::wstring> roots;
+        wchar_t drives[512] = {};
+        const DWORD cch = ::GetLogicalDriveStringsW(ARRAYSIZE(drives), drives);
+        EXPECT_GT(cch, 0u);
+        for (const wchar_t* root = drives; *root; root += wcslen(root) + 1)
+            if (::GetDriveTypeW(root) == DRIVE_FIXED)
+                roots.emplace_back(root);
+        return roots;
+    }
+
+    // One folder per fixed drive, each the user's folder, kept itself.
+    static void ExpectUserFolders(DocFileList& list, const std::wstring& sid, bool confirm)
+    {
+        const std::vector<std::wstring> roots = FixedDriveRoots();
+        ASSERT_FALSE(roots.empty());
+        ASSERT_EQ(roots.size(), list.GetItems().size());
+        for (size_t i = 0; i < roots.size(); ++i) {
+            IDAsset& item = *list.GetItems()[i];
+            EXPECT_EQ(AssetKind::Folder, item.GetKind());
+            EXPECT_EQ(roots[i] + L"$Recycle.Bin\\" + sid, item.GetPath());
+            EXPECT_FALSE(item.GetRemoveSelf());
+            EXPECT_EQ(confirm, item.GetConfirm());
+        }
+    }
+
+    bool m_keyExisted = false;
+    std::wstring m_sid;
+};
+
+TEST_F(RecycleBinTrace, UserKeyNamesTheFolderOnEveryFixedDriveWhoseContentsAreListed)
+{
+    AddUserKey(m_sid);
+    const std::wstring folder = L"C:\\$Recycle.Bin\\" + m_sid;
+    ASSERT_TRUE(::CreateDirectoryW(L"C:\\$Recycle.Bin", nullptr) ||
+                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(testsupport::WriteFileBytes(folder + L"\\$R0001.txt", "deleted"));
+
+    const auto list = MakeRecycleBinAsset(true);
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(AssetKind::FileList, list->GetKind());
+    EXPECT_EQ(L"Recycle Bin", list->GetName());
+    EXPECT_TRUE(list->GetConfirm());
+    ExpectUserFolders(*list, m_sid, true);
+
+    auto* onC = static_cast<DocFolder*>(list->GetItems().front().get());
+    ASSERT_EQ(folder, onC->GetPath());
+    ASSERT_EQ(1u, onC->GetChildren().size());
+    EXPECT_EQ(folder + L"\\$R0001.txt", onC->GetChildren().front()->GetPath());
+    EXPECT_EQ(7u, static_cast<DocFile*>(onC->GetChildren().front().get())->GetSize());
+}
+
+TEST_F(RecycleBinTrace, WithoutTheKeyTheUserComesFromTheProcessToken)
+{
+    ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CURRENT_USER, kStorage));
+
+    HANDLE rawToken = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken));
+    win32::UniqueHandleNull token(rawToken);
+    BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
+    DWORD cbUser = sizeof(user);
+    ASSERT_TRUE(::GetTokenInformation(token.get(), TokenUser, user, cbUser, &cbUser));
+    LPWSTR text = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text));
+    const std::wstring tokenSid = text;
+    ::LocalFree(text);
+    ASSERT_EQ(0u, tokenSid.rfind(L"S-1-5-", 0));
+
+    const auto list = MakeRecycleBinAsset(false);
+    ASSERT_NE(nullptr, list);
+    ExpectUserFolders(*list, tokenSid, false);
+}
+
+TEST_F(RecycleBinTrace, KeyWithoutUserOrWithANameThatIsNoSidGivesNoAsset)
+{
+    if (!m_keyExisted) {
+        win32::UniqueKey key;
+        ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(HKEY_CURRENT_USER, kStorage, KEY_READ, key));
+    }
+    EXPECT_EQ(nullptr, MakeRecycleBinAsset(true));
+
+    // Joined to a drive root, ".." would name the whole drive.
+    AddUserKey(L"..");
+    EXPECT_EQ(nullptr, MakeRecycleBinAsset(true));
+}
+
+TEST(RecycleFolder, RecycleBinFromVistaOnRecyclerBefore)
+{
+    EXPECT_STREQ(L"RECYCLER\\", RecycleFolderFor(5));
+    EXPECT_STREQ(L"$Recycle.Bin\\", RecycleFolderFor(6));
+    EXPECT_STREQ(L"$Recycle.Bin\\", RecycleFolderFor(10));
+}
+
+const IDAsset* ChildNamed(DocFolder& folder, const std::wstring& path)
+{
+    for (const auto& child : folder.GetChildren())
+        if (child->GetPath() == path)
+            return child.get();
+    return nullptr;
+}
+
+TEST(FolderTraces, TempFolderContentsAreListedAndTheFolderIsKept)
+{
+    testsupport::ScratchFolder scratch;
+    ASSERT_TRUE(testsupport::WriteFileBytes(scratch / L"left-over.tmp", "abc"));
+    wchar_t temp[MAX_PATH + 1] = {};
+    ASSERT_GT(::GetTempPathW(ARRAYSIZE(temp), temp), 0u);
+
+    const auto folder = MakeTempFilesAsset(true);
+    ASSERT_NE(nullptr, folder);
+    EXPECT_EQ(temp, folder->GetPath());
+    EXPECT_EQ(L"Windows Temp Files", folder->GetName());
+    EXPECT_FALSE(folder->GetRemoveSelf());
+    EXPECT_TRUE(folder->GetConfirm());
+
+    // temp ends with a backslash: the children's paths do not double it.
+    const std::wstring testsRoot = std::wstring(temp) + L"scoravel-tests";
+    auto* root = const_cast<IDAsset*>(ChildNamed(*folder, testsRoot));
+    ASSERT_NE(nullptr, root);
+    ASSERT_EQ(AssetKind::Folder, root->GetKind());
+    auto* mine = const_cast<IDAsset*>(ChildNamed(static_cast<DocFolder&>(*root), scratch.Path()));
+    ASSERT_NE(nullptr, mine);
+    ASSERT_EQ(AssetKind::Folder, mine->GetKind());
+    EXPECT_TRUE(static_cast<DocFolder*>(mine)->GetRemoveSelf());
+    EXPECT_NE(nullptr, ChildNamed(static_cast<DocFolder&>(*mine), scratch / L"left-over.tmp"));
+}
+
+TEST(FolderTraces, RecentDocumentsContentsAreListedAndTheFolderIsKept)
+{
+    wchar_t recent[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_RECENT | CSIDL_FLAG_CREATE, nullptr,
+                                             SHGFP_TYPE_CURRENT, recent)));
+    const std::wstring link = std::wstring(recent) + L"\\scoravel-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L".lnk";
+    ASSERT_TRUE(testsupport::WriteFileBytes(link, "link"));
+
+    const auto folder = MakeRecentDocumentsAsset(false);
+    ::DeleteFileW(link.c_str());
+    ASSERT_NE(nullptr, folder);
+    EXPECT_EQ(recent, folder->GetPath());
+    EXPECT_EQ(L"My Recent Documents", folder->GetName());
+    EXPECT_FALSE(folder->GetRemoveSelf());
+    EXPECT_FALSE(folder->GetConfirm());
+    const IDAsset* child = ChildNamed(*folder, link);
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ(AssetKind::File, child->GetKind());
+}
+
+}  // namespace
