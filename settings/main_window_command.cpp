@@ -7,7 +7,9 @@ bool SendMainWindowCommand(UINT code, const wchar_t* text)
         return false;
     wchar_t title[257] = {};
     ::GetWindowTextW(window, title, ARRAYSIZE(title));
-    ::SendMessageW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(text));
+    // No text goes as an empty one, which the window takes for none: a null
+    // text is not carried to another process everywhere (Wine drops it).
+    ::SendMessageW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(text ? text : L""));
     ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
     return true;
 }

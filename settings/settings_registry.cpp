@@ -55,11 +55,15 @@ bool OpenSettingsForRead(win32::UniqueKey& key)
     return ReadDwordOr(key.get(), L"Revision", 0) == kLayoutRevision;
 }
 
-bool OpenSettingsForWrite(win32::UniqueKey& key)
+// Opens (or creates) the Settings key for a saver; the first value every
+// saver writes is "Revision".
+bool OpenSettingsForSave(win32::UniqueKey& key)
 {
-    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) == ERROR_SUCCESS)
-        return true;
-    return win32::CreateKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_WRITE, key) == ERROR_SUCCESS;
+    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) != ERROR_SUCCESS &&
+        win32::CreateKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_WRITE, key) != ERROR_SUCCESS)
+        return false;
+    win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
+    return true;
 }
 
 std::wstring ProfileKeyPath(int32_t profile)
@@ -371,18 +375,36 @@ void WriteBody(HKEY key, int32_t profile, const ProfileBody& body)
 
 }  // namespace
 
+void SettingsStore::WriteTriggers(HKEY key) const
+{
+    WriteTriggerGroup(key,
+                      {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
+                       m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
+                       m_cronNumDays, m_numDaysSinceLastActivate},
+                      m_keyCodeVals);
+}
+
+void SettingsStore::WriteBleachSchedule(HKEY key) const
+{
+    WriteBleachGroup(key, {m_activateFSBOnCron, m_cronFSBNumDays, m_numFSBDaysSinceLastActivate});
+}
+
+bool SettingsStore::SaveProfileChoice() const
+{
+    win32::UniqueKey key;
+    if (!OpenSettingsForSave(key))
+        return false;
+    WriteNumber(key.get(), L"SecurityProfile", m_securityProfile);
+    return true;
+}
+
 bool SettingsStore::SaveTriggers()
 {
     {
         win32::UniqueKey key;
-        if (!OpenSettingsForWrite(key))
+        if (!OpenSettingsForSave(key))
             return false;
-        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
-        WriteTriggerGroup(key.get(),
-                          {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
-                           m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
-                           m_cronNumDays, m_numDaysSinceLastActivate},
-                          m_keyCodeVals);
+        WriteTriggers(key.get());
     }
     SendSettingsChanged();
     return true;
@@ -391,26 +413,17 @@ bool SettingsStore::SaveTriggers()
 bool SettingsStore::SaveBleachSchedule()
 {
     win32::UniqueKey key;
-    if (!OpenSettingsForWrite(key))
+    if (!OpenSettingsForSave(key))
         return false;
-    win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
-    WriteBleachGroup(key.get(),
-                     {m_activateFSBOnCron, m_cronFSBNumDays, m_numFSBDaysSinceLastActivate});
+    WriteBleachSchedule(key.get());
     return true;
 }
 
 bool SettingsStore::SaveSecurityProfile()
 {
     const int32_t profile = m_securityProfile;
-    if (!IsValidProfile(profile))
+    if (!IsValidProfile(profile) || !SaveProfileChoice())
         return false;
-    {
-        win32::UniqueKey key;
-        if (!OpenSettingsForWrite(key))
-            return false;
-        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
-        WriteNumber(key.get(), L"SecurityProfile", profile);
-    }
     if (profile != kProfileSimple && ProfileKeyExists(profile))
         return true;
 
@@ -430,15 +443,8 @@ bool SettingsStore::SaveSecurityProfile()
 bool SettingsStore::SaveProfile()
 {
     const int32_t profile = m_securityProfile;
-    if (!IsValidProfile(profile))
+    if (!IsValidProfile(profile) || !SaveProfileChoice())
         return false;
-    {
-        win32::UniqueKey key;
-        if (!OpenSettingsForWrite(key))
-            return false;
-        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
-        WriteNumber(key.get(), L"SecurityProfile", profile);
-    }
     win32::UniqueKey sub;
     if (!OpenOrCreateProfile(profile, sub))
         return false;
@@ -452,16 +458,10 @@ bool SettingsStore::SaveAll()
     bool saved = false;
     {
         win32::UniqueKey key;
-        if (!OpenSettingsForWrite(key))
+        if (!OpenSettingsForSave(key))
             return false;
-        win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
-        WriteTriggerGroup(key.get(),
-                          {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
-                           m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
-                           m_cronNumDays, m_numDaysSinceLastActivate},
-                          m_keyCodeVals);
-        WriteBleachGroup(key.get(),
-                         {m_activateFSBOnCron, m_cronFSBNumDays, m_numFSBDaysSinceLastActivate});
+        WriteTriggers(key.get());
+        WriteBleachSchedule(key.get());
         // A number outside 0 to 4 has no subkey and is never stored.
         if (IsValidProfile(profile)) {
             WriteNumber(key.get(), L"SecurityProfile", profile);

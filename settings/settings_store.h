@@ -124,6 +124,10 @@ public:
 
 private:
     void CopyBuiltInBody(int32_t profile);
+    // Savers' pieces: the value groups, and "Revision" with "SecurityProfile".
+    void WriteTriggers(HKEY key) const;
+    void WriteBleachSchedule(HKEY key) const;
+    bool SaveProfileChoice() const;
 
     bool m_activateOnSystemShutdown = false;
     bool m_activateOnBrowserStartup = false;
