@@ -5,7 +5,7 @@ set(SCORAVEL_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR})
 
 # scoravel_test(<name> SOURCES ... LIBS ... [LOCKS ...])
 # A GoogleTest program run under Wine; each test case becomes a ctest test.
-# LOCKS names shared state the cases touch (such as the product's registry
+# LOCKS names the one shared resource the cases touch (such as the product's registry
 # keys) so that ctest -j never runs two users of it at once.
 function(scoravel_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LOCKS" ${ARGN})

@@ -4,4 +4,5 @@ target_sources(scoravel_engine PRIVATE
     erase_methods.cpp
     overwrite_writer.cpp
     registry_writer.cpp
-    shred_log.cpp)
+    shred_log.cpp
+    free_space_wipe.cpp)

@@ -18,6 +18,14 @@
 
 class ProgressReporter;
 
+// Which file a handle reached: volume and index, as the file system reports.
+struct FileIdentity {
+    bool known = false;
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
 // Full paths are handled in MAX_PATH buffers: a path that does not fit one is
 // refused, never cut short (a shortened path can name another file).
 inline bool FitsPathBuffer(const std::wstring& path)
@@ -82,6 +90,12 @@ public:
     // the real ones.
     void SetFileCalls(FileCalls* calls);
 
+    // The bleach service's free-space wipe of the drive root `drive`
+    // (free_space_wipe.cpp): fills the free space in three phases, gives it
+    // back, then fills and empties the free master-file-table records.
+    bool BleachFreeSpace(const std::wstring& drive);
+    bool WipeFreeMftEntries(const std::wstring& drive);
+
 protected:
     // The progress reporter of the calling thread's shred manager, or null.
     static ProgressReporter* CurrentReporter();
@@ -101,8 +115,10 @@ protected:
     void LogTextAndPath(UINT id, const std::wstring& path);
 
     // True when `path` (found with `foundAttributes`) is a link, or opens as
-    // another item than the one it names.
-    bool IsLinkPath(const std::wstring& path, DWORD foundAttributes) const;
+    // another item than the one it names. `identity`, when given, receives
+    // the item the name was found to reach.
+    bool IsLinkPath(const std::wstring& path, DWORD foundAttributes,
+                    FileIdentity* identity = nullptr) const;
     // Removes a link without touching what it points at; logs the outcome.
     bool RemoveLinkOnly(const std::wstring& path, bool isFolder);
 
@@ -112,6 +128,9 @@ protected:
 
 private:
     void WriteText(const std::wstring& text);
+    // OverwriteFile for a file whose name was checked already: the handle
+    // must reach `checked` (when known) instead of being checked again.
+    bool OverwriteCheckedFile(std::wstring& path, uint64_t size, const FileIdentity& checked);
     void ShredChildren(AssetList& children, int32_t passes);
 
     win32::UniqueFile m_log;

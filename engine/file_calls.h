@@ -13,6 +13,8 @@ public:
                         DWORD flags);
     virtual BOOL Seek(HANDLE file, LONGLONG distance, DWORD method, LONGLONG* position);
     virtual BOOL Write(HANDLE file, const void* data, DWORD cbData, DWORD* cbWritten);
+    // Pushes what was written to the disk.
+    virtual BOOL Flush(HANDLE file);
     // Cuts the file at the current position.
     virtual BOOL Truncate(HANDLE file);
     virtual BOOL Rename(const wchar_t* from, const wchar_t* to);

@@ -91,6 +91,16 @@ std::wstring LastComponent(const std::wstring& path)
     return slash == std::wstring::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    FileIdentity identity;
+    identity.known = true;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.indexHigh = info.nFileIndexHigh;
+    identity.indexLow = info.nFileIndexLow;
+    return identity;
+}
+
 bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b)
 {
     return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -100,16 +110,20 @@ bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b)
 // Some systems open the target of a link even when asked for the link itself
 // and report the target's attributes; the name the handle really reached
 // then differs from the one that was asked for.
-bool HandleIsLink(HANDLE handle, const std::wstring& path)
+bool HandleIsLink(HANDLE handle, const std::wstring& path, FileIdentity* identity = nullptr)
 {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileInformationByHandle(handle, &info) && IsLinkAttributes(info.dwFileAttributes))
-        return true;
-    const DWORD cchNeeded = ::GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+    if (::GetFileInformationByHandle(handle, &info)) {
+        if (IsLinkAttributes(info.dwFileAttributes))
+            return true;
+        if (identity)
+            *identity = IdentityOf(info);
+    }
+    const DWORD cchNeeded = ::GetFinalPathNameByHandleW(handle, nullptr, 0, VOLUME_NAME_NONE);
     if (cchNeeded == 0)
         return false;
     std::wstring finalPath(cchNeeded, L'\0');
-    const DWORD cch = ::GetFinalPathNameByHandleW(handle, finalPath.data(), cchNeeded, 0);
+    const DWORD cch = ::GetFinalPathNameByHandleW(handle, finalPath.data(), cchNeeded, VOLUME_NAME_NONE);
     if (cch == 0 || cch >= cchNeeded)
         return false;
     finalPath.resize(cch);
@@ -152,6 +166,11 @@ BOOL FileCalls::Write(HANDLE file, const void* data, DWORD cbData, DWORD* cbWrit
     return ::WriteFile(file, data, cbData, cbWritten, nullptr);
 }
 
+BOOL FileCalls::Flush(HANDLE file)
+{
+    return ::FlushFileBuffers(file);
+}
+
 BOOL FileCalls::Truncate(HANDLE file)
 {
     return ::SetEndOfFile(file);
@@ -183,7 +202,8 @@ FileCalls& FileCalls::Real()
     return real;
 }
 
-bool Eraser::IsLinkPath(const std::wstring& path, DWORD foundAttributes) const
+bool Eraser::IsLinkPath(const std::wstring& path, DWORD foundAttributes,
+                        FileIdentity* identity) const
 {
     if (IsLinkAttributes(foundAttributes))
         return true;
@@ -192,7 +212,7 @@ bool Eraser::IsLinkPath(const std::wstring& path, DWORD foundAttributes) const
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     // Unopenable: the writer's own exclusive open decides.
-    return probe && HandleIsLink(probe.get(), path);
+    return probe && HandleIsLink(probe.get(), path, identity);
 }
 
 bool Eraser::RemoveLinkOnly(const std::wstring& path, bool isFolder)
@@ -247,13 +267,15 @@ bool Eraser::ShredFile(DocFile* asset, int32_t passes)
     find.reset();
 
     bool destroyed;
-    if (IsLinkPath(path, found.dwFileAttributes)) {
+    FileIdentity checked;
+    if (IsLinkPath(path, found.dwFileAttributes, &checked)) {
         // Checked before the attributes change: on a link that would reach
         // the target.
         destroyed = RemoveLinkOnly(path, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     } else {
         Calls().SetAttributes(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        destroyed = OverwriteFile(path, found.nFileSizeHigh, found.nFileSizeLow);
+        destroyed = OverwriteCheckedFile(
+            path, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow, checked);
         asset->ReplacePath(path);
     }
     asset->SetStatus(destroyed ? kAssetDestroyed : kAssetNotDestroyed);
@@ -262,11 +284,16 @@ bool Eraser::ShredFile(DocFile* asset, int32_t passes)
 
 bool Eraser::OverwriteFile(std::wstring& path, DWORD sizeHigh, DWORD sizeLow)
 {
+    return OverwriteCheckedFile(path, (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow,
+                                FileIdentity());
+}
+
+bool Eraser::OverwriteCheckedFile(std::wstring& path, uint64_t size, const FileIdentity& checked)
+{
     if (!FitsPathBuffer(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         return false;
     }
-    const uint64_t size = (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow;
     {
         win32::UniqueFile file(Calls().Open(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                             OPEN_EXISTING,
@@ -275,21 +302,30 @@ bool Eraser::OverwriteFile(std::wstring& path, DWORD sizeHigh, DWORD sizeLow)
             LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ::GetLastError(), true);
             return false;
         }
-        if (HandleIsLink(file.get(), path)) {
+        // A name checked a moment ago must still reach the same file;
+        // anything else is looked at afresh.
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool sameAsChecked =
+            checked.known && ::GetFileInformationByHandle(file.get(), &info) &&
+            !IsLinkAttributes(info.dwFileAttributes) && info.dwVolumeSerialNumber == checked.volume &&
+            info.nFileIndexHigh == checked.indexHigh && info.nFileIndexLow == checked.indexLow;
+        if (!sameAsChecked && HandleIsLink(file.get(), path)) {
             file.reset();
             return RemoveLinkOnly(path, false);
         }
         if (size != 0) {
             // The last byte first, then chunk by chunk with every pass before
-            // the next chunk, then cut the file to nothing.
+            // the next chunk, then cut the file to nothing. Where the system
+            // ignores write-through (Wine), the passes wait in a cache that
+            // cutting the file would discard unwritten: flush before the cut.
             bool done = Calls().Seek(file.get(), static_cast<LONGLONG>(size - 1), FILE_BEGIN,
                                      nullptr) &&
                         OverwriteContents(file.get(), 1) &&
                         Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
             for (uint64_t offset = 0; done && offset < size - 1; offset += kPatternSize)
                 done = OverwriteContents(file.get(), std::min<uint64_t>(kPatternSize, size - 1 - offset));
-            done = done && Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr) &&
-                   Calls().Truncate(file.get());
+            done = done && Calls().Flush(file.get()) &&
+                   Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr) && Calls().Truncate(file.get());
             if (!done) {
                 LogTextLine(IDS_LOG_OVERWRITE_FAILED, {path});
                 return false;

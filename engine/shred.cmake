@@ -9,3 +9,4 @@ target_include_directories(scoravel_shred PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(scoravel_shred PUBLIC scoravel_engine scoravel_traces scoravel_tray
                       scoravel_progress scoravel_settings scoravel_win32 ole32 shell32 shlwapi
                       wininet uuid)
+target_sources(scoravel_shred PRIVATE disk_bleach.cpp)

@@ -81,12 +81,12 @@ std::wstring FormatLogText(const std::wstring& format, std::initializer_list<std
             out += c;
             continue;
         }
-        const wchar_t spec = format[i + 1];
-        if (spec == L's' || spec == L'd') {
+        const wchar_t conversion = format[i + 1];
+        if (conversion == L's' || conversion == L'd') {
             if (next != args.end())
                 out += *next++;
             ++i;
-        } else if (spec == L'%') {
+        } else if (conversion == L'%') {
             out += L'%';
             ++i;
         } else {

@@ -144,6 +144,7 @@ public:
     bool IsExcluded(const std::wstring& path) const;
     bool IsProtected(const std::wstring& path);
     int32_t RunPostShredActions(int32_t flags);
+    void RunDiskBleach();  // the bleach service's free-space wipe (disk_bleach.cpp)
 
 protected:
     // Lets tests run a job against a reporter of their own.

@@ -4,7 +4,6 @@
 #include "engine/shred_manager.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
-#include "win32/string_table.h"
 
 #include <shlwapi.h>
 
@@ -21,11 +20,6 @@ public:
     ScopedCurrentShredManager(const ScopedCurrentShredManager&) = delete;
     ScopedCurrentShredManager& operator=(const ScopedCurrentShredManager&) = delete;
 };
-
-std::wstring ProgramText(UINT id)
-{
-    return win32::LoadTableString(::GetModuleHandleW(nullptr), id);
-}
 
 // The shred log is ANSI text with CR LF line ends.
 bool WriteNewLog(const std::wstring& path, const std::string& text)
@@ -207,7 +201,7 @@ void CShredAllOperation::WriteEndSessionLine(int value)
 {
     // Recorded first, so that a manager made from now on sees it even when it
     // is not there yet below.
-    m_endSession.store(value ? value : 1);
+    m_endSession.store(1);
     if (ShredManager* manager = m_manager.load()) {
         manager->SetShutdownPending();
         return;
@@ -231,7 +225,7 @@ BOOL CShredAllOperation::InitInstance()
         manager->SetShutdownPending();
 
     ProgressReporter* progress = manager->GetProgress();
-    progress->SetTexts(ProgramText(IDS_SHRED_IN_PROGRESS), ProgramText(IDS_STOP_SHRED));
+    progress->SetTexts(LoadLogText(IDS_SHRED_IN_PROGRESS), LoadLogText(IDS_STOP_SHRED));
     // A shred at shutdown shows itself at once; any other waits until the
     // user asks for it.
     if (NotifyWindow())

@@ -29,3 +29,7 @@ cmake -S . -B build/x86 -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build/x86 -j "$jobs"
 
 scripts/make-test-prefix.sh build/x64
+
+# The main job on an embedded default: Graventa.exe shreds a demonstration
+# tree in the test prefix and shows its log (see README, "Graventa").
+scripts/demo.sh build/x64

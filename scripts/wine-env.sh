@@ -29,3 +29,7 @@ scoravel_prefix_is_safe() {
 
 # Test programs never wait for a user: UI that no test answers fails at once.
 export SCORAVEL_UNATTENDED_UI=1
+
+# A shell change notification makes Wine start its menu builder, which
+# outlives the program and keeps the test's output open: never start it.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe="

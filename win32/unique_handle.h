@@ -79,6 +79,12 @@ struct ModuleTraits {
     static void Close(pointer h) noexcept { ::FreeLibrary(h); }
 };
 
+struct ServiceHandleTraits {
+    using pointer = SC_HANDLE;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer h) noexcept { ::CloseServiceHandle(h); }
+};
+
 // Events, mutexes, threads, processes, tokens.
 using UniqueHandleNull = UniqueHandle<NullHandleTraits>;
 // CreateFileW, CreateNamedPipeW.
@@ -86,5 +92,7 @@ using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueFind = UniqueHandle<FindHandleTraits>;
 using UniqueKey = UniqueHandle<RegKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+// OpenSCManagerW, CreateServiceW, OpenServiceW.
+using UniqueService = UniqueHandle<ServiceHandleTraits>;
 
 }  // namespace win32

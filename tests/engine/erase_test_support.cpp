@@ -170,6 +170,12 @@ BOOL RecordingCalls::Write(HANDLE file, const void* data, DWORD cbData, DWORD* c
     return FileCalls::Write(file, data, cbData, cbWritten);
 }
 
+BOOL RecordingCalls::Flush(HANDLE file)
+{
+    Add("S");
+    return FileCalls::Flush(file);
+}
+
 BOOL RecordingCalls::Truncate(HANDLE file)
 {
     const LONGLONG position = PositionOf(file);

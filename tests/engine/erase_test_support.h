@@ -45,13 +45,14 @@ private:
 
 // Sees every change the writer makes to a disk, in order, while the real
 // calls do the work. Events read "W <pos> <len> <0|F|R>" (a write and its
-// pattern: zeros, 0xFF, anything else), "T <pos>" (truncate), "R <from> <to>"
+// pattern: zeros, 0xFF, anything else), "S" (flush), "T <pos>" (truncate), "R <from> <to>"
 // (names only), "D <name>", "RD <name>", "A <name>" (attributes).
 class RecordingCalls : public FileCalls {
 public:
     HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
                 DWORD flags) override;
     BOOL Write(HANDLE file, const void* data, DWORD cbData, DWORD* cbWritten) override;
+    BOOL Flush(HANDLE file) override;
     BOOL Truncate(HANDLE file) override;
     BOOL Rename(const wchar_t* from, const wchar_t* to) override;
     BOOL Delete(const wchar_t* path) override;

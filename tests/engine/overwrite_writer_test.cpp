@@ -8,7 +8,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <latch>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using enginetest::Filler;
@@ -51,6 +53,7 @@ std::vector<std::string> ExpectedEvents(uint64_t size, int passes)
         AddRegion(events, size - 1, 1, passes);
         for (uint64_t offset = 0; offset < size - 1; offset += 65536)
             AddRegion(events, offset, std::min<uint64_t>(65536, size - 1 - offset), passes);
+        events.push_back("S");
         events.push_back("T 0");
     }
     // "a" (97) becomes "P", "8", "K", ... (code modulo 36 in 0-9A-Z); dots stay.
@@ -311,9 +314,16 @@ TEST(PatternBufferTest, TwoThreadsShreddingAtOnceShareOneSetOfBuffers)
 {
     ScratchFolder scratch;
     RecordingCalls calls;
-    // Both threads reach their first write together.
-    std::latch ready(2);
-    calls.beforeOpen = [&] { ready.arrive_and_wait(); };
+    // Both threads reach their first write together (or give up waiting).
+    std::mutex lock;
+    std::condition_variable arrived;
+    int waiting = 0;
+    calls.beforeOpen = [&] {
+        std::unique_lock<std::mutex> hold(lock);
+        ++waiting;
+        arrived.notify_all();
+        arrived.wait_for(hold, std::chrono::seconds(20), [&] { return waiting >= 2; });
+    };
     auto shred = [&](const std::wstring& name) {
         ASSERT_TRUE(WriteFileBytes(scratch / name, Filler(8 * 65536)));
         TestRun run;
@@ -322,7 +332,7 @@ TEST(PatternBufferTest, TwoThreadsShreddingAtOnceShareOneSetOfBuffers)
         DocFile file;
         file.SetPath(scratch / name);
         eraser.Erase(&file);
-        EXPECT_EQ(file.GetStatus(), kAssetDestroyed);
+        EXPECT_EQ(file.GetStatus(), kAssetDestroyed) << ::testing::PrintToString(calls.Events());
     };
     std::thread first(shred, L"first.bin");
     std::thread second(shred, L"second.bin");

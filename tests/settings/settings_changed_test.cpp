@@ -73,7 +73,7 @@ TEST_F(SettingsChanged, SaversSendTheReloadCommandAndRestoreTheTitle)
     ASSERT_TRUE(store.SaveTriggers());
     ASSERT_EQ(2u, g_calls.size());
     EXPECT_EQ(0xBABE06u, g_calls[0].code);
-    EXPECT_EQ(L"<null>", g_calls[0].text);
+    EXPECT_EQ(L"", g_calls[0].text);  // no text goes as an empty one
     EXPECT_EQ(0u, g_calls[1].code);
     EXPECT_EQ(L"Graventa", g_calls[1].text);
     EXPECT_EQ(L"Graventa", TitleOf(program.get()));

@@ -1,0 +1,123 @@
+#include "engine/disk_bleach.h"
+
+#include "engine/eraser.h"
+#include "engine/free_space_wipe.h"
+#include "engine/shred_manager.h"
+
+#include <windows.h>
+
+#include <cwctype>
+
+namespace {
+
+using QueryUserTokenFn = BOOL(WINAPI*)(ULONG session, PHANDLE token);
+
+// The name of the user logged on at the console, read while impersonating
+// them; empty when any step fails (no console user, no rights, no library).
+std::wstring ConsoleUserName()
+{
+    win32::UniqueModule wtsapi(::LoadLibraryW(L"Wtsapi32.dll"));
+    if (!wtsapi)
+        return {};
+    const auto queryUserToken = reinterpret_cast<QueryUserTokenFn>(
+        reinterpret_cast<void*>(::GetProcAddress(wtsapi.get(), "WTSQueryUserToken")));
+    if (!queryUserToken)
+        return {};
+    const DWORD session = ::WTSGetActiveConsoleSessionId();
+    if (session == 0xFFFFFFFF)
+        return {};
+    win32::UniqueHandleNull token;
+    if (!queryUserToken(session, token.put()))
+        return {};
+    win32::UniqueHandleNull impersonation;
+    if (!::DuplicateToken(token.get(), SecurityImpersonation, impersonation.put()))
+        return {};
+    if (!::ImpersonateLoggedOnUser(impersonation.get()))
+        return {};
+    wchar_t user[520] = {};
+    DWORD cchUser = ARRAYSIZE(user);
+    const BOOL named = ::GetUserNameW(user, &cchUser);
+    ::RevertToSelf();
+    return named ? std::wstring(user) : std::wstring();
+}
+
+// The run itself; `drive` is a drive root such as "C:\".
+void RunBleach(ShredManager& manager, const std::wstring& drive)
+{
+    // Whatever method the settings name: the wipe uses only what every
+    // eraser has.
+    Eraser* eraser = manager.CreateEraser();
+    if (!eraser)
+        return;
+    if (!CreateTempFolder(drive))
+        return;
+    eraser->OpenLog(DiskBleachLogPath(manager.LogFolder(), ConsoleUserName()));
+    eraser->BleachFreeSpace(drive);
+    eraser->CloseLog();
+    RemoveTempFolders(drive);
+}
+
+}  // namespace
+
+std::wstring SystemDriveRoot()
+{
+    wchar_t windir[MAX_PATH] = {};
+    const DWORD cch = ::GetEnvironmentVariableW(L"WINDIR", windir, ARRAYSIZE(windir));
+    if (cch == 0 || cch >= ARRAYSIZE(windir))
+        return L"C:\\";
+    const std::wstring folder(windir, cch);
+    const size_t slash = folder.find(L'\\');
+    if (slash == std::wstring::npos)
+        return L"C:\\";
+    return folder.substr(0, slash + 1);
+}
+
+bool CreateTempFolder(const std::wstring& driveRoot)
+{
+    const std::wstring folder = driveRoot + freespace::kTempFolderName;
+    return ::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool RemoveTempFolders(const std::wstring& driveRoot)
+{
+    std::wstring rootFinal;
+    if (!freespace::FinalRootOf(driveRoot, rootFinal))
+        return false;
+    DWORD error = 0;
+    if (!freespace::RemoveOwnFolder(driveRoot + freespace::kTempFolderName,
+                                    rootFinal + freespace::kTempFolderName, error))
+        return false;
+    return freespace::RemoveOwnFolder(driveRoot + freespace::kPhaseThreeFolderName,
+                                      rootFinal + freespace::kPhaseThreeFolderName, error);
+}
+
+std::wstring DiskBleachLogPath(const std::wstring& folder, const std::wstring& userName)
+{
+    std::wstring path = folder;
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+    return path + userName + L"_DiskBleachLog.txt";
+}
+
+void ShredManager::RunDiskBleach()
+{
+    RunBleach(*this, SystemDriveRoot());
+}
+
+bool RunDiskBleachOnTestVolume(ShredManager& manager, const std::wstring& driveRoot)
+{
+    if (driveRoot.size() != 3 || driveRoot[1] != L':' || driveRoot[2] != L'\\')
+        return false;
+    const wchar_t letter = static_cast<wchar_t>(std::towupper(driveRoot[0]));
+    if (letter < L'A' || letter > L'Z' || letter == L'C' || letter == L'Z')
+        return false;
+    ULARGE_INTEGER available{};
+    ULARGE_INTEGER total{};
+    ULARGE_INTEGER freeTotal{};
+    if (!::GetDiskFreeSpaceExW(driveRoot.c_str(), &available, &total, &freeTotal))
+        return false;
+    if (freeTotal.QuadPart > kTestVolumeMaxBytes || total.QuadPart > kTestVolumeMaxBytes)
+        return false;
+    RunBleach(manager, driveRoot);
+    return true;
+}

@@ -1,0 +1,58 @@
+// The bleach service's free-space wipe: the volume-data request behind the
+// master-file-table pass, and the checks that keep the wipe to the folders
+// and files it made itself.
+//
+// The wipe runs as the local system account on a volume where any user may
+// have made folders and links first, so every item it deletes, writes into
+// or removes is checked by handle to be the very item its name says: a
+// plain file or folder whose final path is the expected one, never a link
+// or junction that leads somewhere else.
+#pragma once
+
+#include "win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <string>
+
+// What the master-file-table pass asks of the volume. The product asks the
+// system; a test can stand in (Wine has no NTFS volume data).
+class VolumeQuery {
+public:
+    virtual ~VolumeQuery() = default;
+    // "\\.\X:" opened for reading and writing, shared, write-through.
+    virtual HANDLE OpenVolume(const std::wstring& devicePath);
+    // MftValidDataLength of the NTFS volume data; false with the last error
+    // set (50 on a volume that is not NTFS).
+    virtual bool ReadMftValidDataLength(HANDLE volume, LONGLONG& length);
+
+    static VolumeQuery& Real();
+};
+
+// The query the wipes of this process use; null restores the real one.
+void SetVolumeQuery(VolumeQuery* query);
+VolumeQuery& CurrentVolumeQuery();
+
+namespace freespace {
+
+inline constexpr wchar_t kTempFolderName[] = L"ShredderTemp";
+inline constexpr wchar_t kPhaseThreeFolderName[] = L"ShredderTemp1";
+// Logged when an item is a link, or not what its name says.
+inline constexpr DWORD kErrorNotOwnItem = ERROR_CANT_ACCESS_FILE;
+
+// The final path of the drive root `drive` ("C:\" gives "\\?\C:\"), always
+// ending in a backslash; false when the root cannot be opened.
+bool FinalRootOf(const std::wstring& drive, std::wstring& rootFinal);
+
+// Opens the folder at `path` without following a link and without sharing
+// delete, so it cannot be renamed or removed while held. Empty (with
+// `error`) unless it is a plain folder whose final path is `expectedFinal`.
+win32::UniqueFile HoldOwnFolder(const std::wstring& path, const std::wstring& expectedFinal,
+                                DWORD& error);
+// Removes the empty folder at `path` through a handle checked as above.
+bool RemoveOwnFolder(const std::wstring& path, const std::wstring& expectedFinal, DWORD& error);
+// Deletes the plain file at `path` when its final path is `expectedFinal`;
+// a link (or what it leads to) is left alone.
+bool DeleteOwnFile(const std::wstring& path, const std::wstring& expectedFinal);
+
+}  // namespace freespace

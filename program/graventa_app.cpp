@@ -1,0 +1,189 @@
+#include "program/graventa_app.h"
+
+#include "engine/shred_manager.h"
+#include "framework/ui_seam.h"
+#include "resources/graventa/resource.h"
+#include "settings/install_location.h"
+#include "settings/main_window_command.h"
+#include "win32/registry.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+constexpr wchar_t kAutoCleanHistory[] = L"Autocleanhistory";
+constexpr wchar_t kCleanupProgram[] = L"\\OVSCCleanup.exe";
+
+struct LocalFreeDeleter {
+    void operator()(wchar_t** argv) const { ::LocalFree(argv); }
+};
+
+bool SameIgnoringCase(const std::wstring& a, const wchar_t* b)
+{
+    return ::_wcsicmp(a.c_str(), b) == 0;
+}
+
+// Lets the system restart the resident program after an update or a crash.
+void RegisterForRestart()
+{
+    using RegisterRestartFn = HRESULT(WINAPI*)(PCWSTR, DWORD);
+    const HMODULE kernel = ::GetModuleHandleW(L"KERNEL32.DLL");
+    if (!kernel)
+        return;
+    // Present from the first system version that restarts programs.
+    const auto registerRestart = reinterpret_cast<RegisterRestartFn>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "RegisterApplicationRestart")));
+    if (registerRestart)
+        registerRestart(L"", 0);
+}
+
+void StartHistoryCleanupIfAsked()
+{
+    win32::UniqueKey key;
+    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
+        return;
+    DWORD value = 0;
+    if (win32::ReadDword(key.get(), kAutoCleanHistory, value) != ERROR_SUCCESS || value != 1)
+        return;
+    key.reset();
+    // Without an install folder the name would resolve against the current
+    // drive's root: a program we never put there.
+    const std::wstring folder = ReadInstallLocation();
+    if (folder.empty())
+        return;
+    CurrentShredPlatform().StartHistoryCleanup(folder + kCleanupProgram);
+}
+
+}  // namespace
+
+CGraventaApp::~CGraventaApp()
+{
+    ReleaseSessionMutex();
+}
+
+BOOL CGraventaApp::InitInstance()
+{
+    int argc = 0;
+    std::unique_ptr<wchar_t*, LocalFreeDeleter> argv(
+        ::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    if (!argv)
+        return FALSE;
+    std::vector<std::wstring> args;
+    for (int i = 0; i < argc; ++i)
+        args.emplace_back(argv.get()[i]);
+    return Start(args);
+}
+
+BOOL CGraventaApp::Start(const std::vector<std::wstring>& args)
+{
+    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+    ::InitCommonControlsEx(&controls);
+    RegisterForRestart();
+
+    m_dlg = std::make_unique<CGraventaDlg>();
+    SetMainWindow(m_dlg.get());
+    if (args.size() < 2)
+        return StartResident();
+    RunVerb(args);
+    return FALSE;
+}
+
+void CGraventaApp::RunVerb(const std::vector<std::wstring>& args)
+{
+    const std::wstring& verb = args[1];
+    if (SameIgnoringCase(verb, L"ShredAll")) {
+        SendMainWindowCommand(kCommandShredAllUnattended, nullptr);
+    } else if (SameIgnoringCase(verb, L"DiskBleach")) {
+        SendMainWindowCommand(kCommandBleachFromVerb, nullptr);
+    } else if (verb == L"ShredOneFile") {
+        if (args.size() > 2)
+            m_dlg->StartShredOne(args[2].c_str());
+    } else if (SameIgnoringCase(verb, L"ShredFF")) {
+        m_dlg->StartBrowserOperation(kBrowserFirefox, L"ShredFF");
+    } else if (SameIgnoringCase(verb, L"ShredIE")) {
+        m_dlg->StartBrowserOperation(kBrowserInternetExplorer, L"ShredIE");
+    } else if (SameIgnoringCase(verb, L"InstallFFBho")) {
+        m_dlg->StartBrowserOperation(kBrowserFirefox, L"InstallFFBho");
+    } else if (SameIgnoringCase(verb, L"RemoveFFBho")) {
+        m_dlg->StartBrowserOperation(kBrowserFirefox, L"RemoveFFBho");
+    } else if (SameIgnoringCase(verb, L"ClearHistory")) {
+        ClearInternetExplorerHistory();
+    }
+}
+
+BOOL CGraventaApp::StartResident()
+{
+    SECURITY_DESCRIPTOR descriptor{};
+    SECURITY_ATTRIBUTES attributes{};
+    CreateOpenSecurityAttributes(descriptor, attributes);
+    m_sessionMutex.reset(::CreateMutexW(&attributes, TRUE, kSessionMutexName));
+    if (m_sessionMutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        m_sessionMutex.reset();  // another instance owns it
+        return FALSE;
+    }
+    // Without the mutex the program still serves as the resident instance.
+    m_ownsSessionMutex = static_cast<bool>(m_sessionMutex);
+
+    // Nobody could reach a resident without its window, and it would keep
+    // the next one from starting.
+    if (!m_dlg->Create(nullptr))
+        return FALSE;
+    ::ShowWindow(m_dlg->GetHwnd(), SW_HIDE);
+    StartHistoryCleanupIfAsked();
+    return TRUE;
+}
+
+int CGraventaApp::ExitInstance()
+{
+    ReleaseSessionMutex();
+    SetMainWindow(nullptr);
+    m_dlg.reset();
+    return fw::CWinApp::ExitInstance();
+}
+
+void CGraventaApp::ReleaseSessionMutex()
+{
+    if (m_sessionMutex && m_ownsSessionMutex)
+        ::ReleaseMutex(m_sessionMutex.get());
+    m_ownsSessionMutex = false;
+    m_sessionMutex.reset();
+}
+
+void ClearInternetExplorerHistory()
+{
+    CurrentShredPlatform().ClearUrlHistory();
+
+    win32::UniqueKey key;
+    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) == ERROR_SUCCESS)
+        ::RegDeleteValueW(key.get(), kAutoCleanHistory);
+}
+
+struct DemoAnswerSwitch::Responder {
+    fw::ScopedUiResponder scope;
+    explicit Responder(fw::UiResponder responder) : scope(std::move(responder)) {}
+};
+
+DemoAnswerSwitch::DemoAnswerSwitch()
+{
+    wchar_t value[8] = {};
+    const DWORD cch =
+        ::GetEnvironmentVariableW(L"SCORAVEL_DEMO_ANSWER", value, ARRAYSIZE(value));
+    if (cch != 3 || std::wcscmp(value, L"yes") != 0)
+        return;
+    m_responder = std::make_unique<Responder>([](const fw::UiRequest& request) -> INT_PTR {
+        std::fwprintf(stderr, L"SCORAVEL_DEMO_ANSWER: answered Yes to %ls %u\n",
+                      request.kind == fw::UiRequest::Kind::ModalDialog ? L"dialog" : L"question",
+                      request.templateId);
+        if (request.kind == fw::UiRequest::Kind::MessageBox) {
+            const UINT buttons = request.type & MB_TYPEMASK;
+            return buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDYES : IDOK;
+        }
+        return IDOK;
+    });
+}
+
+DemoAnswerSwitch::~DemoAnswerSwitch() = default;

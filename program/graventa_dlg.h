@@ -1,0 +1,80 @@
+// The command window of the resident shredding program: a hidden dialog
+// titled "Graventa" that the plug-in, the desktop icon and the program's own
+// forwarded verbs drive with WM_SETTEXT (wParam a MainWindowCommand code,
+// lParam a text or null). It starts the operation threads, keeps at most one
+// shred-all and one bleach running, shreds at shutdown when the settings ask
+// for it, and turns the user's key sequence into a hot key.
+//
+// Every WM_SETTEXT, command or not, goes on to the default processing, which
+// makes its text the title; senders save the title and put it back.
+#pragma once
+
+#include "framework/dialog.h"
+#include "program/operations.h"
+#include "win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <string>
+
+class CGraventaDlg : public fw::CDialog {
+public:
+    CGraventaDlg();
+    ~CGraventaDlg() override;
+
+    // The launchers. Each starts its operation on a thread of its own; the
+    // shred-one and browser launchers wait for it while the wait flag is 1
+    // (always so in the verb role, where no window is ever made).
+    void StartShredOne(const wchar_t* path);
+    void StartBrowserOperation(int kind, const wchar_t* verb);
+    void StartShredAll(bool shutdownMode);
+    // The free-space bleach is driven by a bleach operation over the bleach
+    // service's pipes; until that operation exists a request starts nothing
+    // and shows nothing.
+    void StartDiskBleach();
+
+    void RegisterShredHotKey();
+    void RemoveDesktopIcon();
+    void NotifyShredAllOfEndSession(int value) { m_shredAll.NotifyEndSession(value); }
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD notifyCode, HWND control) override;
+    void OnDestroy() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+private:
+    using BlockReasonCreateFn = BOOL(WINAPI*)(HWND, LPCWSTR);
+    using BlockReasonDestroyFn = BOOL(WINAPI*)(HWND);
+
+    void OnSetText(WPARAM code, const wchar_t* text);
+    // False to let the default processing answer; true with `answer` set.
+    bool OnQueryEndSession(LPARAM reason, LRESULT& answer);
+    void OnEndSession(bool ending);
+    void ShowBleachProgress();
+    void DestroyBlockReason();
+    // Writes "Autocleanhistory" = 1 when a post-shred action started the
+    // history clean-up program.
+    void RecordHistoryCleanup();
+
+    // 1: the shred-one and browser launchers wait, and a new shred-all is
+    // unattended. 1 until the window exists; each command sets it.
+    int m_wait = 1;
+    HICON m_icon = nullptr;
+    ShredAllSlot m_shredAll;
+    // Handle of the newest shred-all's thread: the end of the session waits
+    // for it, whoever started the shred.
+    win32::UniqueHandleNull m_shredAllThread;
+    // Set by every shred-all at its end; made with the window and reset
+    // before each shred at shutdown, so a stale signal never counts.
+    win32::UniqueHandleNull m_doneEvent;
+    volatile LONG m_bleachRunning = 0;
+    bool m_shutdownPending = false;
+    BlockReasonCreateFn m_blockReasonCreate = nullptr;
+    BlockReasonDestroyFn m_blockReasonDestroy = nullptr;
+    BOOL m_blockReasonSet = FALSE;
+};
+
+// A security descriptor whose DACL is present and empty of rules (null):
+// everyone may open what is made with it.
+void CreateOpenSecurityAttributes(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes);

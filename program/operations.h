@@ -1,0 +1,128 @@
+// The worker threads of the shredding program. Each job runs on a thread of
+// its own, created suspended and then resumed, so that the command window
+// stays responsive; each builds a shred manager, makes it the thread's
+// current one for the length of the job, and destroys it. The objects delete
+// themselves when their thread ends.
+#pragma once
+
+#include "framework/thread.h"
+#include "win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class CShredAllOperation;
+class ShredManager;
+
+// Browser operation kinds.
+inline constexpr int kBrowserInternetExplorer = 16;
+inline constexpr int kBrowserFirefox = 17;
+
+// Starts `operation` (created suspended, then resumed). When `thread` is
+// given it receives a handle of its own to the thread, taken before the
+// thread can run, so that the caller can wait for it after the object has
+// deleted itself. False when the thread could not be made; the object is
+// then destroyed here.
+bool LaunchOperation(std::unique_ptr<fw::CThread> operation, win32::UniqueHandleNull* thread);
+
+// "<install folder>\<user>_ShredderLog.txt"; false when it cannot be had
+// whole.
+bool UserShredLogPath(std::wstring& path);
+
+// Full paths are handled in MAX_PATH buffers. A longer one is refused with a
+// line in the user's shred log, never cut (a cut path can name another file).
+bool RefuseOverlongPath(const std::wstring& path);
+
+// One file or folder the user named.
+class CShredOneOperation : public fw::CWorkerThread {
+public:
+    explicit CShredOneOperation(std::wstring path) : m_path(std::move(path)) {}
+
+protected:
+    BOOL InitInstance() override;
+
+private:
+    std::wstring m_path;
+};
+
+// One browser's extension or traces: kind 16 Internet Explorer ("InstallTessick",
+// "RemoveTessick", "ShredIE"), 17 Firefox ("InstallFFBho", "RemoveFFBho",
+// "ShredFF"); the verb must match exactly.
+class CBHOOperation : public fw::CWorkerThread {
+public:
+    CBHOOperation(int kind, std::wstring verb) : m_kind(kind), m_verb(std::move(verb)) {}
+
+protected:
+    BOOL InitInstance() override;
+
+private:
+    int m_kind;
+    std::wstring m_verb;
+};
+
+// What the command window and its one running shred-all share. The lock
+// keeps the operation alive while the window talks to it: the operation
+// detaches itself (Finish) before it destroys its manager, and the window
+// reaches it only under the lock.
+class ShredAllSlot {
+public:
+    bool IsRunning() const { return m_running.load() != 0; }
+
+    // Window thread. Marks `operation` as the running one (before its thread
+    // starts).
+    void Begin(CShredAllOperation* operation);
+    // The operation's thread could not be started.
+    void Abandon();
+    // When one runs: brings its progress window forward and, when
+    // `notifyWindow` is given, makes it report its end there. False when none
+    // runs.
+    bool ShowRunning(HWND notifyWindow);
+    // When one runs: it stops before its next item (the log-on ends).
+    void NotifyEndSession(int value);
+
+    // The operation's thread, at its end: clears the running flag and gives
+    // back the window to notify (or null). The window no longer touches the
+    // operation afterwards.
+    HWND Finish(CShredAllOperation* operation);
+
+private:
+    mutable std::mutex m_lock;
+    std::atomic<int> m_running{0};
+    CShredAllOperation* m_operation = nullptr;
+};
+
+// Everything the active profile selects: interactive (confirmations where the
+// profile asks for them) or unattended (no dialogs: the forwarded scheduled
+// verb and the shred at shutdown).
+class CShredAllOperation : public fw::CWorkerThread {
+public:
+    // `doneEvent` (may be null) is set at the end; `notifyWindow` (a shred at
+    // shutdown) gets WM_QUERYENDSESSION (0, 0) once the run has ended.
+    CShredAllOperation(ShredAllSlot& slot, HANDLE doneEvent, HWND notifyWindow, bool unattended);
+    ~CShredAllOperation() override;
+
+    // Called through the slot, under its lock.
+    void ShowProgress();
+    void SetNotifyWindow(HWND window) { m_notifyWindow.store(window); }
+    HWND NotifyWindow() const { return m_notifyWindow.load(); }
+    // The log-on ends: the run stops before its next item and logs so. Before
+    // the manager exists the line "ENDSESSION" goes to the user's log, and
+    // the run stops before its first item once it starts.
+    void WriteEndSessionLine(int value);
+
+protected:
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+private:
+    ShredAllSlot& m_slot;
+    HANDLE m_doneEvent;
+    std::atomic<ShredManager*> m_manager{nullptr};
+    std::atomic<HWND> m_notifyWindow;
+    std::atomic<int> m_endSession{0};
+    bool m_unattended;
+};

@@ -1,0 +1,310 @@
+// The pipe threads: three listeners that hand each connected client to a
+// thread of its own, and the control, status and progress connections.
+#include "service/bleach_server.h"
+
+#include "service/pipe_io.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+using pipeio::IoOutcome;
+
+namespace {
+
+// How long a listener rests after a connect that failed: doubling from
+// 50 ms up to a second, so that a failure that repeats at once never spins.
+DWORD RetryPauseMs(DWORD failures)
+{
+    const DWORD shift = std::min<DWORD>(failures > 0 ? failures - 1 : 0, 5);
+    return std::min<DWORD>(1000, 50u << shift);
+}
+
+}  // namespace
+
+struct BleachServer::Connection {
+    BleachServer* server;
+    PipeKind kind;
+    win32::UniqueFile pipe;
+    ProgressTarget target;
+};
+
+BleachPipeNames BleachPipeNames::WithSuffix(const std::wstring& suffix)
+{
+    BleachPipeNames names;
+    names.control += suffix;
+    names.status += suffix;
+    names.progress += suffix;
+    return names;
+}
+
+BleachServer::BleachServer(BleachPipeNames names, HANDLE stopEvent, HANDLE bleachEvent,
+                           std::wstring installFolder)
+    : m_names(std::move(names)),
+      m_stopEvent(stopEvent),
+      m_bleachEvent(bleachEvent),
+      m_installFolder(std::move(installFolder)),
+      m_contexts{{this, PipeKind::Control}, {this, PipeKind::Status}, {this, PipeKind::Progress}},
+      m_connectionsDone(::CreateEventW(nullptr, TRUE, TRUE, nullptr))
+{
+}
+
+BleachServer::~BleachServer()
+{
+    ::SetEvent(m_stopEvent);
+    if (!m_listenerHandles.empty())
+        ::WaitForMultipleObjects(static_cast<DWORD>(m_listenerHandles.size()),
+                                 m_listenerHandles.data(), TRUE, INFINITE);
+    // Every connection thread watches the stop event in each of its waits.
+    if (m_connectionsDone)
+        ::WaitForSingleObject(m_connectionsDone.get(), INFINITE);
+}
+
+bool BleachServer::StartListeners()
+{
+    if (!m_connectionsDone)
+        return false;
+    for (ListenerContext& context : m_contexts) {
+        win32::UniqueHandleNull thread(
+            ::CreateThread(nullptr, 0, ListenerProc, &context, 0, nullptr));
+        if (!thread)
+            return false;
+        m_listenerHandles.push_back(thread.get());
+        m_listeners.push_back(std::move(thread));
+    }
+    return true;
+}
+
+bool BleachServer::IsStopping() const
+{
+    return ::WaitForSingleObject(m_stopEvent, 0) != WAIT_TIMEOUT;
+}
+
+bool BleachServer::PauseAfterFailure(DWORD ms)
+{
+    if (m_hooks.pause)
+        return m_hooks.pause(ms);
+    return ::WaitForSingleObject(m_stopEvent, ms) == WAIT_TIMEOUT;
+}
+
+void BleachServer::ConnectionStarted()
+{
+    std::lock_guard<std::mutex> lock(m_countLock);
+    if (m_connections++ == 0)
+        ::ResetEvent(m_connectionsDone.get());
+}
+
+void BleachServer::ConnectionEnded()
+{
+    std::lock_guard<std::mutex> lock(m_countLock);
+    if (--m_connections == 0)
+        ::SetEvent(m_connectionsDone.get());
+}
+
+DWORD WINAPI BleachServer::ListenerProc(void* parameter)
+{
+    auto* context = static_cast<ListenerContext*>(parameter);
+    try {
+        context->server->ListenerLoop(context->kind);
+    } catch (...) {
+        // A listener that fails ends alone; the others go on.
+    }
+    return 0;
+}
+
+void BleachServer::ListenerLoop(PipeKind kind)
+{
+    pipeio::PipeSecurity security;
+    if (!security.Init())
+        return;
+    win32::UniqueHandleNull connectEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!connectEvent)
+        return;
+    const std::wstring& name = kind == PipeKind::Control  ? m_names.control
+                               : kind == PipeKind::Status ? m_names.status
+                                                          : m_names.progress;
+    const DWORD direction = kind == PipeKind::Control ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND;
+    const DWORD openMode = direction | FILE_FLAG_OVERLAPPED;
+    const DWORD pipeMode =
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
+
+    DWORD failures = 0;
+    while (!IsStopping()) {
+        win32::UniqueFile pipe(::CreateNamedPipeW(name.c_str(), openMode, pipeMode,
+                                                  PIPE_UNLIMITED_INSTANCES, kCbPipeBuffer,
+                                                  kCbPipeBuffer, 0, security.Attributes()));
+        if (!pipe) {
+            // Every instance taken: wait for one to be given back rather than
+            // leaving the pipe unserved for the rest of the service's life.
+            if (::GetLastError() == ERROR_PIPE_BUSY && PauseAfterFailure(RetryPauseMs(++failures)))
+                continue;
+            return;
+        }
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = connectEvent.get();
+        const BOOL started = m_hooks.connect ? m_hooks.connect(pipe.get(), &overlapped)
+                                             : ::ConnectNamedPipe(pipe.get(), &overlapped);
+        bool connected = started != FALSE;
+        if (!connected) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_PIPE_CONNECTED) {
+                connected = true;  // the client came before the wait
+            } else if (error == ERROR_IO_PENDING) {
+                DWORD cbUnused = 0;
+                DWORD ioError = 0;
+                const IoOutcome outcome =
+                    pipeio::Finish(pipe.get(), overlapped, FALSE, m_stopEvent, cbUnused, ioError);
+                if (outcome == IoOutcome::Stopped)
+                    return;
+                connected = outcome == IoOutcome::Done;
+            }
+        }
+        if (connected) {
+            failures = 0;
+            if (!StartConnection(kind, std::move(pipe)))
+                return;
+            continue;
+        }
+        pipe.reset();
+        if (!PauseAfterFailure(RetryPauseMs(++failures)))
+            return;
+    }
+}
+
+bool BleachServer::StartConnection(PipeKind kind, win32::UniqueFile pipe)
+{
+    auto connection = std::make_unique<Connection>();
+    connection->server = this;
+    connection->kind = kind;
+    connection->pipe = std::move(pipe);
+    // With process id and thread id 0 when nobody waits for progress.
+    if (kind == PipeKind::Progress)
+        TakeWaitingSubscriber(connection->target);
+    ConnectionStarted();
+    HANDLE thread = ::CreateThread(nullptr, 0, ConnectionProc, connection.get(), 0, nullptr);
+    if (!thread) {
+        ConnectionEnded();
+        return false;
+    }
+    connection.release();
+    ::CloseHandle(thread);
+    return true;
+}
+
+DWORD WINAPI BleachServer::ConnectionProc(void* parameter)
+{
+    std::unique_ptr<Connection> connection(static_cast<Connection*>(parameter));
+    BleachServer* server = connection->server;
+    try {
+        switch (connection->kind) {
+        case PipeKind::Control:
+            server->ControlPipeClientThread(connection->pipe.get());
+            break;
+        case PipeKind::Status:
+            server->StatusPipeClientThread(connection->pipe.get());
+            break;
+        case PipeKind::Progress:
+            server->ProgressPipeClientThread(connection->pipe.get(), connection->target);
+            break;
+        }
+    } catch (...) {
+        // The connection ends; the service goes on.
+    }
+    // Closed without a disconnect: a reply the client has not read yet (the
+    // last status of a bleach) stays readable, and a client that stopped
+    // reading cannot hold this thread in a flush.
+    connection.reset();
+    server->ConnectionEnded();
+    return 0;
+}
+
+void BleachServer::ControlPipeClientThread(HANDLE pipe)
+{
+    const uint64_t controlId = ControlStarted();
+    win32::UniqueHandleNull ioEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    // Room for a terminating NUL after the longest message.
+    std::vector<wchar_t> buffer(kCbControlMessageMax / sizeof(wchar_t) + 1);
+    while (ioEvent && !IsStopping()) {
+        DWORD cbRead = 0;
+        DWORD error = 0;
+        IoOutcome outcome = pipeio::ReadMessage(pipe, ioEvent.get(), buffer.data(),
+                                                kCbControlMessageMax, m_stopEvent, cbRead, error);
+        if (outcome == IoOutcome::Failed && error == ERROR_MORE_DATA) {
+            // Longer than any control message: drop all of it.
+            std::vector<char> rest(kCbControlMessageMax);
+            do {
+                outcome = pipeio::ReadMessage(pipe, ioEvent.get(), rest.data(),
+                                              static_cast<DWORD>(rest.size()), m_stopEvent,
+                                              cbRead, error);
+            } while (outcome == IoOutcome::Failed && error == ERROR_MORE_DATA);
+            if (outcome != IoOutcome::Done)
+                break;
+            continue;
+        }
+        if (outcome != IoOutcome::Done || cbRead == 0)
+            break;
+        // Only what this read delivered counts, never what an earlier and
+        // longer message left behind in the buffer.
+        buffer[cbRead / sizeof(wchar_t)] = L'\0';
+        int32_t command = 0;
+        int32_t processId = 0;
+        int32_t threadId = 0;
+        if (ParseControlMessage(std::wstring(buffer.data()), command, processId, threadId))
+            DispatchBleachCommand(command, processId, threadId, controlId);
+    }
+    ControlEnded(controlId);
+    ::DisconnectNamedPipe(pipe);
+}
+
+void BleachServer::StatusPipeClientThread(HANDLE pipe)
+{
+    win32::UniqueHandleNull ioEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueHandleNull wake(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!ioEvent || !wake)
+        return;
+    AddStatusWaiter(wake.get());
+    StatusBinding binding;
+    while (!IsStopping()) {
+        // The bound client's control connection is gone: so is the client.
+        if (binding.IsBound() && !IsControlLive(binding.controlId))
+            break;
+        std::string reply;
+        BleachRequest answered;
+        if (BuildStatusReply(reply, binding, answered)) {
+            DWORD error = 0;
+            if (pipeio::WriteMessage(pipe, ioEvent.get(), reply, m_stopEvent, error) !=
+                IoOutcome::Done) {
+                // A connection left behind by a client that died must not
+                // swallow the next client's start.
+                if (answered.command == kStartBleach)
+                    RequeueAtHead(answered);
+                break;
+            }
+            if (!binding.IsBound())
+                break;
+            continue;
+        }
+        const HANDLE waits[] = {m_stopEvent, wake.get()};
+        if (::WaitForMultipleObjects(2, waits, FALSE, 1000) == WAIT_OBJECT_0)
+            break;
+    }
+    RemoveStatusWaiter(wake.get());
+}
+
+void BleachServer::ProgressPipeClientThread(HANDLE pipe, const ProgressTarget& target)
+{
+    win32::UniqueHandleNull ioEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ioEvent)
+        return;
+    while (!IsStopping()) {
+        std::string report;
+        if (!BuildProgressReport(report, target))
+            break;
+        DWORD error = 0;
+        if (pipeio::WriteMessage(pipe, ioEvent.get(), report, m_stopEvent, error) !=
+            IoOutcome::Done)
+            break;
+        if (::WaitForSingleObject(m_stopEvent, 1000) != WAIT_TIMEOUT)
+            break;
+    }
+}

@@ -1,0 +1,427 @@
+#include "service/service_frame.h"
+
+#include "engine/disk_bleach.h"
+#include "engine/shred_manager.h"
+#include "settings/install_location.h"
+
+#include <strsafe.h>
+
+#include <cstdarg>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kPendingWaitHintMs = 3000;
+constexpr int kRemoveStopPolls = 60;
+
+void DebugText(const wchar_t* format, ...)
+{
+    wchar_t line[1024];
+    va_list args;
+    va_start(args, format);
+    const HRESULT formatted = ::StringCchVPrintfW(line, ARRAYSIZE(line), format, args);
+    va_end(args);
+    if (SUCCEEDED(formatted))
+        ::OutputDebugStringW(line);
+}
+
+std::wstring SystemMessage(DWORD error)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD cch = ::FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (cch != 0 && buffer)
+        text.assign(buffer, cch);
+    if (buffer)
+        ::LocalFree(buffer);
+    return text;
+}
+
+// The service this process runs, for the control handler, which the system
+// calls without any context.
+std::mutex g_serviceLock;
+BleachService* g_service = nullptr;
+
+class ScmStatusSink : public ServiceStatusSink {
+public:
+    explicit ScmStatusSink(SERVICE_STATUS_HANDLE handle) : m_handle(handle) {}
+    bool Report(const SERVICE_STATUS& status) override
+    {
+        SERVICE_STATUS copy = status;
+        return ::SetServiceStatus(m_handle, &copy) != FALSE;
+    }
+
+private:
+    SERVICE_STATUS_HANDLE m_handle;
+};
+
+}  // namespace
+
+ServiceOptions OptionsFromArguments(DWORD argc, wchar_t** argv)
+{
+    ServiceOptions options;
+    const std::wstring prefix = kTestPipesArgument;
+    for (DWORD i = 1; argv && i < argc; ++i) {
+        const std::wstring argument = argv[i] ? argv[i] : L"";
+        if (argument.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        options.pipes = BleachPipeNames::WithSuffix(argument.substr(prefix.size()));
+        // A service started for a test never wipes the system drive: the
+        // test entry refuses any volume but a small one.
+        options.runWipe = [](ShredManager& manager) {
+            RunDiskBleachOnTestVolume(manager, SystemDriveRoot());
+        };
+    }
+    return options;
+}
+
+BleachService::BleachService(ServiceStatusSink& sink, ServiceOptions options)
+    : m_sink(sink), m_options(std::move(options))
+{
+}
+
+BleachService::~BleachService()
+{
+    std::unique_ptr<BleachServer> server;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        server = std::move(m_server);
+    }
+    server.reset();  // sets the stop event and waits for the pipe threads
+}
+
+void BleachService::Run()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        m_stopEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (m_stopEvent)
+            m_bleachEvent.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    }
+    if (!m_stopEvent || !m_bleachEvent) {
+        ServiceFatalError(L"CreateEvent");
+        return;
+    }
+    BleachServer* server = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        m_server = std::make_unique<BleachServer>(m_options.pipes, m_stopEvent.get(),
+                                                  m_bleachEvent.get(), InstallFolderOrDefault());
+        server = m_server.get();
+    }
+    const bool listening =
+        m_options.startListeners ? m_options.startListeners(*server) : server->StartListeners();
+    if (!listening) {
+        ServiceFatalError(L"CreateThread Failed");
+        return;
+    }
+    ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
+
+    const HANDLE waits[] = {m_stopEvent.get(), m_bleachEvent.get()};
+    while (!m_fatal && ::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+        RunOneWipe();
+    // A fatal error has reported the service stopped already.
+    if (m_fatal)
+        return;
+
+    if (!WaitForListeners()) {
+        ServiceFatalError(L"WaitForMultipleObjects");
+        return;
+    }
+    {
+        std::unique_ptr<BleachServer> ending;
+        {
+            std::lock_guard<std::mutex> lock(m_frameLock);
+            ending = std::move(m_server);
+        }
+    }
+    ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0, 0);
+}
+
+void BleachService::RunOneWipe()
+{
+    std::unique_ptr<ShredManager> manager;
+    try {
+        manager = std::make_unique<ShredManager>(true);
+    } catch (...) {
+        return;  // no memory for a manager: no wipe this time
+    }
+    m_server->BeginWipe(manager.get());
+    // The engine finds the wipe's progress reporter through the calling
+    // thread's current manager; the pipe threads through the server's.
+    SetCurrentShredManager(manager.get());
+    try {
+        manager->Init();
+        if (m_options.runWipe)
+            m_options.runWipe(*manager);
+        else
+            manager->RunDiskBleach();
+    } catch (...) {
+        // The wipe ends short; its subscribers hear of it as an abort.
+    }
+    SetCurrentShredManager(nullptr);
+    // Cleared before the manager goes.
+    m_server->EndWipe();
+}
+
+bool BleachService::WaitForListeners()
+{
+    std::vector<HANDLE> listeners;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        if (m_server)
+            listeners = m_server->ListenerThreads();
+    }
+    if (listeners.empty())
+        return true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD waited = ::WaitForMultipleObjects(static_cast<DWORD>(listeners.size()),
+                                                      listeners.data(), TRUE, 1000);
+        if (waited == WAIT_TIMEOUT) {
+            ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, ++m_checkpoint, kPendingWaitHintMs);
+            continue;
+        }
+        return waited < WAIT_OBJECT_0 + listeners.size();
+    }
+    return true;
+}
+
+void BleachService::Control(DWORD control)
+{
+    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN) {
+        ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
+        return;
+    }
+    ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, ++m_checkpoint, kStopWaitHintMs);
+    DWORD setError = ERROR_SUCCESS;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        if (!m_stopEvent)
+            return;  // not started yet: the body will not get past its events
+        if (!::SetEvent(m_stopEvent.get()))
+            setError = ::GetLastError();
+        else if (m_server)
+            m_server->RequestServiceStop();  // the wipe ends at its next write
+    }
+    if (setError != ERROR_SUCCESS) {
+        ::SetLastError(setError);
+        ServiceFatalError(L"SetEvent");
+    }
+}
+
+void BleachService::ReportServiceStatus(DWORD state, DWORD exitCode, DWORD checkpoint,
+                                        DWORD waitHint)
+{
+    // Nothing after stopped: the service is gone for the manager.
+    if (m_stopped)
+        return;
+    SERVICE_STATUS status{};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = state;
+    status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    status.dwWin32ExitCode = exitCode;
+    status.dwServiceSpecificExitCode = 0;
+    status.dwCheckPoint = checkpoint;
+    status.dwWaitHint = waitHint;
+    if (state == SERVICE_STOPPED)
+        m_stopped = true;
+    if (!m_sink.Report(status) && !m_inFatal)
+        ServiceFatalError(L"SetServiceStatus");
+}
+
+void BleachService::ServiceFatalError(const wchar_t* api)
+{
+    DWORD error = ::GetLastError();
+    const std::wstring message = SystemMessage(error);
+    DebugText(L"API = %ls, error code = %d, message = %ls", api, static_cast<int>(error),
+              message.c_str());
+    // A failure without a code is still a failure.
+    if (error == ERROR_SUCCESS)
+        error = ERROR_GEN_FAILURE;
+    m_inFatal = true;
+    m_fatal = true;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        if (m_stopEvent)
+            ::SetEvent(m_stopEvent.get());
+        if (m_server)
+            m_server->RequestServiceStop();
+    }
+    WaitForListeners();
+    ReportServiceStatus(SERVICE_STOPPED, error, 0, 0);
+    m_inFatal = false;
+}
+
+CommandLineAction ParseCommandLine(const wchar_t* commandLine)
+{
+    if (!commandLine || !*commandLine)
+        return CommandLineAction::Dispatch;
+    if (std::wstring(commandLine) == L"install")
+        return CommandLineAction::Install;
+    if (std::wstring(commandLine) == L"remove")
+        return CommandLineAction::Remove;
+    return CommandLineAction::Dispatch;
+}
+
+int RunWardelle(const wchar_t* commandLine)
+{
+    switch (ParseCommandLine(commandLine)) {
+    case CommandLineAction::Install:
+        InstallService();
+        return 0;
+    case CommandLineAction::Remove:
+        RemoveService();
+        return 0;
+    case CommandLineAction::Dispatch:
+        break;
+    }
+    wchar_t name[] = L"Wardelle";
+    const SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+    if (::StartServiceCtrlDispatcherW(table))
+        DebugText(L"StartServiceCtrlDispatcher OK\n");
+    else
+        DebugText(L"Error code for StartServiceCtrlDispatcher: %u.\n",
+                  static_cast<unsigned>(::GetLastError()));
+    return 0;
+}
+
+std::wstring GetLastErrorText()
+{
+    const DWORD error = ::GetLastError();
+    wchar_t* buffer = nullptr;
+    const DWORD cch = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, LANG_NEUTRAL, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (cch >= 2 && buffer && cch + 14 <= 256) {
+        wchar_t formatted[256];
+        if (SUCCEEDED(::StringCchPrintfW(formatted, ARRAYSIZE(formatted), L"%ls (0x%x)",
+                                         std::wstring(buffer, cch - 2).c_str(),
+                                         static_cast<unsigned>(error))))
+            text = formatted;
+    }
+    if (buffer)
+        ::LocalFree(buffer);
+    return text;
+}
+
+bool InstallServiceAs(const std::wstring& name, const std::wstring& displayName,
+                      const std::wstring& binaryPath)
+{
+    win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) {
+        DebugText(L"OpenSCManager failed - %ls\n", GetLastErrorText().c_str());
+        return false;
+    }
+    // An empty list of dependencies ends with two NULs.
+    const wchar_t noDependencies[2] = {L'\0', L'\0'};
+    win32::UniqueService service(::CreateServiceW(
+        manager.get(), name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
+        SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
+        L"File System", nullptr, noDependencies, nullptr, nullptr));
+    if (!service) {
+        DebugText(L"CreateService failed - %ls\n", GetLastErrorText().c_str());
+        return false;
+    }
+    DebugText(L"%ls installed.\n", displayName.c_str());
+    return true;
+}
+
+void InstallService()
+{
+    wchar_t path[512];
+    const DWORD cch = ::GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    if (cch == 0 || cch >= ARRAYSIZE(path)) {
+        DebugText(L"Unable to install %ls - %ls\n", kServiceDisplayName,
+                  GetLastErrorText().c_str());
+        return;
+    }
+    InstallServiceAs(kServiceName, kServiceDisplayName, path);
+}
+
+bool RemoveServiceNamed(const std::wstring& name, const std::wstring& displayName)
+{
+    win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) {
+        DebugText(L"OpenSCManager failed - %ls\n", GetLastErrorText().c_str());
+        return false;
+    }
+    win32::UniqueService service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    if (!service) {
+        DebugText(L"OpenService failed - %ls\n", GetLastErrorText().c_str());
+        return false;
+    }
+    SERVICE_STATUS status{};
+    if (::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+        DebugText(L"Stopping %ls.", displayName.c_str());
+        for (int poll = 0; poll < kRemoveStopPolls &&
+                           ::QueryServiceStatus(service.get(), &status) &&
+                           status.dwCurrentState == SERVICE_STOP_PENDING;
+             ++poll) {
+            DebugText(L".");
+            ::Sleep(1000);
+        }
+        if (status.dwCurrentState == SERVICE_STOPPED)
+            DebugText(L"\n%ls stopped.\n", displayName.c_str());
+        else
+            DebugText(L"\n%ls failed to stop.\n", displayName.c_str());
+    }
+    // Deleted also when it could not be stopped.
+    if (!::DeleteService(service.get())) {
+        DebugText(L"DeleteService failed - %ls\n", GetLastErrorText().c_str());
+        return false;
+    }
+    DebugText(L"%ls removed.\n", displayName.c_str());
+    return true;
+}
+
+void RemoveService()
+{
+    RemoveServiceNamed(kServiceName, kServiceDisplayName);
+}
+
+void WINAPI ServiceMain(DWORD argc, wchar_t** argv)
+{
+    // Makes the service reachable by the control handler while it lives.
+    struct Registration {
+        explicit Registration(BleachService* service)
+        {
+            std::lock_guard<std::mutex> lock(g_serviceLock);
+            g_service = service;
+        }
+        ~Registration()
+        {
+            std::lock_guard<std::mutex> lock(g_serviceLock);
+            g_service = nullptr;
+        }
+    };
+    try {
+        const wchar_t* name = argc > 0 && argv && argv[0] ? argv[0] : kServiceName;
+        const SERVICE_STATUS_HANDLE handle =
+            ::RegisterServiceCtrlHandlerW(name, ServiceCtrlHandler);
+        if (!handle) {
+            DebugText(L"RegisterServiceCtrlHandler failed - %ls\n", GetLastErrorText().c_str());
+            return;
+        }
+        ScmStatusSink sink(handle);
+        BleachService service(sink, OptionsFromArguments(argc, argv));
+        Registration registration(&service);
+        service.Run();
+    } catch (...) {
+        // Nothing leaves the service main; the process ends with the dispatcher.
+    }
+}
+
+void WINAPI ServiceCtrlHandler(DWORD control)
+{
+    try {
+        std::lock_guard<std::mutex> lock(g_serviceLock);
+        if (g_service)
+            g_service->Control(control);
+    } catch (...) {
+        // The handler returns to the dispatcher whatever happened.
+    }
+}

@@ -1,0 +1,180 @@
+// Helpers for driving the real Graventa.exe from a test: a copy of it in a
+// scratch install folder, started as a child process, found by its window,
+// answered through its own dialogs, and heard through a stand-in of the
+// plug-in's tray pipe.
+#pragma once
+
+#include "tests/common/registry_sandbox.h"
+#include "tests/common/scratch_folder.h"
+#include "win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace graventatest {
+
+inline constexpr DWORD kPatienceMs = 60000;
+
+// Polls `done` until it holds or `timeoutMs` have passed.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = kPatienceMs);
+
+// A built program of this tree as a path Wine can open.
+std::wstring BuiltProgram(const char* unixPath);
+
+struct ChildOptions {
+    // SCORAVEL_UNATTENDED_UI=1 (the test rig's own setting): every dialog the
+    // child would show is refused at once, which counts as No or Cancel.
+    bool unattended = true;
+    // SCORAVEL_DEMO_ANSWER=yes: every dialog is answered Yes or OK.
+    bool demoAnswer = false;
+    // Where the child's standard error goes (empty: the test's own).
+    std::wstring stderrPath;
+};
+
+class GraventaProcess {
+public:
+    GraventaProcess() = default;
+    ~GraventaProcess();
+    GraventaProcess(const GraventaProcess&) = delete;
+    GraventaProcess& operator=(const GraventaProcess&) = delete;
+
+    // `program` with `arguments` (each quoted), in `folder`.
+    bool Start(const std::wstring& program, const std::vector<std::wstring>& arguments,
+               const std::wstring& folder, const ChildOptions& options = {});
+    // The command window of this process, once it answers messages.
+    HWND WaitForWindow();
+    HWND Window() const { return m_window; }
+    DWORD Id() const { return m_id; }
+    // True once the process has ended; its exit code in `code`.
+    bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr);
+    bool HasExited() { return WaitForExit(0); }
+    // Asks the message loop to end; kills the process when it does not.
+    void Stop();
+
+private:
+    win32::UniqueHandleNull m_process;
+    DWORD m_id = 0;
+    HWND m_window = nullptr;
+};
+
+// Top-level windows titled "Graventa", of any process.
+std::vector<HWND> WindowsTitledGraventa();
+// Kills every process that owns such a window (left over by a failed run).
+void KillStrayResidents();
+
+// A dialog window of process `pid` that has a control `controlId`
+// (1004 warning text, 1005 question text, 1002 the progress window's stop
+// button), or null.
+HWND FindDialogOf(DWORD pid, int controlId);
+HWND WaitForDialogOf(DWORD pid, int controlId);
+std::wstring ControlText(HWND dialog, int controlId);
+// Presses a button of a dialog in another process.
+void Press(HWND dialog, int buttonId);
+
+// Sends WM_SETTEXT(code, text) the way the product's senders do and reports
+// the title the window has afterwards.
+std::wstring SendCommand(HWND window, UINT code, const wchar_t* text);
+
+// True once nobody holds the file open for writing any more (the run that
+// writes the log has closed it); the file must exist.
+bool IsClosedFile(const std::wstring& path);
+std::string ReadText(const std::wstring& path);
+size_t CountOf(const std::string& text, const std::string& part);
+
+// The plug-in's tray pipe, served by the test: records every balloon. With
+// HoldNextBalloon, the next sender stays blocked in its write until
+// ReleaseHeldBalloon, which pins a run at the point where it announces
+// itself.
+class BalloonRecorder {
+public:
+    struct Balloon {
+        std::wstring title;
+        std::wstring text;
+        int id = 0;
+    };
+
+    BalloonRecorder();
+    ~BalloonRecorder();
+    BalloonRecorder(const BalloonRecorder&) = delete;
+    BalloonRecorder& operator=(const BalloonRecorder&) = delete;
+
+    bool Ready() const { return m_ready; }
+    void HoldNextBalloon();
+    // Waits until a held sender is connected.
+    bool WaitForHeldSender();
+    void ReleaseHeldBalloon();
+    // Waits until `count` balloons with `id` have arrived.
+    bool WaitForBalloon(int id, size_t count = 1);
+    std::vector<Balloon> Balloons();
+    size_t CountWithId(int id);
+
+private:
+    void Listen();
+    void Serve(win32::UniqueFile pipe);
+
+    std::wstring m_name;
+    bool m_ready = false;
+    bool m_stopping = false;
+    bool m_holdNext = false;
+    bool m_holding = false;
+    bool m_released = false;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<Balloon> m_balloons;
+    std::vector<std::thread> m_servers;
+    std::thread m_listener;
+};
+
+// What a test profile asks for: an Advanced profile with every trace off and
+// no confirmation, that shreds exactly `files` (one pass).
+struct TestProfile {
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> excluded;
+    bool shredAtShutdown = false;
+    // Ctrl+Alt+<hotKey>; 0: no hot key.
+    wchar_t hotKey = 0;
+};
+
+// Every test starts with clean product keys, a scratch install folder holding
+// a copy of Graventa.exe ("InstallLocation", success logging on) and a
+// scratch data folder; no Graventa may be left running afterwards.
+class GraventaTest : public testsupport::ProductRegistryTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void SaveProfile(const TestProfile& profile);
+    // The resident instance, started and answering.
+    void StartResident(const ChildOptions& options = {});
+    // Runs Graventa.exe with `arguments` and waits for its end.
+    void RunVerb(const std::vector<std::wstring>& arguments, const ChildOptions& options = {});
+
+    // Writes `cb` bytes of a pattern of its own to `path` and remembers them.
+    std::wstring Put(const std::wstring& path, size_t cb);
+    // Files of several sizes, a read-only one and a nested folder under
+    // `root`; their paths.
+    std::vector<std::wstring> MakeTree(const std::wstring& root);
+    // Every file keeps the bytes it was written with.
+    bool Untouched(const std::vector<std::wstring>& files);
+    bool NoneLeft(const std::vector<std::wstring>& files);
+    // The log exists and its run has closed it.
+    bool LogIsComplete();
+
+    testsupport::ScratchFolder install;
+    testsupport::ScratchFolder data;
+    std::wstring exe;
+    std::wstring log;
+    GraventaProcess resident;
+
+private:
+    std::map<std::wstring, std::string> m_written;
+};
+
+}  // namespace graventatest

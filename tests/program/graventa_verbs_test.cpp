@@ -1,0 +1,148 @@
+// Graventa.exe started with a verb: it acts once and ends. Run as a real
+// process under Wine, beside a resident instance where the verb needs one.
+#include "tests/program/graventa_test_support.h"
+
+#include "engine/shred_manager.h"
+#include "engine/tray_notify_client.h"
+#include "program/graventa_app.h"
+
+#include <gtest/gtest.h>
+
+namespace graventatest {
+namespace {
+
+constexpr wchar_t kAutoCleanHistory[] = L"Autocleanhistory";
+
+bool AutoCleanHistoryIsThere()
+{
+    return testsupport::GetRaw(HKEY_CURRENT_USER, testsupport::kSettingsKey, kAutoCleanHistory)
+        .exists;
+}
+
+using Verbs = GraventaTest;
+
+TEST_F(Verbs, ShredAllWithoutAResidentDoesNothing)
+{
+    const std::wstring file = Put(data / L"stays.txt", 100);
+    SaveProfile({.files = {file}});
+    BalloonRecorder balloons;
+    RunVerb({L"ShredAll"});
+    EXPECT_TRUE(Untouched({file}));
+    EXPECT_FALSE(testsupport::PathExists(log));
+    EXPECT_TRUE(balloons.Balloons().empty());
+}
+
+TEST_F(Verbs, ShredAllInAnyCaseHandsAnUnattendedRunToTheResident)
+{
+    const std::wstring file = Put(data / L"goes.txt", 100);
+    SaveProfile({.files = {file}});
+    BalloonRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    StartResident();
+
+    RunVerb({L"sHREDaLL"});
+    ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
+    EXPECT_EQ(balloons.CountWithId(kBalloonShredStartsOrStopped), 1u);
+    EXPECT_EQ(balloons.CountWithId(kBalloonShredAllStarts), 0u) << "no interactive run";
+    EXPECT_TRUE(NoneLeft({file}));
+    EXPECT_EQ(WindowsTitledGraventa().size(), 1u);
+}
+
+TEST_F(Verbs, ShredOneFileShredsATreeAndWaitsForIt)
+{
+    const std::wstring victim = data / L"victim";
+    const auto files = MakeTree(victim);
+    RunVerb({L"ShredOneFile", victim, L"ignored"}, {.demoAnswer = true});
+    EXPECT_FALSE(testsupport::PathExists(victim));
+    ASSERT_TRUE(LogIsComplete());
+    EXPECT_EQ(CountOf(ReadText(log), "->File "), files.size());
+}
+
+TEST_F(Verbs, ShredOneFileMatchesOnlyInItsOwnCase)
+{
+    const std::wstring victim = data / L"victim";
+    const auto files = MakeTree(victim);
+    RunVerb({L"shredonefile", victim}, {.demoAnswer = true});
+    EXPECT_TRUE(Untouched(files));
+    EXPECT_FALSE(testsupport::PathExists(log));
+}
+
+TEST_F(Verbs, ShredOneFileLeavesAnExcludedPathUnaskedAndUntouched)
+{
+    const std::wstring kept = Put(data / L"kept.txt", 321);
+    SaveProfile({.excluded = {kept}});
+    const std::wstring errors = data / L"stderr.txt";
+    RunVerb({L"ShredOneFile", kept}, {.demoAnswer = true, .stderrPath = errors});
+    EXPECT_TRUE(Untouched({kept}));
+    EXPECT_FALSE(testsupport::PathExists(log));
+    EXPECT_EQ(ReadText(errors).find("answered"), std::string::npos) << ReadText(errors);
+}
+
+TEST_F(Verbs, ShredOneFileTakesAnEmptyPathForNone)
+{
+    const std::wstring errors = data / L"stderr.txt";
+    RunVerb({L"ShredOneFile", L""}, {.demoAnswer = true, .stderrPath = errors});
+    EXPECT_EQ(ReadText(errors).find("answered"), std::string::npos) << ReadText(errors);
+    EXPECT_FALSE(testsupport::PathExists(log));
+}
+
+TEST_F(Verbs, ShredOneFileRefusesAPathTooLongForTheEngine)
+{
+    std::wstring path = data.Path();
+    while (path.size() < MAX_PATH)
+        path += L"\\" + std::wstring(40, L'x');
+    const std::wstring errors = data / L"stderr.txt";
+    RunVerb({L"ShredOneFile", path}, {.demoAnswer = true, .stderrPath = errors});
+    EXPECT_EQ(ReadText(errors).find("answered"), std::string::npos) << "refused before asking";
+    ASSERT_TRUE(LogIsComplete());
+    const std::string text = ReadText(log);
+    EXPECT_NE(text.find("->Error opening " + std::string(path.begin(), path.end()) + " for delete:"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(CountOf(text, "->Error"), 1u);
+}
+
+TEST_F(Verbs, ClearHistoryDeletesTheCleanUpRequest)
+{
+    testsupport::PutDword(HKEY_CURRENT_USER, testsupport::kSettingsKey, kAutoCleanHistory, 1);
+    RunVerb({L"clearhistory"});
+    EXPECT_FALSE(AutoCleanHistoryIsThere());
+}
+
+TEST_F(Verbs, TheResidentStartsTheCleanUpProgramWhileItIsRequested)
+{
+    ASSERT_TRUE(::CopyFileW(BuiltProgram(SCORAVEL_CLEANUP_STUB_EXE).c_str(),
+                            (install / L"OVSCCleanup.exe").c_str(), FALSE));
+    testsupport::PutDword(HKEY_CURRENT_USER, testsupport::kSettingsKey, kAutoCleanHistory, 1);
+    StartResident();
+    EXPECT_TRUE(WaitUntil([&] { return testsupport::PathExists(install / L"cleanup-ran.txt"); }));
+    EXPECT_TRUE(AutoCleanHistoryIsThere()) << "only ClearHistory deletes the request";
+}
+
+// The history store behind a platform of the test's own: Wine's store
+// cannot clear anything, so what is seen here is that it was asked.
+class RecordingPlatform : public ShredPlatform {
+public:
+    bool ClearUrlHistory() override
+    {
+        ++asked;
+        return false;
+    }
+    int asked = 0;
+};
+
+TEST(ClearHistory, AsksTheHistoryStoreAndDeletesTheRequestEvenWhenItFails)
+{
+    testsupport::ClearProductKeys();
+    testsupport::PutDword(HKEY_CURRENT_USER, testsupport::kSettingsKey, kAutoCleanHistory, 1);
+    RecordingPlatform platform;
+    SetShredPlatform(&platform);
+    ClearInternetExplorerHistory();
+    SetShredPlatform(nullptr);
+    EXPECT_EQ(platform.asked, 1);
+    EXPECT_FALSE(AutoCleanHistoryIsThere());
+    testsupport::ClearProductKeys();
+}
+
+}  // namespace
+}  // namespace graventatest

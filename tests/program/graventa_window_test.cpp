@@ -1,0 +1,426 @@
+// The resident Graventa.exe driven the way the other deliverables drive it:
+// window-text commands, posted hot keys and the end of the session, sent
+// from this process to the real program running under Wine.
+#include "tests/program/graventa_test_support.h"
+
+#include "engine/tray_notify_client.h"
+#include "program/browser.h"
+#include "settings/main_window_command.h"
+#include "win32/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace graventatest {
+namespace {
+
+constexpr int kWarnText = 1004;
+constexpr int kQuestionText = 1005;
+constexpr int kProgressStop = 1002;
+constexpr wchar_t kLongPathPrefix[] = L"\\\\?\\";
+
+std::wstring TitleAfter(UINT code, const wchar_t* text)
+{
+    EXPECT_TRUE(SendMainWindowCommand(code, text));
+    const HWND window = ::FindWindowW(nullptr, kMainWindowTitle);
+    wchar_t title[64] = {};
+    if (window)
+        ::GetWindowTextW(window, title, ARRAYSIZE(title));
+    return window ? title : L"<no window titled Graventa>";
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// The window's thread is held up in a handler (a SendMessage of ours gets no
+// answer in time).
+bool IsBusy(HWND window)
+{
+    DWORD_PTR result = 0;
+    return !::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result) &&
+           ::GetLastError() == ERROR_TIMEOUT;
+}
+
+// A thread of the test that must not outlive the child it talks to.
+class Sender {
+public:
+    Sender(GraventaProcess& process, std::function<void()> send)
+        : m_process(process), m_thread(std::move(send))
+    {
+    }
+    ~Sender()
+    {
+        m_process.Stop();  // frees a send still waiting for an answer
+        m_thread.join();
+    }
+
+private:
+    GraventaProcess& m_process;
+    std::thread m_thread;
+};
+
+using Resident = GraventaTest;
+
+TEST_F(Resident, IsAloneInItsSessionAndGetsItsTitleBackAfterEveryCommand)
+{
+    StartResident();
+    GraventaProcess second;
+    ASSERT_TRUE(second.Start(exe, {}, install.Path()));
+    ASSERT_TRUE(second.WaitForExit(kPatienceMs));
+    const auto windows = WindowsTitledGraventa();
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windows[0], resident.Window());
+
+    // Commands without a visible effect here, an unknown browser verb, a
+    // bleach request (no bleach operation yet), codes that mean nothing.
+    for (const UINT code : {0xBABE01u, 0xBABE03u, 0xBABE06u, 0xBABE09u, 0xBABE0Au, 0xBABE0Fu,
+                            0xBABE10u, 0xBABE11u, 0xBABE12u, 0x1234u})
+        EXPECT_EQ(TitleAfter(code, nullptr), L"Graventa") << std::hex << code;
+    EXPECT_EQ(TitleAfter(kCommandFirefox, L"shredff"), L"Graventa");
+    EXPECT_EQ(TitleAfter(kCommandInternetExplorer, L"NoSuchVerb"), L"Graventa");
+    EXPECT_EQ(FindDialogOf(resident.Id(), kProgressStop), nullptr);
+
+    // The default processing really runs: the text becomes the title.
+    const HWND window = resident.Window();
+    EXPECT_EQ(SendCommand(window, 0xBABE0A, L"Elsewhere"), L"Elsewhere");
+    EXPECT_EQ(SendCommand(window, kCommandShredOne, L""), L"");
+    EXPECT_EQ(SendCommand(window, 0, L"Graventa"), L"Graventa");
+    EXPECT_TRUE(::IsWindow(window));
+    EXPECT_FALSE(::IsWindowVisible(window));
+}
+
+TEST_F(Resident, ShredsAWholeFolderTreeAfterTheQuestion)
+{
+    const std::wstring victim = data / L"victim";
+    const auto files = MakeTree(victim);
+    StartResident({.unattended = false});
+
+    EXPECT_EQ(TitleAfter(kCommandShredOne, victim.c_str()), L"Graventa");
+    const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
+    ASSERT_TRUE(question);
+    EXPECT_EQ(ControlText(question, kQuestionText),
+              L"Are you sure you want to shred \"" + victim + L"\"?");
+    Press(question, IDOK);
+
+    ASSERT_TRUE(WaitUntil([&] { return LogIsComplete(); }));
+    EXPECT_FALSE(testsupport::PathExists(victim));
+    const std::string text = ReadText(log);
+    EXPECT_EQ(CountOf(text, "->File "), files.size()) << text;
+    EXPECT_EQ(CountOf(text, "->Folder "), 2u) << text;
+}
+
+TEST_F(Resident, WarnsAboutAProtectedPathAndLeavesItAlone)
+{
+    const std::wstring library = Put(data / L"keep.dll", 3000);
+    StartResident({.unattended = false});
+
+    SendMainWindowCommand(kCommandShredOne, library.c_str());
+    const HWND warning = WaitForDialogOf(resident.Id(), kWarnText);
+    ASSERT_TRUE(warning);
+    EXPECT_EQ(ControlText(warning, kWarnText),
+              L"\"" + library + L"\" is a system file/folder. It cannot be shredded.");
+    EXPECT_EQ(FindDialogOf(resident.Id(), kQuestionText), nullptr);
+    Press(warning, IDOK);
+
+    // The operation is over once its progress window is gone.
+    ASSERT_TRUE(WaitUntil([&] { return !FindDialogOf(resident.Id(), kProgressStop); }));
+    EXPECT_TRUE(Untouched({library}));
+    EXPECT_FALSE(testsupport::PathExists(log));
+}
+
+TEST_F(Resident, KeepsAnExcludedFolderInsideAShreddedTree)
+{
+    const std::wstring victim = data / L"victim";
+    const auto files = MakeTree(victim);
+    const std::wstring kept = victim + L"\\kept";
+    ASSERT_TRUE(::CreateDirectoryW(kept.c_str(), nullptr));
+    const std::wstring keptFile = Put(kept + L"\\precious.txt", 1234);
+    SaveProfile({.excluded = {kept}});
+    StartResident({.unattended = false});
+
+    SendMainWindowCommand(kCommandShredOne, victim.c_str());
+    const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
+    ASSERT_TRUE(question);
+    Press(question, IDOK);
+
+    ASSERT_TRUE(WaitUntil([&] { return LogIsComplete(); }));
+    EXPECT_TRUE(NoneLeft(files));
+    EXPECT_TRUE(Untouched({keptFile}));
+    EXPECT_NE(ReadText(log).find("added to the do not shred list"), std::string::npos);
+}
+
+TEST_F(Resident, RefusesAPathTooLongForTheEngineWithALogLine)
+{
+    // A real file behind the long path: nothing may reach it.
+    std::wstring folder = data.Path();
+    while (folder.size() < 300) {
+        folder += L"\\" + std::wstring(60, L'd');
+        ASSERT_TRUE(::CreateDirectoryW((kLongPathPrefix + folder).c_str(), nullptr));
+    }
+    const std::wstring target = folder + L"\\target.txt";
+    const std::wstring reachable = Put(kLongPathPrefix + target, 500);
+    const std::wstring errors = data / L"stderr.txt";
+    StartResident({.stderrPath = errors});
+
+    EXPECT_EQ(TitleAfter(kCommandShredOne, target.c_str()), L"Graventa");
+    ASSERT_TRUE(WaitUntil([&] { return LogIsComplete(); }));
+    EXPECT_NE(ReadText(log).find("->Error opening " + Narrow(target) + " for delete:"),
+              std::string::npos)
+        << ReadText(log);
+    EXPECT_TRUE(Untouched({reachable}));
+    resident.Stop();
+    EXPECT_EQ(ReadText(errors).find("no answer"), std::string::npos) << "nothing is asked";
+}
+
+TEST_F(Resident, StartsOneShredAllAtATime)
+{
+    const std::wstring first = Put(data / L"first.txt", 2000);
+    const std::wstring second = Put(data / L"second.txt", 3000);
+    SaveProfile({.files = {first, second}});
+    BalloonRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    balloons.HoldNextBalloon();
+    StartResident();
+
+    EXPECT_EQ(TitleAfter(kCommandShredAll, nullptr), L"Graventa");
+    // The run is pinned where it announces itself.
+    ASSERT_TRUE(balloons.WaitForHeldSender());
+    const HWND progress = FindDialogOf(resident.Id(), kProgressStop);
+    ASSERT_TRUE(progress);
+    EXPECT_FALSE(::IsWindowVisible(progress)) << "an ordinary shred-all starts hidden";
+
+    EXPECT_EQ(TitleAfter(kCommandShredAll, nullptr), L"Graventa");
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(progress) != FALSE; }))
+        << "a second request brings the running shred forward";
+    balloons.ReleaseHeldBalloon();
+
+    ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
+    EXPECT_TRUE(NoneLeft({first, second}));
+    const auto heard = balloons.Balloons();
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].id, kBalloonShredAllStarts);
+    EXPECT_EQ(heard[0].title, L"Shred in progress");
+    EXPECT_EQ(heard[0].text, L"Click to check the status of your shred.");
+    EXPECT_EQ(heard[1].title, L"Shred complete");
+}
+
+TEST_F(Resident, StopsARunningShredAllWhenTheSessionEnds)
+{
+    const std::vector<std::wstring> files = {Put(data / L"a.txt", 100), Put(data / L"b.txt", 200),
+                                             Put(data / L"c.txt", 300)};
+    SaveProfile({.files = files});
+    BalloonRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    balloons.HoldNextBalloon();
+    StartResident();
+    SendMainWindowCommand(kCommandShredAll, nullptr);
+    ASSERT_TRUE(balloons.WaitForHeldSender());
+
+    const HWND window = resident.Window();
+    {
+        Sender ending(resident, [window] { ::SendMessageW(window, WM_ENDSESSION, TRUE, 0); });
+        // Held in the handler: it has told the run and waits for its end.
+        ASSERT_TRUE(WaitUntil([&] { return IsBusy(window); }));
+        balloons.ReleaseHeldBalloon();
+        ASSERT_TRUE(resident.WaitForExit(kPatienceMs)) << "the session end quits after the run";
+    }
+    EXPECT_NE(ReadText(log).find("->Shredding is being terminated because of a Shutdown operation"),
+              std::string::npos)
+        << ReadText(log);
+    EXPECT_TRUE(Untouched(files));
+}
+
+TEST_F(Resident, InstallsTheFirefoxExtensionBeforeTheSenderGoesOn)
+{
+    const std::wstring version = L"115.0 (x64 en-US)";
+    const std::wstring machineKey = kFirefoxMachineKey;
+    testsupport::PutString(HKEY_LOCAL_MACHINE, machineKey, L"CurrentVersion", version);
+    testsupport::PutString(HKEY_LOCAL_MACHINE, machineKey + L"\\" + version + L"\\Main",
+                           L"Install Directory", data.Path());
+    win32::DeleteTree(HKEY_CURRENT_USER, kFirefoxExtensionsKey);
+    StartResident();
+
+    auto extension = [] {
+        return testsupport::GetRaw(HKEY_CURRENT_USER, kFirefoxExtensionsKey, kFirefoxExtensionId);
+    };
+    EXPECT_EQ(TitleAfter(kCommandFirefox, L"installffbho"), L"Graventa");
+    EXPECT_FALSE(extension().exists) << "browser verbs match exactly";
+    EXPECT_EQ(TitleAfter(kCommandFirefox, L"InstallFFBho"), L"Graventa");
+    const auto written = extension();
+    EXPECT_TRUE(written.exists);
+    EXPECT_EQ(written.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(TitleAfter(kCommandFirefox, L"RemoveFFBho"), L"Graventa");
+    EXPECT_FALSE(extension().exists);
+
+    win32::DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla");
+    win32::DeleteTree(HKEY_CURRENT_USER, L"Software\\Mozilla");
+}
+
+TEST_F(Resident, ReregistersTheHotKeyWhenToldTheSettingsChanged)
+{
+    SaveProfile({.hotKey = L'S'});
+    StartResident();
+    auto taken = [](UINT modifiers, UINT key) {
+        if (::RegisterHotKey(nullptr, 0x4242, modifiers, key)) {
+            ::UnregisterHotKey(nullptr, 0x4242);
+            return false;
+        }
+        EXPECT_EQ(::GetLastError(), 1409u);
+        return true;
+    };
+    EXPECT_TRUE(taken(MOD_CONTROL | MOD_ALT, 'S'));
+
+    // Behind the program's back: nothing changes until it is told.
+    testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey, L"keyCodeVals",
+                           L"K+CTRL+SHIFT");
+    EXPECT_TRUE(taken(MOD_CONTROL | MOD_ALT, 'S'));
+    EXPECT_EQ(TitleAfter(kCommandReloadHotKey, nullptr), L"Graventa");
+    EXPECT_FALSE(taken(MOD_CONTROL | MOD_ALT, 'S'));
+    EXPECT_TRUE(taken(MOD_CONTROL | MOD_SHIFT, 'K'));
+
+    testsupport::PutDword(HKEY_CURRENT_USER, testsupport::kSettingsKey, L"ActivateOnKeyPress", 0);
+    EXPECT_EQ(TitleAfter(kCommandReloadHotKey, nullptr), L"Graventa");
+    EXPECT_FALSE(taken(MOD_CONTROL | MOD_SHIFT, 'K'));
+}
+
+TEST_F(Resident, StartsAnInteractiveShredAllOnItsHotKey)
+{
+    const std::wstring file = Put(data / L"hot.txt", 4000);
+    SaveProfile({.files = {file}, .hotKey = L'S'});
+    BalloonRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    StartResident();
+
+    ::PostMessageW(resident.Window(), WM_HOTKEY, 1, MAKELPARAM(MOD_CONTROL | MOD_ALT, 'S'));
+    ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
+    EXPECT_EQ(balloons.CountWithId(kBalloonShredAllStarts), 1u);
+    EXPECT_TRUE(NoneLeft({file}));
+}
+
+TEST_F(Resident, NeverHoldsBackALogOff)
+{
+    const std::wstring file = Put(data / L"stays.txt", 100);
+    SaveProfile({.files = {file}, .shredAtShutdown = true});
+    StartResident({.unattended = false});
+
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(resident.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                      SMTO_NORMAL, kPatienceMs, &answer))
+        << "no question may hold the log-off up";
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    EXPECT_FALSE(resident.HasExited());
+    EXPECT_TRUE(Untouched({file}));
+    EXPECT_FALSE(testsupport::PathExists(log));
+}
+
+class ShutdownAnswer : public GraventaTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ShutdownAnswer, AsksAndShredsUnlessTheUserSkips)
+{
+    const bool skip = GetParam();
+    const std::vector<std::wstring> files = {Put(data / L"a.txt", 100), Put(data / L"b.txt", 9000)};
+    SaveProfile({.files = files, .shredAtShutdown = true});
+    StartResident({.unattended = false});
+
+    const HWND window = resident.Window();
+    std::atomic<LRESULT> answer{-1};
+    {
+        Sender asking(resident, [&] { answer = ::SendMessageW(window, WM_QUERYENDSESSION, 0, 0); });
+        const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
+        ASSERT_TRUE(question);
+        EXPECT_EQ(ControlText(question, kQuestionText),
+                  L"Shred at shutdown is enabled. Do you want to skip shredding?");
+        Press(question, skip ? IDOK : IDCANCEL);
+        if (skip) {
+            ASSERT_TRUE(WaitUntil([&] { return answer != -1; }));
+            EXPECT_EQ(answer.load(), TRUE);
+            EXPECT_FALSE(resident.HasExited());
+        } else {
+            ASSERT_TRUE(resident.WaitForExit(kPatienceMs)) << "the process ends after the shred";
+        }
+    }
+    if (skip) {
+        EXPECT_TRUE(Untouched(files));
+    } else {
+        EXPECT_TRUE(NoneLeft(files));
+        EXPECT_EQ(CountOf(ReadText(log), "->File "), files.size());
+    }
+}
+
+TEST_F(Resident, HoldsTheSessionWhileAShutdownShredOutlastsItsWait)
+{
+    const std::wstring file = data / L"twice.txt";
+    SaveProfile({.files = {file}, .shredAtShutdown = true});
+    BalloonRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    StartResident({.unattended = false});
+
+    // An earlier shred-all has signalled the end of a run before.
+    Put(file, 100);
+    SendMainWindowCommand(kCommandShredAll, nullptr);
+    ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
+    ASSERT_TRUE(NoneLeft({file}));
+
+    Put(file, 200);
+    balloons.HoldNextBalloon();
+    const HWND window = resident.Window();
+    std::atomic<LRESULT> answer{-1};
+    Sender asking(resident, [&] { answer = ::SendMessageW(window, WM_QUERYENDSESSION, 0, 0); });
+    const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
+    ASSERT_TRUE(question);
+    Press(question, IDCANCEL);
+    ASSERT_TRUE(balloons.WaitForHeldSender());
+    EXPECT_TRUE(::IsWindowVisible(FindDialogOf(resident.Id(), kProgressStop)))
+        << "a shred at shutdown shows itself at once";
+    ASSERT_TRUE(WaitUntil([&] { return answer != -1; }));
+    EXPECT_EQ(answer.load(), 0) << "the session may not end yet";
+    EXPECT_FALSE(resident.HasExited());
+    EXPECT_TRUE(Untouched({file}));
+
+    balloons.ReleaseHeldBalloon();
+    ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds, 2));
+    EXPECT_EQ(balloons.CountWithId(kBalloonShredStartsOrStopped), 1u) << "unattended";
+    EXPECT_TRUE(NoneLeft({file}));
+}
+
+INSTANTIATE_TEST_SUITE_P(YesOrNo, ShutdownAnswer, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Skip" : "Shred"; });
+
+TEST_F(Resident, AsksTheBleachServiceToDropTheDesktopIcon)
+{
+    win32::UniqueFile pipe(::CreateNamedPipeW(
+        L"\\\\.\\pipe\\OVSCBleachControl", PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    StartResident();
+    win32::UniqueHandleNull event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event.get();
+    std::wstring title;
+    std::thread sender([&] { title = TitleAfter(kCommandUnregisterIcon, nullptr); });
+
+    if (!::ConnectNamedPipe(pipe.get(), &overlapped) && ::GetLastError() == ERROR_IO_PENDING) {
+        EXPECT_EQ(::WaitForSingleObject(event.get(), kPatienceMs), WAIT_OBJECT_0);
+    }
+    wchar_t message[300] = {};
+    DWORD cbRead = 0;
+    ::ResetEvent(event.get());
+    if (!::ReadFile(pipe.get(), message, sizeof(message), &cbRead, &overlapped) &&
+        ::GetLastError() == ERROR_IO_PENDING &&
+        ::WaitForSingleObject(event.get(), kPatienceMs) == WAIT_OBJECT_0)
+        ::GetOverlappedResult(pipe.get(), &overlapped, &cbRead, FALSE);
+    sender.join();
+
+    const std::wstring text = message;
+    EXPECT_EQ(text.rfind(L"$OVSC$:4192:" + std::to_wstring(resident.Id()) + L":", 0), 0u) << text;
+    EXPECT_EQ(cbRead, (text.size() + 1) * sizeof(wchar_t)) << "the text and its NUL";
+    EXPECT_EQ(title, L"Graventa");
+}
+
+}  // namespace
+}  // namespace graventatest

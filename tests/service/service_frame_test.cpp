@@ -1,0 +1,249 @@
+// The service frame: the service body in-process against a status recorder,
+// and the real Wardelle.exe through the test prefix's service manager under
+// names of its own (never "Wardelle": an installed product service would
+// answer every client of the real pipes).
+#include "service/service_frame.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/service/service_test_support.h"
+
+#include <gmock/gmock.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using servicetest::PipeClient;
+using servicetest::ReplyBytes;
+
+namespace {
+
+class RecordingSink : public ServiceStatusSink {
+public:
+    bool Report(const SERVICE_STATUS& status) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_reports.push_back(status);
+        m_changed.notify_all();
+        return true;
+    }
+
+    // Waits (bounded) until `state` has been reported `count` times.
+    bool WaitFor(DWORD state, size_t count = 1)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        return m_changed.wait_for(lock, std::chrono::seconds(60), [&] {
+            size_t seen = 0;
+            for (const SERVICE_STATUS& status : m_reports)
+                seen += status.dwCurrentState == state ? 1 : 0;
+            return seen >= count;
+        });
+    }
+
+    std::vector<SERVICE_STATUS> Reports()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_reports;
+    }
+
+    std::vector<DWORD> States()
+    {
+        std::vector<DWORD> states;
+        for (const SERVICE_STATUS& status : Reports())
+            states.push_back(status.dwCurrentState);
+        return states;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<SERVICE_STATUS> m_reports;
+};
+
+TEST(BleachServiceTest, AFatalErrorAtStartReportsStoppedAndReturns)
+{
+    RecordingSink sink;
+    ServiceOptions options;
+    options.pipes = BleachPipeNames::WithSuffix(servicetest::UniqueSuffix());
+    bool wiped = false;
+    options.runWipe = [&](ShredManager&) { wiped = true; };
+    options.startListeners = [](BleachServer&) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    };
+    BleachService service(sink, options);
+    service.Run();  // returns instead of going on to the loop
+
+    const std::vector<SERVICE_STATUS> reports = sink.Reports();
+    ASSERT_FALSE(reports.empty());
+    for (const SERVICE_STATUS& status : reports)
+        EXPECT_NE(static_cast<DWORD>(SERVICE_RUNNING), status.dwCurrentState);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), reports.back().dwCurrentState);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), reports.back().dwWin32ExitCode);
+    EXPECT_FALSE(wiped);
+}
+
+TEST(BleachServiceTest, RunsUntilStoppedAndAnswersOtherControlsWithRunning)
+{
+    RecordingSink sink;
+    ServiceOptions options;
+    options.pipes = BleachPipeNames::WithSuffix(servicetest::UniqueSuffix());
+    BleachService service(sink, options);
+    std::thread body([&] { service.Run(); });
+    ASSERT_TRUE(sink.WaitFor(SERVICE_RUNNING));
+
+    // The pipes answer while it runs.
+    PipeClient progress;
+    ASSERT_TRUE(progress.Open(options.pipes.progress, false));
+    std::string report;
+    ASSERT_TRUE(progress.Read(report));
+    EXPECT_EQ(ReplyBytes(L"0:0:0"), report);
+
+    service.Control(SERVICE_CONTROL_INTERROGATE);
+    service.Control(SERVICE_CONTROL_STOP);
+    body.join();
+
+    const std::vector<SERVICE_STATUS> reports = sink.Reports();
+    ASSERT_GE(reports.size(), 4u);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), reports[1].dwCurrentState);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOP_PENDING), reports[2].dwCurrentState);
+    EXPECT_EQ(kStopWaitHintMs, reports[2].dwWaitHint);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), reports.back().dwCurrentState);
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), reports.back().dwWin32ExitCode);
+    for (const SERVICE_STATUS& status : reports) {
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), status.dwServiceType);
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN),
+                  status.dwControlsAccepted);
+        EXPECT_EQ(0u, status.dwServiceSpecificExitCode);
+    }
+    // The listeners are gone with the service.
+    win32::UniqueFile after(::CreateFileW(options.pipes.control.c_str(), GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(after);
+}
+
+// The real program, copied into a scratch folder of the test prefix.
+class WardelleProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::wstring built = L"\\\\?\\unix" + std::wstring(WARDELLE_EXE_UNIX_PATH);
+        for (wchar_t& c : built)
+            c = c == L'/' ? L'\\' : c;
+        program = scratch / L"Wardelle.exe";
+        ASSERT_TRUE(::CopyFileW(built.c_str(), program.c_str(), FALSE)) << ::GetLastError();
+        manager.reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        ASSERT_TRUE(manager);
+    }
+
+    // Runs the program with `arguments` and waits for it to end.
+    bool RunProgram(const std::wstring& arguments)
+    {
+        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+        STARTUPINFOW startup{sizeof(startup)};
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                              nullptr, scratch.Path().c_str(), &startup, &process))
+            return false;
+        win32::UniqueHandleNull processHandle(process.hProcess);
+        win32::UniqueHandleNull threadHandle(process.hThread);
+        return ::WaitForSingleObject(processHandle.get(), 60000) == WAIT_OBJECT_0;
+    }
+
+    bool ServiceExists(const std::wstring& name)
+    {
+        win32::UniqueService service(
+            ::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+        return static_cast<bool>(service);
+    }
+
+    // Polls (bounded) until the service reaches `state`.
+    bool WaitForState(SC_HANDLE service, DWORD state)
+    {
+        SERVICE_STATUS status{};
+        for (int i = 0; i < 600; ++i) {
+            if (!::QueryServiceStatus(service, &status))
+                return false;
+            if (status.dwCurrentState == state)
+                return true;
+            ::Sleep(50);
+        }
+        return false;
+    }
+
+    testsupport::ScratchFolder scratch;
+    std::wstring program;
+    win32::UniqueService manager;
+};
+
+TEST_F(WardelleProgramTest, AnyOtherCommandLineThanInstallCreatesNoService)
+{
+    ASSERT_FALSE(ServiceExists(kServiceName));
+    for (const wchar_t* arguments : {L"Install", L"install x"}) {
+        ASSERT_TRUE(RunProgram(arguments)) << arguments;
+        const bool created = ServiceExists(kServiceName);
+        if (created)
+            RemoveServiceNamed(kServiceName, kServiceDisplayName);
+        EXPECT_FALSE(created) << arguments;
+    }
+}
+
+TEST_F(WardelleProgramTest, InstallsStartsStopsAndRemovesThroughTheServiceManager)
+{
+    const std::wstring name = L"WardelleTest" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring display = L"Scoravel test service " + name;
+    ASSERT_TRUE(InstallServiceAs(name, display, program));
+    // Whatever happens below, the test service does not outlive the test.
+    struct Removal {
+        std::wstring name;
+        ~Removal() { RemoveServiceNamed(name, name); }
+    } removal{name};
+
+    win32::UniqueService service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    ASSERT_TRUE(service);
+    std::vector<BYTE> buffer(8192);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    DWORD cbNeeded = 0;
+    ASSERT_TRUE(::QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()),
+                                      &cbNeeded));
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config->dwServiceType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config->dwErrorControl);
+    EXPECT_STREQ(L"File System", config->lpLoadOrderGroup);
+    EXPECT_EQ(program, std::wstring(config->lpBinaryPathName));
+    EXPECT_EQ(display, std::wstring(config->lpDisplayName));
+    EXPECT_TRUE(config->lpDependencies == nullptr || config->lpDependencies[0] == L'\0');
+
+    // Started by hand from here on, on pipes of its own.
+    ASSERT_TRUE(::ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_DEMAND_START,
+                                       SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr));
+    const std::wstring suffix = servicetest::UniqueSuffix();
+    std::wstring argument = std::wstring(kTestPipesArgument) + suffix;
+    const wchar_t* arguments[] = {argument.c_str()};
+    ASSERT_TRUE(::StartServiceW(service.get(), 1, arguments)) << ::GetLastError();
+    ASSERT_TRUE(WaitForState(service.get(), SERVICE_RUNNING));
+
+    PipeClient progress;
+    ASSERT_TRUE(progress.Open(BleachPipeNames::WithSuffix(suffix).progress, false));
+    std::string report;
+    ASSERT_TRUE(progress.Read(report));
+    EXPECT_EQ(ReplyBytes(L"0:0:0"), report);
+
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_STOP, &status));
+    ASSERT_TRUE(WaitForState(service.get(), SERVICE_STOPPED));
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), status.dwWin32ExitCode);
+    service.reset();
+
+    EXPECT_TRUE(RemoveServiceNamed(name, display));
+    bool gone = false;
+    for (int i = 0; i < 600 && !gone; ++i) {
+        gone = !ServiceExists(name);
+        if (!gone)
+            ::Sleep(50);
+    }
+    EXPECT_TRUE(gone);
+}
+
+}  // namespace
