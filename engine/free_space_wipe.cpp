@@ -6,6 +6,7 @@
 // so closing them gives the space back. Then the master-file-table pass
 // fills the table's free records with small files until it has to grow, and
 // deletes them.
+#include "win32/debug_output.h"
 #include "engine/free_space_wipe.h"
 
 #include "engine/eraser.h"
@@ -39,17 +40,6 @@ constexpr uint32_t kMftQueryEvery = 20;
 constexpr DWORD kMftBlockSize = 500;
 
 std::atomic<VolumeQuery*> g_volumeQuery{nullptr};
-
-void DebugLine(const wchar_t* format, ...)
-{
-    wchar_t line[512];
-    va_list args;
-    va_start(args, format);
-    const HRESULT formatted = ::StringCchVPrintfW(line, ARRAYSIZE(line), format, args);
-    va_end(args);
-    if (SUCCEEDED(formatted))
-        ::OutputDebugStringW(line);
-}
 
 unsigned High(uint64_t value)
 {
@@ -295,7 +285,7 @@ bool Eraser::BleachFreeSpace(const std::wstring& drive)
         LogTextLine(IDS_LOG_BLEACH_CLUSTER, {}, ::GetLastError(), true);
         return false;
     }
-    DebugLine(L"BFS: GetDiskFreeSpace - %d - %d - %d - %d \n", static_cast<int>(sectorsPerCluster),
+    win32::DebugPrint(L"BFS: GetDiskFreeSpace - %d - %d - %d - %d \n", static_cast<int>(sectorsPerCluster),
               static_cast<int>(bytesPerSector), static_cast<int>(freeClusters),
               static_cast<int>(totalClusters));
     const uint64_t cluster = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
@@ -311,13 +301,13 @@ bool Eraser::BleachFreeSpace(const std::wstring& drive)
         LogTextLine(IDS_LOG_BLEACH_FREE_SPACE, {}, ::GetLastError(), true);
         return false;
     }
-    DebugLine(L"BFS: GetDiskFreeSpaceEx - Bytes available : 0x%x - 0x%x\n",
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Bytes available : 0x%x - 0x%x\n",
               High(available.QuadPart), Low(available.QuadPart));
-    DebugLine(L"BFS: GetDiskFreeSpaceEx - Num Free bytes  : 0x%x - 0x%x\n",
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Free bytes  : 0x%x - 0x%x\n",
               High(freeTotal.QuadPart), Low(freeTotal.QuadPart));
-    DebugLine(L"BFS: GetDiskFreeSpaceEx - Num Free space : %ld \n",
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Free space : %ld \n",
               static_cast<long>(freeTotal.QuadPart >> 30));
-    DebugLine(L"BFS: GetDiskFreeSpaceEx - Num Total bytes : 0x%x - 0x%x\n", High(total.QuadPart),
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Total bytes : 0x%x - 0x%x\n", High(total.QuadPart),
               Low(total.QuadPart));
     if (available.QuadPart != freeTotal.QuadPart) {
         LogTextLine(IDS_LOG_BLEACH_QUOTA, {});
@@ -342,7 +332,7 @@ bool Eraser::BleachFreeSpace(const std::wstring& drive)
     // Phase I. A file of that name left by an earlier run is removed first
     // (only if it is a plain file of ours), and the new one is created new:
     // an existing name is never opened, so a planted link leads nowhere.
-    DebugLine(L"BleachFreeSpace: Starting PHASE I....\n");
+    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE I....\n");
     const std::wstring phaseOnePath = tempFolder + L"\\SHREDTEMP";
     freespace::DeleteOwnFile(phaseOnePath, tempFinal + L"\\SHREDTEMP");
     win32::UniqueFile phaseOne(
@@ -375,19 +365,19 @@ bool Eraser::BleachFreeSpace(const std::wstring& drive)
                 reporter->SetStoredPercent(lastStored);
             }
         }
-        DebugLine(L"BleachFreeSpace: %d , 0x%x=0x%x \n", static_cast<int>(lastStored),
+        win32::DebugPrint(L"BleachFreeSpace: %d , 0x%x=0x%x \n", static_cast<int>(lastStored),
                   High(written), Low(written));
     }
     ::FlushFileBuffers(phaseOne.get());
 
     // Phase II: the tail, write-through, one byte smaller at each failure.
-    DebugLine(L"BleachFreeSpace: Starting PHASE II....\n");
+    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE II....\n");
     const std::wstring phaseTwoPath = phaseOnePath + L"1";
     freespace::DeleteOwnFile(phaseTwoPath, tempFinal + L"\\SHREDTEMP1");
     win32::UniqueFile phaseTwo(
         Calls().Open(phaseTwoPath.c_str(), GENERIC_WRITE, 0, CREATE_NEW, kPhaseTwoFlags));
     if (!phaseTwo) {
-        DebugLine(L"BleachFreeSpace: PHASE II - ErrCHK1 \n");
+        win32::DebugPrint(L"BleachFreeSpace: PHASE II - ErrCHK1 \n");
         LogTextLine(IDS_LOG_ERROR_UNKNOWN, {}, ::GetLastError(), true);
     } else {
         while (chunk != 0) {
@@ -402,11 +392,11 @@ bool Eraser::BleachFreeSpace(const std::wstring& drive)
     }
 
     // Phase III: small files until one takes nothing more.
-    DebugLine(L"BleachFreeSpace: Starting PHASE III....\n");
+    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE III....\n");
     std::vector<win32::UniqueFile> phaseThree;
     const std::wstring phaseThreeFolder = drive + freespace::kPhaseThreeFolderName;
     if (!::CreateDirectoryW(phaseThreeFolder.c_str(), nullptr)) {
-        DebugLine(L"BleachFreeSpace: PHASE III - ErrCHK2 \n");
+        win32::DebugPrint(L"BleachFreeSpace: PHASE III - ErrCHK2 \n");
         LogTextLine(IDS_LOG_COULD_NOT_CREATE, {phaseThreeFolder}, ::GetLastError(), true);
     } else {
         uint64_t size = kPhaseThreeStartSize;
@@ -425,7 +415,7 @@ bool Eraser::BleachFreeSpace(const std::wstring& drive)
             win32::UniqueFile file(
                 Calls().Open(name, GENERIC_WRITE, 0, CREATE_NEW, kPhaseThreeFlags));
             if (!file) {
-                DebugLine(L"BleachFreeSpace: PHASE III - ErrCHK1 \n");
+                win32::DebugPrint(L"BleachFreeSpace: PHASE III - ErrCHK1 \n");
                 LogTextLine(IDS_LOG_COULD_NOT_CREATE, {name}, ::GetLastError(), true);
                 break;
             }

@@ -1,3 +1,4 @@
+#include "win32/debug_output.h"
 #include "service/service_frame.h"
 
 #include "engine/disk_bleach.h"
@@ -13,17 +14,6 @@ namespace {
 
 constexpr DWORD kPendingWaitHintMs = 3000;
 constexpr int kRemoveStopPolls = 60;
-
-void DebugText(const wchar_t* format, ...)
-{
-    wchar_t line[1024];
-    va_list args;
-    va_start(args, format);
-    const HRESULT formatted = ::StringCchVPrintfW(line, ARRAYSIZE(line), format, args);
-    va_end(args);
-    if (SUCCEEDED(formatted))
-        ::OutputDebugStringW(line);
-}
 
 std::wstring SystemMessage(DWORD error)
 {
@@ -236,7 +226,7 @@ void BleachService::ServiceFatalError(const wchar_t* api)
 {
     DWORD error = ::GetLastError();
     const std::wstring message = SystemMessage(error);
-    DebugText(L"API = %ls, error code = %d, message = %ls", api, static_cast<int>(error),
+    win32::DebugPrint(L"API = %ls, error code = %d, message = %ls", api, static_cast<int>(error),
               message.c_str());
     // A failure without a code is still a failure.
     if (error == ERROR_SUCCESS)
@@ -281,9 +271,9 @@ int RunWardelle(const wchar_t* commandLine)
     wchar_t name[] = L"Wardelle";
     const SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
     if (::StartServiceCtrlDispatcherW(table))
-        DebugText(L"StartServiceCtrlDispatcher OK\n");
+        win32::DebugPrint(L"StartServiceCtrlDispatcher OK\n");
     else
-        DebugText(L"Error code for StartServiceCtrlDispatcher: %u.\n",
+        win32::DebugPrint(L"Error code for StartServiceCtrlDispatcher: %u.\n",
                   static_cast<unsigned>(::GetLastError()));
     return 0;
 }
@@ -313,7 +303,7 @@ bool InstallServiceAs(const std::wstring& name, const std::wstring& displayName,
 {
     win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
-        DebugText(L"OpenSCManager failed - %ls\n", GetLastErrorText().c_str());
+        win32::DebugPrint(L"OpenSCManager failed - %ls\n", GetLastErrorText().c_str());
         return false;
     }
     // An empty list of dependencies ends with two NULs.
@@ -323,10 +313,10 @@ bool InstallServiceAs(const std::wstring& name, const std::wstring& displayName,
         SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
         L"File System", nullptr, noDependencies, nullptr, nullptr));
     if (!service) {
-        DebugText(L"CreateService failed - %ls\n", GetLastErrorText().c_str());
+        win32::DebugPrint(L"CreateService failed - %ls\n", GetLastErrorText().c_str());
         return false;
     }
-    DebugText(L"%ls installed.\n", displayName.c_str());
+    win32::DebugPrint(L"%ls installed.\n", displayName.c_str());
     return true;
 }
 
@@ -335,7 +325,7 @@ void InstallService()
     wchar_t path[512];
     const DWORD cch = ::GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
     if (cch == 0 || cch >= ARRAYSIZE(path)) {
-        DebugText(L"Unable to install %ls - %ls\n", kServiceDisplayName,
+        win32::DebugPrint(L"Unable to install %ls - %ls\n", kServiceDisplayName,
                   GetLastErrorText().c_str());
         return;
     }
@@ -346,35 +336,35 @@ bool RemoveServiceNamed(const std::wstring& name, const std::wstring& displayNam
 {
     win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
-        DebugText(L"OpenSCManager failed - %ls\n", GetLastErrorText().c_str());
+        win32::DebugPrint(L"OpenSCManager failed - %ls\n", GetLastErrorText().c_str());
         return false;
     }
     win32::UniqueService service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
     if (!service) {
-        DebugText(L"OpenService failed - %ls\n", GetLastErrorText().c_str());
+        win32::DebugPrint(L"OpenService failed - %ls\n", GetLastErrorText().c_str());
         return false;
     }
     SERVICE_STATUS status{};
     if (::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-        DebugText(L"Stopping %ls.", displayName.c_str());
+        win32::DebugPrint(L"Stopping %ls.", displayName.c_str());
         for (int poll = 0; poll < kRemoveStopPolls &&
                            ::QueryServiceStatus(service.get(), &status) &&
                            status.dwCurrentState == SERVICE_STOP_PENDING;
              ++poll) {
-            DebugText(L".");
+            win32::DebugPrint(L".");
             ::Sleep(1000);
         }
         if (status.dwCurrentState == SERVICE_STOPPED)
-            DebugText(L"\n%ls stopped.\n", displayName.c_str());
+            win32::DebugPrint(L"\n%ls stopped.\n", displayName.c_str());
         else
-            DebugText(L"\n%ls failed to stop.\n", displayName.c_str());
+            win32::DebugPrint(L"\n%ls failed to stop.\n", displayName.c_str());
     }
     // Deleted also when it could not be stopped.
     if (!::DeleteService(service.get())) {
-        DebugText(L"DeleteService failed - %ls\n", GetLastErrorText().c_str());
+        win32::DebugPrint(L"DeleteService failed - %ls\n", GetLastErrorText().c_str());
         return false;
     }
-    DebugText(L"%ls removed.\n", displayName.c_str());
+    win32::DebugPrint(L"%ls removed.\n", displayName.c_str());
     return true;
 }
 
@@ -403,7 +393,7 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv)
         const SERVICE_STATUS_HANDLE handle =
             ::RegisterServiceCtrlHandlerW(name, ServiceCtrlHandler);
         if (!handle) {
-            DebugText(L"RegisterServiceCtrlHandler failed - %ls\n", GetLastErrorText().c_str());
+            win32::DebugPrint(L"RegisterServiceCtrlHandler failed - %ls\n", GetLastErrorText().c_str());
             return;
         }
         ScmStatusSink sink(handle);
