@@ -10,15 +10,12 @@
 #include "win32/string_table.h"
 
 #include <shlobj.h>
-#include <strsafe.h>
 
 namespace {
 
 constexpr int kShredHotKeyId = 1;
 constexpr DWORD kShutdownWaitMs = 3000;
 constexpr DWORD kDesktopIconPauseMs = 1500;
-constexpr DWORD kPipeBusyWaitMs = 20000;
-constexpr wchar_t kBleachControlPipe[] = L"\\\\.\\pipe\\OVSCBleachControl";
 // The bleach service's command to unregister the desktop icon.
 constexpr int kUnregisterDesktopIcon = 0x1060;
 // Flag of the shell change notification the desktop refresh ends with.
@@ -35,33 +32,6 @@ std::wstring ProgramText(UINT id)
 bool Contains(const std::wstring& text, const wchar_t* part)
 {
     return text.find(part) != std::wstring::npos;
-}
-
-win32::UniqueFile OpenControlPipe()
-{
-    for (;;) {
-        win32::UniqueFile pipe(::CreateFileW(kBleachControlPipe, GENERIC_WRITE, 0, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
-        if (pipe || ::GetLastError() != ERROR_PIPE_BUSY ||
-            !::WaitNamedPipeW(kBleachControlPipe, kPipeBusyWaitMs))
-            return pipe;
-    }
-}
-
-// "$OVSC$:<command>:<process>:<thread>" and its NUL, as one message.
-bool WriteControlMessage(HANDLE pipe, int command)
-{
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    if (!::SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr))
-        return false;
-    wchar_t message[256] = {};
-    if (FAILED(::StringCchPrintfW(message, ARRAYSIZE(message), L"$OVSC$:%d:%d:%d", command,
-                                  static_cast<int>(::GetCurrentProcessId()),
-                                  static_cast<int>(::GetCurrentThreadId()))))
-        return false;
-    const DWORD cbMessage = static_cast<DWORD>((::lstrlenW(message) + 1) * sizeof(wchar_t));
-    DWORD cbWritten = 0;
-    return ::WriteFile(pipe, message, cbMessage, &cbWritten, nullptr) && cbWritten == cbMessage;
 }
 
 }  // namespace
@@ -189,8 +159,7 @@ void CGraventaDlg::OnSetText(WPARAM code, const wchar_t* text)
         m_shredAll.ShowRunning(nullptr);
         break;
     case kCommandShowBleachProgress:
-        if (m_bleachRunning)
-            ShowBleachProgress();
+        ShowBleachProgress();
         break;
     default:
         break;  // a title and nothing else
@@ -241,11 +210,19 @@ void CGraventaDlg::StartShredAll(bool shutdownMode)
 
 void CGraventaDlg::StartDiskBleach()
 {
-    if (m_bleachRunning)
-        ShowBleachProgress();
+    if (m_bleach.ShowRunning())
+        return;
+    // The operation's construction starts its hidden progress window.
+    auto operation = std::make_unique<CBleachAllOperation>(m_bleach);
+    m_bleach.Begin(operation.get());
+    if (!LaunchOperation(std::move(operation), nullptr))
+        m_bleach.Abandon();
 }
 
-void CGraventaDlg::ShowBleachProgress() {}
+void CGraventaDlg::ShowBleachProgress()
+{
+    m_bleach.ShowRunning();
+}
 
 void CGraventaDlg::RegisterShredHotKey()
 {
@@ -279,8 +256,12 @@ void CGraventaDlg::RegisterShredHotKey()
 
 void CGraventaDlg::RemoveDesktopIcon()
 {
-    if (win32::UniqueFile pipe = OpenControlPipe())
-        WriteControlMessage(pipe.get(), kUnregisterDesktopIcon);
+    win32::UniqueFile pipe;
+    if (CBleachAllOperation::OpenPipe(CurrentBleachPipes().control,
+                                      GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, pipe))
+        CBleachAllOperation::WritePipeMessage(pipe.get(), kUnregisterDesktopIcon,
+                                              static_cast<int32_t>(::GetCurrentProcessId()),
+                                              static_cast<int32_t>(::GetCurrentThreadId()));
     // The service unregisters the icon's class asynchronously; give it the
     // time before the desktop is read again.
     ::Sleep(kDesktopIconPauseMs);

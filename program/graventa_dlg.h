@@ -10,6 +10,7 @@
 #pragma once
 
 #include "framework/dialog.h"
+#include "program/bleach_operation.h"
 #include "program/operations.h"
 #include "win32/unique_handle.h"
 
@@ -28,9 +29,7 @@ public:
     void StartShredOne(const wchar_t* path);
     void StartBrowserOperation(int kind, const wchar_t* verb);
     void StartShredAll(bool shutdownMode);
-    // The free-space bleach is driven by a bleach operation over the bleach
-    // service's pipes; until that operation exists a request starts nothing
-    // and shows nothing.
+    // Starts the free-space bleach, or shows the running one's progress.
     void StartDiskBleach();
 
     void RegisterShredHotKey();
@@ -68,7 +67,7 @@ private:
     // Set by every shred-all at its end; made with the window and reset
     // before each shred at shutdown, so a stale signal never counts.
     win32::UniqueHandleNull m_doneEvent;
-    volatile LONG m_bleachRunning = 0;
+    BleachSlot m_bleach;
     bool m_shutdownPending = false;
     BlockReasonCreateFn m_blockReasonCreate = nullptr;
     BlockReasonDestroyFn m_blockReasonDestroy = nullptr;

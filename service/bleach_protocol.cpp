@@ -103,3 +103,19 @@ std::string FormatReply(int32_t processId, int32_t threadId, int32_t value)
                               std::to_wstring(value);
     return Utf16Bytes(text) + std::string(1, '\0');
 }
+
+bool ParseReply(const std::wstring& text, int32_t& processId, int32_t& threadId, int32_t& value)
+{
+    std::wstring rest = text;
+    bool found = false;
+    const int32_t pid = LeadingNumber(TakeField(rest, found));
+    if (!found)
+        return false;
+    const int32_t tid = LeadingNumber(TakeField(rest, found));
+    if (!found)
+        return false;
+    processId = pid;
+    threadId = tid;
+    value = LeadingNumber(rest);
+    return true;
+}

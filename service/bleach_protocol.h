@@ -53,3 +53,9 @@ bool ParseControlMessage(const std::wstring& text, int32_t& command, int32_t& pr
 
 // A status reply or progress report: the UTF-16 text and one zero byte.
 std::string FormatReply(int32_t processId, int32_t threadId, int32_t value);
+
+// Reads a status reply or progress report text "<pid>:<tid>:<value>": the
+// text is split at its first two ":" and each field read from its leading
+// digits, as the service reads control messages. False, with nothing
+// written, when the text has fewer than two ":".
+bool ParseReply(const std::wstring& text, int32_t& processId, int32_t& threadId, int32_t& value);

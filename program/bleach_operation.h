@@ -1,0 +1,103 @@
+// The free-space bleach as the shredding program drives it: the wipe itself
+// needs system rights, so the bleach service does it and this operation asks
+// for it over the service's three pipes, follows the percentage in a hidden
+// progress window and announces the start and the end with tray balloons.
+//
+// One bleach per machine: the operation holds a machine-wide mutex for the
+// whole run; a second one finds it taken, warns and sends nothing.
+#pragma once
+
+#include "engine/progress_dialog.h"
+#include "framework/thread.h"
+#include "win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+inline constexpr wchar_t kBleachSystemMutex[] = L"Global\\HarloweShred_BleachSystemMutex";
+
+// When set, its value is appended to each bleach pipe name, as the service's
+// "/test-pipes:<suffix>" does on its side. Only the test rig sets it.
+inline constexpr wchar_t kBleachPipeSuffixVariable[] = L"SCORAVEL_TEST_PIPES";
+
+struct BleachClientPipes {
+    std::wstring control;
+    std::wstring status;
+    std::wstring progress;
+};
+
+// The pipe names this process talks to.
+BleachClientPipes CurrentBleachPipes();
+
+class CBleachAllOperation;
+
+// What the command window and its one running bleach share: the running flag
+// and, under the lock, the operation. The operation detaches itself at its
+// end (Finish) before it goes away, so the window never reaches a dead one.
+class BleachSlot {
+public:
+    bool IsRunning() const { return m_running.load() != 0; }
+
+    // Window thread, before the operation's thread starts.
+    void Begin(CBleachAllOperation* operation);
+    // The operation's thread could not be started.
+    void Abandon();
+    // When one runs: shows its progress window. False when none runs.
+    bool ShowRunning();
+    // The operation's thread, at its end: clears the running flag.
+    void Finish(CBleachAllOperation* operation);
+
+private:
+    mutable std::mutex m_lock;
+    std::atomic<int> m_running{0};
+    CBleachAllOperation* m_operation = nullptr;
+};
+
+class CBleachAllOperation : public fw::CWorkerThread {
+public:
+    // Starts the hidden progress window and waits until it is ready.
+    explicit CBleachAllOperation(BleachSlot& slot);
+    ~CBleachAllOperation() override;
+
+    void ShowProgress();
+    void SetTexts(const std::wstring& title, const std::wstring& button);
+    // Ignored above 100.
+    void SetPercent(int percent);
+
+    // CreateFileW on a service pipe, waiting up to 20000 ms once when it is
+    // busy.
+    static bool OpenPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe);
+    // One control message "$OVSC$:<command>:<pid>:<tid>" with its NUL, in
+    // message read mode; true when all of it was written.
+    static bool WritePipeMessage(HANDLE pipe, int32_t command, int32_t processId,
+                                 int32_t threadId);
+    // Reads one reply (blocking) and stores its value in `value` when it is
+    // meant for `processId`/`threadId`. False only when the connection is
+    // gone; any other unusable reply leaves `value` as it was.
+    static bool ReadStatus(HANDLE pipe, int32_t& value, int32_t processId, int32_t threadId);
+    // The same for a progress report, without blocking: with nothing waiting
+    // in the pipe `value` stays as it was. Percentages outside 0 to 100 are
+    // not taken.
+    static bool ReadProgress(HANDLE pipe, int32_t& value, int32_t processId, int32_t threadId);
+
+protected:
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+private:
+    // The bleach, with the mutex held.
+    void Run(const BleachClientPipes& pipes);
+    // Leaves the loop at 100, at the stop button, when the window's thread is
+    // gone or when the service ends the progress connection.
+    void FollowProgress(HANDLE progressPipe, int32_t processId, int32_t threadId,
+                        int32_t& percent);
+    static void SendBalloon(UINT titleId, const std::wstring& text, int id);
+
+    BleachSlot& m_slot;
+    CProgressThread m_progress;
+    bool m_hasWindow = false;
+};
