@@ -2,7 +2,8 @@
 # prefix of one build tree and keeps Wine away from the host's home.
 # Usage: . scripts/wine-env.sh <build-dir>
 scoravel_build_dir=$(cd "$1" && pwd)
-export WINEPREFIX="$scoravel_build_dir/wineprefix"
+# SCORAVEL_PREFIX_NAME picks another prefix of the same tree (bleach-e2e.sh).
+export WINEPREFIX="$scoravel_build_dir/${SCORAVEL_PREFIX_NAME:-wineprefix}"
 export HOME="$scoravel_build_dir/winehome"
 export XDG_DATA_HOME="$HOME/xdg-data"
 export XDG_CONFIG_HOME="$HOME/xdg-config"
