@@ -84,36 +84,14 @@ BleachClientPipes CurrentBleachPipes()
     return pipes;
 }
 
-void BleachSlot::Begin(CBleachAllOperation* operation)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_operation = operation;
-    m_running.store(1);
-}
-
-void BleachSlot::Abandon()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_operation = nullptr;
-    m_running.store(0);
-}
-
 bool BleachSlot::ShowRunning()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_running.load() || !m_operation)
-        return false;
-    m_operation->ShowProgress();
-    return true;
+    return WithRunning([](CBleachAllOperation& operation) { operation.ShowProgress(); });
 }
 
 void BleachSlot::Finish(CBleachAllOperation* operation)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_operation == operation) {
-        m_operation = nullptr;
-        m_running.store(0);
-    }
+    Detach(operation, [](CBleachAllOperation&) {});
 }
 
 CBleachAllOperation::CBleachAllOperation(BleachSlot& slot) : m_slot(slot)

@@ -9,6 +9,7 @@
 
 #include "engine/progress_dialog.h"
 #include "framework/thread.h"
+#include "program/operation_slot.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>
@@ -35,26 +36,12 @@ BleachClientPipes CurrentBleachPipes();
 
 class CBleachAllOperation;
 
-// What the command window and its one running bleach share: the running flag
-// and, under the lock, the operation. The operation detaches itself at its
-// end (Finish) before it goes away, so the window never reaches a dead one.
-class BleachSlot {
+class BleachSlot : public OperationSlot<CBleachAllOperation> {
 public:
-    bool IsRunning() const { return m_running.load() != 0; }
-
-    // Window thread, before the operation's thread starts.
-    void Begin(CBleachAllOperation* operation);
-    // The operation's thread could not be started.
-    void Abandon();
     // When one runs: shows its progress window. False when none runs.
     bool ShowRunning();
     // The operation's thread, at its end: clears the running flag.
     void Finish(CBleachAllOperation* operation);
-
-private:
-    mutable std::mutex m_lock;
-    std::atomic<int> m_running{0};
-    CBleachAllOperation* m_operation = nullptr;
 };
 
 class CBleachAllOperation : public fw::CWorkerThread {

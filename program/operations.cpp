@@ -137,46 +137,24 @@ BOOL CBHOOperation::InitInstance()
     return FALSE;
 }
 
-void ShredAllSlot::Begin(CShredAllOperation* operation)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_operation = operation;
-    m_running.store(1);
-}
-
-void ShredAllSlot::Abandon()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_operation = nullptr;
-    m_running.store(0);
-}
-
 bool ShredAllSlot::ShowRunning(HWND notifyWindow)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_running.load() || !m_operation)
-        return false;
-    if (notifyWindow)
-        m_operation->SetNotifyWindow(notifyWindow);
-    m_operation->ShowProgress();
-    return true;
+    return WithRunning([notifyWindow](CShredAllOperation& operation) {
+        if (notifyWindow)
+            operation.SetNotifyWindow(notifyWindow);
+        operation.ShowProgress();
+    });
 }
 
 void ShredAllSlot::NotifyEndSession(int value)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_running.load() && m_operation)
-        m_operation->WriteEndSessionLine(value);
+    WithRunning([value](CShredAllOperation& operation) { operation.WriteEndSessionLine(value); });
 }
 
 HWND ShredAllSlot::Finish(CShredAllOperation* operation)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    const HWND notify = operation->NotifyWindow();
-    if (m_operation == operation) {
-        m_operation = nullptr;
-        m_running.store(0);
-    }
+    HWND notify = nullptr;
+    Detach(operation, [&notify](CShredAllOperation& ending) { notify = ending.NotifyWindow(); });
     return notify;
 }
 

@@ -5,6 +5,7 @@
 // themselves when their thread ends.
 #pragma once
 
+#include "program/operation_slot.h"
 #include "framework/thread.h"
 #include "win32/unique_handle.h"
 
@@ -68,15 +69,8 @@ private:
 // keeps the operation alive while the window talks to it: the operation
 // detaches itself (Finish) before it destroys its manager, and the window
 // reaches it only under the lock.
-class ShredAllSlot {
+class ShredAllSlot : public OperationSlot<CShredAllOperation> {
 public:
-    bool IsRunning() const { return m_running.load() != 0; }
-
-    // Window thread. Marks `operation` as the running one (before its thread
-    // starts).
-    void Begin(CShredAllOperation* operation);
-    // The operation's thread could not be started.
-    void Abandon();
     // When one runs: brings its progress window forward and, when
     // `notifyWindow` is given, makes it report its end there. False when none
     // runs.
@@ -88,11 +82,6 @@ public:
     // back the window to notify (or null). The window no longer touches the
     // operation afterwards.
     HWND Finish(CShredAllOperation* operation);
-
-private:
-    mutable std::mutex m_lock;
-    std::atomic<int> m_running{0};
-    CShredAllOperation* m_operation = nullptr;
 };
 
 // Everything the active profile selects: interactive (confirmations where the
