@@ -20,6 +20,15 @@ DWORD RetryPauseMs(DWORD failures)
     return std::min<DWORD>(1000, 50u << shift);
 }
 
+// The process at the client end of `pipe`, 0 when the system cannot tell.
+DWORD ClientProcessOf(HANDLE pipe)
+{
+    ULONG processId = 0;
+    if (!::GetNamedPipeClientProcessId(pipe, &processId))
+        return 0;
+    return processId;
+}
+
 }  // namespace
 
 struct BleachServer::Connection {
@@ -220,7 +229,7 @@ DWORD WINAPI BleachServer::ConnectionProc(void* parameter)
 
 void BleachServer::ControlPipeClientThread(HANDLE pipe)
 {
-    const uint64_t controlId = ControlStarted();
+    const uint64_t controlId = ControlStarted(ClientProcessOf(pipe));
     win32::UniqueHandleNull ioEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // Room for a terminating NUL after the longest message.
     std::vector<wchar_t> buffer(kCbControlMessageMax / sizeof(wchar_t) + 1);
@@ -264,6 +273,7 @@ void BleachServer::StatusPipeClientThread(HANDLE pipe)
         return;
     AddStatusWaiter(wake.get());
     StatusBinding binding;
+    binding.clientProcess = ClientProcessOf(pipe);
     while (!IsStopping()) {
         // The bound client's control connection is gone: so is the client.
         if (binding.IsBound() && !IsControlLive(binding.controlId))

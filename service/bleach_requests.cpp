@@ -86,14 +86,22 @@ bool BleachServer::DispatchBleachCommand(int32_t command, int32_t processId, int
         return true;
     }
     std::lock_guard<std::mutex> lock(m_lock);
+    const ULONGLONG now = ::GetTickCount64();
+    DropStalledRequests(now);
     BleachRequest request;
     request.command = command;
     request.status = kRequestNew;
     request.processId = processId;
     request.threadId = threadId;
     request.controlId = controlId;
+    const auto control = m_liveControls.find(controlId);
+    request.clientProcess = control != m_liveControls.end() ? control->second : 0;
+    request.queuedAtMs = now;
     if (command == kStopBleach) {
-        if (m_current && m_current->GetProgress())
+        // The client stops when it reads 100, while the file-table pass is
+        // still to come: a stop then would cut that pass short. Only a
+        // service stop cancels from there on.
+        if (m_current && m_current->GetProgress() && StoredPercentOf(m_current) < 100)
             m_current->GetProgress()->RequestCancel();
     } else if (command == kStartBleach) {
         // A wipe that already runs began before this request: the next one
@@ -119,48 +127,80 @@ bool BleachServer::BuildStatusReply(std::string& reply, StatusBinding& binding,
                                     BleachRequest& answered)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    if (m_queue.empty())
+    // The status pipe carries nothing from the client, so the process at
+    // its other end is all that tells one client's connection from another's.
+    const auto fromSameProcess = [&](const BleachRequest& r) {
+        return r.clientProcess == 0 || binding.clientProcess == 0 ||
+               r.clientProcess == binding.clientProcess;
+    };
+    auto found = m_queue.end();
+    for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
+        if (!fromSameProcess(*it))
+            continue;
+        if (!binding.IsBound()) {
+            // Only a start binds a fresh connection; anything else waits for
+            // the connection of its own sender.
+            if (it->command == kStartBleach) {
+                found = it;
+                break;
+            }
+            continue;
+        }
+        if (it->processId == binding.processId && it->threadId == binding.threadId) {
+            // A second start from the bound sender has nobody to answer it
+            // here, and what the sender sent after it waits behind it.
+            if (it->command != kStartBleach)
+                found = it;
+            break;
+        }
+    }
+    if (found == m_queue.end()) {
+        DropStalledRequests(::GetTickCount64());
         return false;
-    BleachRequest& head = m_queue.front();
+    }
+    BleachRequest& request = *found;
     if (!binding.IsBound()) {
-        // Only a start binds a fresh connection; anything else waits for the
-        // connection of its own sender.
-        if (head.command != kStartBleach)
-            return false;
-        head.status = kRequestDone;
+        request.status = kRequestDone;
         StatusBinding bound;
-        bound.processId = head.processId;
-        bound.threadId = head.threadId;
-        bound.controlId = head.controlId;
-        bound.wipeSerial = head.wipeSerial;
-        reply = FormatReply(head.processId, head.threadId, head.status);
-        answered = head;
+        bound.processId = request.processId;
+        bound.threadId = request.threadId;
+        bound.controlId = request.controlId;
+        bound.wipeSerial = request.wipeSerial;
+        bound.clientProcess = binding.clientProcess;
+        reply = FormatReply(request.processId, request.threadId, request.status);
+        answered = request;
         binding = bound;
-        m_queue.pop_front();
+        m_queue.erase(found);
         return true;
     }
-    if (head.processId != binding.processId || head.threadId != binding.threadId)
-        return false;
-    switch (head.command) {
+    switch (request.command) {
     case kStopBleach:
-        head.status = kRequestDone;
+        request.status = kRequestDone;
         binding = StatusBinding{};
         break;
     case kSubscribeProgress:
     case kUnsubscribeProgress: {
-        const int mode = head.command == kSubscribeProgress ? 1 : 2;
-        head.status = UpdateSubscribers(mode, head, binding.wipeSerial) ? kRequestDone
-                                                                         : kRequestFailed;
+        const int mode = request.command == kSubscribeProgress ? 1 : 2;
+        request.status = UpdateSubscribers(mode, request, binding.wipeSerial) ? kRequestDone
+                                                                            : kRequestFailed;
         break;
     }
     default:
-        // A second start from the bound sender has nobody to answer it.
         return false;
     }
-    reply = FormatReply(head.processId, head.threadId, head.status);
-    answered = head;
-    m_queue.pop_front();
+    reply = FormatReply(request.processId, request.threadId, request.status);
+    answered = request;
+    m_queue.erase(found);
     return true;
+}
+
+void BleachServer::DropStalledRequests(ULONGLONG nowMs)
+{
+    m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(),
+                                 [&](const BleachRequest& r) {
+                                     return nowMs - r.queuedAtMs >= kStatusConnectionWaitMs;
+                                 }),
+                  m_queue.end());
 }
 
 void BleachServer::RequeueAtHead(const BleachRequest& request)
@@ -170,6 +210,10 @@ void BleachServer::RequeueAtHead(const BleachRequest& request)
     again.status = kRequestNew;
     // Its sender may have gone meanwhile; then it goes with it.
     if (m_liveControls.count(again.controlId) == 0)
+        return;
+    // Its time is up all the same: a client cannot keep it alive by
+    // connecting and going again.
+    if (::GetTickCount64() - again.queuedAtMs >= kStatusConnectionWaitMs)
         return;
     m_queue.push_front(again);
     for (HANDLE wake : m_statusWaiters)
@@ -254,11 +298,11 @@ bool BleachServer::BuildProgressReport(std::string& report, const ProgressTarget
     return true;
 }
 
-uint64_t BleachServer::ControlStarted()
+uint64_t BleachServer::ControlStarted(DWORD clientProcess)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     const uint64_t id = m_nextControlId++;
-    m_liveControls.insert(id);
+    m_liveControls[id] = clientProcess;
     return id;
 }
 

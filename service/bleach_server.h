@@ -18,8 +18,8 @@
 #include <deque>
 #include <functional>
 #include <list>
+#include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +35,10 @@ struct BleachPipeNames {
     static BleachPipeNames WithSuffix(const std::wstring& suffix);
 };
 
+// A request whose status connection has not come this long after it was
+// queued is dropped: a client that stalls must not hold the others up.
+inline constexpr ULONGLONG kStatusConnectionWaitMs = 5000;
+
 // One queued control message.
 struct BleachRequest {
     int32_t command = 0;
@@ -43,6 +47,11 @@ struct BleachRequest {
     int32_t threadId = 0;
     // The control connection it came on: its requests go when it ends.
     uint64_t controlId = 0;
+    // The process at the other end of that connection (0 when unknown): only
+    // a status connection from the same process may answer the request.
+    DWORD clientProcess = 0;
+    // GetTickCount64 when it was queued.
+    ULONGLONG queuedAtMs = 0;
     // StartBleach: the wipe that serves it.
     uint32_t wipeSerial = 0;
 };
@@ -66,6 +75,9 @@ struct StatusBinding {
     int32_t threadId = 0;
     uint64_t controlId = 0;
     uint32_t wipeSerial = 0;
+    // The process at the other end of the status connection (0 when
+    // unknown), known before the connection is bound.
+    DWORD clientProcess = 0;
     bool IsBound() const { return processId != 0 || threadId != 0; }
 };
 
@@ -103,11 +115,17 @@ public:
     void RequestServiceStop();
     ShredManager* CurrentManager();
 
-    // The message handlers, as the connection threads call them.
+    // The message handlers, as the connection threads call them. A
+    // StopBleach cancels the running wipe only until it has stored 100
+    // percent: what is left then (the file-table pass) runs to its end.
     bool DispatchBleachCommand(int32_t command, int32_t processId, int32_t threadId,
                                uint64_t controlId);
     // The next reply for a status connection with `binding`, or false when
-    // there is nothing to send now.
+    // there is nothing to send now. A fresh connection takes the first
+    // queued start from its own process, a bound one the first request of
+    // its sender; each answers in queue order, and none waits behind another
+    // sender's request. Requests that no connection took within
+    // kStatusConnectionWaitMs are dropped.
     bool BuildStatusReply(std::string& reply, StatusBinding& binding);
     // As above; `answered` receives the request the reply answers.
     bool BuildStatusReply(std::string& reply, StatusBinding& binding, BleachRequest& answered);
@@ -155,7 +173,7 @@ private:
 
     // Control connections: registered while they run; their requests and
     // waiting subscribers go with them.
-    uint64_t ControlStarted();
+    uint64_t ControlStarted(DWORD clientProcess);
     void ControlEnded(uint64_t controlId);
     bool IsControlLive(uint64_t controlId);
     void WakeStatusConnections();
@@ -166,8 +184,11 @@ private:
     // request, mode 2 removes the first one with its ids.
     bool UpdateSubscribers(int mode, const BleachRequest& request, uint32_t wipeSerial);
     // A StartBleach whose binding reply could not be delivered goes back to
-    // the head of the queue for the next status connection.
+    // the head of the queue for the next status connection (with the time
+    // it was first queued, so that it cannot be kept alive for ever).
     void RequeueAtHead(const BleachRequest& request);
+    // The caller holds the lock: drops the requests that waited too long.
+    void DropStalledRequests(ULONGLONG nowMs);
     // The final percentage of an ended wipe; `known` false when forgotten.
     int32_t OutcomeOf(uint32_t wipeSerial, bool& known) const;
 
@@ -187,7 +208,7 @@ private:
     std::mutex m_lock;
     std::deque<BleachRequest> m_queue;
     std::list<ProgressSubscriber> m_subscribers;
-    std::set<uint64_t> m_liveControls;
+    std::map<uint64_t, DWORD> m_liveControls;  // id -> client process
     uint64_t m_nextControlId = 1;
     std::vector<HANDLE> m_statusWaiters;
     ShredManager* m_current = nullptr;

@@ -71,6 +71,11 @@ ServiceOptions OptionsFromArguments(DWORD argc, wchar_t** argv)
 BleachService::BleachService(ServiceStatusSink& sink, ServiceOptions options)
     : m_sink(sink), m_options(std::move(options))
 {
+    // Where the manager puts a service it starts, until it reports.
+    m_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    m_status.dwCurrentState = SERVICE_START_PENDING;
+    m_status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    m_status.dwWin32ExitCode = NO_ERROR;
 }
 
 BleachService::~BleachService()
@@ -182,7 +187,7 @@ bool BleachService::WaitForListeners()
 void BleachService::Control(DWORD control)
 {
     if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN) {
-        ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);
+        SendStatus(nullptr);
         return;
     }
     ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, ++m_checkpoint, kStopWaitHintMs);
@@ -205,9 +210,6 @@ void BleachService::Control(DWORD control)
 void BleachService::ReportServiceStatus(DWORD state, DWORD exitCode, DWORD checkpoint,
                                         DWORD waitHint)
 {
-    // Nothing after stopped: the service is gone for the manager.
-    if (m_stopped)
-        return;
     SERVICE_STATUS status{};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
@@ -216,9 +218,25 @@ void BleachService::ReportServiceStatus(DWORD state, DWORD exitCode, DWORD check
     status.dwServiceSpecificExitCode = 0;
     status.dwCheckPoint = checkpoint;
     status.dwWaitHint = waitHint;
-    if (state == SERVICE_STOPPED)
-        m_stopped = true;
-    if (!m_sink.Report(status) && !m_inFatal)
+    SendStatus(&status);
+}
+
+void BleachService::SendStatus(const SERVICE_STATUS* status)
+{
+    bool reported = false;
+    {
+        std::lock_guard<std::mutex> lock(m_statusLock);
+        // Nothing after stopped: the service is gone for the manager.
+        if (m_stopped)
+            return;
+        if (status)
+            m_status = *status;
+        if (m_status.dwCurrentState == SERVICE_STOPPED)
+            m_stopped = true;
+        reported = m_sink.Report(m_status);
+    }
+    // Outside the lock: the fatal path reports stopped through here.
+    if (!reported && !m_inFatal)
         ServiceFatalError(L"SetServiceStatus");
 }
 
@@ -299,8 +317,14 @@ std::wstring GetLastErrorText()
 }
 
 bool InstallServiceAs(const std::wstring& name, const std::wstring& displayName,
-                      const std::wstring& binaryPath)
+                      const std::wstring& programPath)
 {
+    // No file name holds a quotation mark; one here would end the quoting.
+    if (programPath.empty() || programPath.find(L'"') != std::wstring::npos) {
+        win32::DebugPrint(L"Unable to install %ls - not a program path\n", displayName.c_str());
+        return false;
+    }
+    const std::wstring binaryPath = L"\"" + programPath + L"\"";
     win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         win32::DebugPrint(L"OpenSCManager failed - %ls\n", GetLastErrorText().c_str());

@@ -60,13 +60,17 @@ public:
     // The service main after its control handler is registered; returns
     // when the service has stopped (or after a fatal error).
     void Run();
-    // The control handler.
+    // The control handler. Controls other than stop and shutdown are
+    // answered with the status last reported, so an interrogation during a
+    // stop says stop pending.
     void Control(DWORD control);
     void ReportServiceStatus(DWORD state, DWORD exitCode, DWORD checkpoint, DWORD waitHint);
     // Reports a fatal failure of `api` and stops the service.
     void ServiceFatalError(const wchar_t* api);
 
 private:
+    // Reports `status`, or with null the status last reported once more.
+    void SendStatus(const SERVICE_STATUS* status);
     void RunOneWipe();
     // Waits up to twice a second for the listeners, reporting progress.
     // False when the wait itself failed.
@@ -81,7 +85,11 @@ private:
     std::atomic<DWORD> m_checkpoint{0};
     std::atomic<bool> m_fatal{false};
     std::atomic<bool> m_inFatal{false};
-    std::atomic<bool> m_stopped{false};
+    // The status last reported, with m_stopped: the service thread and the
+    // handler both report.
+    std::mutex m_statusLock;
+    SERVICE_STATUS m_status{};
+    bool m_stopped = false;
 };
 
 // "install", "remove" (exactly, case-sensitive) or anything else.
@@ -93,9 +101,11 @@ int RunWardelle(const wchar_t* commandLine);
 
 void InstallService();
 void RemoveService();
-// The same for any service name and program; true when it was done.
+// The same for any service name and program; true when it was done. The
+// program's path is registered in quotation marks: unquoted, a path with
+// blanks would let the manager start a program at its first blank instead.
 bool InstallServiceAs(const std::wstring& name, const std::wstring& displayName,
-                      const std::wstring& binaryPath);
+                      const std::wstring& programPath);
 bool RemoveServiceNamed(const std::wstring& name, const std::wstring& displayName);
 
 void WINAPI ServiceMain(DWORD argc, wchar_t** argv);

@@ -132,8 +132,8 @@ TEST_F(PipeServerTest, AnotherSendersRequestWaitsForItsOwnStatusConnection)
     std::string reply;
     ASSERT_TRUE(first.Read(reply));
     EXPECT_EQ(ReplyBytes(L"1:1:1"), reply);
-    // The head is now sender 2's start: the connection bound to sender 1
-    // leaves it to a fresh connection, and its own subscribe waits behind.
+    // Sender 2's start is left to a fresh connection; the connection bound
+    // to sender 1 answers only sender 1's subscribe.
     PipeClient second;
     ASSERT_TRUE(second.Open(server.Names().status, false));
     ASSERT_TRUE(second.Read(reply));
@@ -161,6 +161,38 @@ TEST_F(PipeServerTest, ADeadClientsRequestsAreDroppedWithItsControlConnection)
     ASSERT_TRUE(status.Read(reply));
     EXPECT_EQ(ReplyBytes(L"2002:2:1"), reply);
 }
+
+// A client in another process sends one request and stalls: it keeps its
+// control connection and never opens the status pipe.
+class StalledClientTest : public PipeServerTest, public ::testing::WithParamInterface<int> {
+protected:
+    static constexpr DWORD kReplyBoundMs = static_cast<DWORD>(2 * kStatusConnectionWaitMs);
+};
+
+TEST_P(StalledClientTest, TheNextClientIsAnsweredOnItsOwnConnectionAndTheStalledRequestGoes)
+{
+    servicetest::StalledClient stalled(server.Names().control, GetParam(), 1001, 1);
+    ASSERT_TRUE(stalled.Started());
+    ASSERT_TRUE(server.WaitForQueued(1));
+
+    ASSERT_TRUE(control.Write(Control(0x1020, 2002, 2)));
+    PipeClient status;
+    ASSERT_TRUE(status.Open(server.Names().status, false));
+    std::string reply;
+    DWORD error = 0;
+    ASSERT_TRUE(status.Read(reply, error, kReplyBoundMs)) << error;
+    EXPECT_EQ(ReplyBytes(L"2002:2:1"), reply);
+    ASSERT_TRUE(control.Write(Control(0x1030, 2002, 2)));
+    ASSERT_TRUE(status.Read(reply, error, kReplyBoundMs)) << error;
+    EXPECT_EQ(ReplyBytes(L"2002:2:1"), reply);
+
+    // Dropped in time although its sender is still connected.
+    EXPECT_TRUE(server.WaitForQueued(0));
+    EXPECT_TRUE(stalled.Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(StartSubscribeAndStop, StalledClientTest,
+                         ::testing::Values(0x1020, 0x1030, 0x1010));
 
 TEST_F(PipeServerTest, ADeadClientsWaitingSubscriberIsNotHandedToTheNextClient)
 {

@@ -5,6 +5,7 @@
 #include "service/service_frame.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/service/service_test_support.h"
+#include "win32/registry.h"
 
 #include <gmock/gmock.h>
 
@@ -122,7 +123,52 @@ TEST(BleachServiceTest, RunsUntilStoppedAndAnswersOtherControlsWithRunning)
     EXPECT_FALSE(after);
 }
 
-// The real program, copied into a scratch folder of the test prefix.
+// A control other than a stop while the service is stopping (held in a wipe
+// that ends only when the test lets it): the answer is the state it is in.
+class StoppingServiceTest : public ::testing::TestWithParam<DWORD> {};
+
+TEST_P(StoppingServiceTest, IsAnsweredWithStopPendingAndTheSameCheckpoint)
+{
+    RecordingSink sink;
+    ServiceOptions options;
+    options.pipes = BleachPipeNames::WithSuffix(servicetest::UniqueSuffix());
+    win32::UniqueHandleNull inWipe(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueHandleNull release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    options.runWipe = [&](ShredManager&) {
+        ::SetEvent(inWipe.get());
+        ::WaitForSingleObject(release.get(), 60000);
+    };
+    BleachService service(sink, options);
+    std::thread body([&] { service.Run(); });
+    bool wiping = false;
+    PipeClient control;
+    if (sink.WaitFor(SERVICE_RUNNING) && control.Open(options.pipes.control, true) &&
+        control.Write(servicetest::MessageBytes(L"$OVSC$:4128:77:88")))
+        wiping = ::WaitForSingleObject(inWipe.get(), 60000) == WAIT_OBJECT_0;
+    service.Control(SERVICE_CONTROL_STOP);
+    service.Control(GetParam());
+    ::SetEvent(release.get());
+    body.join();
+    ASSERT_TRUE(wiping);
+
+    const std::vector<SERVICE_STATUS> reports = sink.Reports();
+    size_t stop = 0;
+    while (stop < reports.size() && reports[stop].dwCurrentState != SERVICE_STOP_PENDING)
+        ++stop;
+    ASSERT_LT(stop + 1, reports.size());
+    const SERVICE_STATUS& answer = reports[stop + 1];
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOP_PENDING), answer.dwCurrentState);
+    EXPECT_EQ(reports[stop].dwCheckPoint, answer.dwCheckPoint);
+    EXPECT_EQ(kStopWaitHintMs, answer.dwWaitHint);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), reports.back().dwCurrentState);
+}
+
+INSTANTIATE_TEST_SUITE_P(InterrogateAndUserControl, StoppingServiceTest,
+                         ::testing::Values(static_cast<DWORD>(SERVICE_CONTROL_INTERROGATE),
+                                           static_cast<DWORD>(128)));
+
+// The real program, copied into a folder with a blank in its name (as under
+// "Program Files") in a scratch folder of the test prefix.
 class WardelleProgramTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -130,7 +176,9 @@ protected:
         std::wstring built = L"\\\\?\\unix" + std::wstring(WARDELLE_EXE_UNIX_PATH);
         for (wchar_t& c : built)
             c = c == L'/' ? L'\\' : c;
-        program = scratch / L"Wardelle.exe";
+        const std::wstring folder = scratch / L"Scoravel Service";
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << ::GetLastError();
+        program = folder + L"\\Wardelle.exe";
         ASSERT_TRUE(::CopyFileW(built.c_str(), program.c_str(), FALSE)) << ::GetLastError();
         manager.reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         ASSERT_TRUE(manager);
@@ -188,6 +236,26 @@ TEST_F(WardelleProgramTest, AnyOtherCommandLineThanInstallCreatesNoService)
     }
 }
 
+TEST_F(WardelleProgramTest, InstallRegistersTheProgramPathInQuotationMarks)
+{
+    const std::wstring name = L"WardelleQuoted" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(InstallServiceAs(name, name, program));
+    struct Removal {
+        std::wstring name;
+        ~Removal() { RemoveServiceNamed(name, name); }
+    } removal{name};
+
+    // Wine's sc has no "qc": the manager's own record of the service.
+    win32::UniqueKey key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              win32::OpenKey(HKEY_LOCAL_MACHINE,
+                             (L"System\\CurrentControlSet\\Services\\" + name).c_str(),
+                             KEY_READ, key));
+    std::wstring imagePath;
+    ASSERT_EQ(ERROR_SUCCESS, win32::ReadString(key.get(), L"ImagePath", imagePath));
+    EXPECT_EQ(L"\"" + program + L"\"", imagePath);
+}
+
 TEST_F(WardelleProgramTest, InstallsStartsStopsAndRemovesThroughTheServiceManager)
 {
     const std::wstring name = L"WardelleTest" + std::to_wstring(::GetCurrentProcessId());
@@ -210,7 +278,7 @@ TEST_F(WardelleProgramTest, InstallsStartsStopsAndRemovesThroughTheServiceManage
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config->dwErrorControl);
     EXPECT_STREQ(L"File System", config->lpLoadOrderGroup);
-    EXPECT_EQ(program, std::wstring(config->lpBinaryPathName));
+    EXPECT_EQ(L"\"" + program + L"\"", std::wstring(config->lpBinaryPathName));
     EXPECT_EQ(display, std::wstring(config->lpDisplayName));
     EXPECT_TRUE(config->lpDependencies == nullptr || config->lpDependencies[0] == L'\0');
 

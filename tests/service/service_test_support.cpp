@@ -180,6 +180,47 @@ bool PipeClient::Read(std::string& message, DWORD& error, DWORD timeoutMs)
     }
 }
 
+StalledClient::StalledClient(const std::wstring& controlPipe, int command, int processId,
+                             int threadId)
+{
+    const std::wstring eventName = L"Local\\ScoravelStalledClient" + UniqueSuffix();
+    m_release.reset(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+    wchar_t module[MAX_PATH];
+    const DWORD cch = ::GetModuleFileNameW(nullptr, module, ARRAYSIZE(module));
+    if (!m_release || cch == 0 || cch >= ARRAYSIZE(module))
+        return;
+    std::wstring program = module;
+    program = program.substr(0, program.rfind(L'\\') + 1) + L"stalled_client.exe";
+    // Without a drive for the host's root, Wine reaches the build tree only
+    // in the \\?\ form.
+    if (::GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES)
+        program = L"\\\\?\\" + program;
+    std::wstring commandLine = L"\"" + program + L"\" \"" + controlPipe + L"\" " +
+                               std::to_wstring(command) + L" " + std::to_wstring(processId) +
+                               L" " + std::to_wstring(threadId) + L" " + eventName;
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &process))
+        return;
+    ::CloseHandle(process.hThread);
+    m_process.reset(process.hProcess);
+}
+
+StalledClient::~StalledClient()
+{
+    if (!m_process)
+        return;
+    ::SetEvent(m_release.get());
+    if (::WaitForSingleObject(m_process.get(), 20000) != WAIT_OBJECT_0)
+        ::TerminateProcess(m_process.get(), 1);
+}
+
+bool StalledClient::Running() const
+{
+    return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT;
+}
+
 TestServer::TestServer(const std::wstring& installFolder)
     : m_names(BleachPipeNames::WithSuffix(UniqueSuffix())),
       m_stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),

@@ -44,6 +44,25 @@ private:
     win32::UniqueHandleNull m_event;
 };
 
+// stalled_client.exe (beside the test program) run while it lives: sends
+// `command` from `processId`/`threadId` on `controlPipe`, then keeps the
+// connection and never opens the status pipe. Released (and at the worst
+// ended) when destroyed.
+class StalledClient {
+public:
+    StalledClient(const std::wstring& controlPipe, int command, int processId, int threadId);
+    ~StalledClient();
+    StalledClient(const StalledClient&) = delete;
+    StalledClient& operator=(const StalledClient&) = delete;
+
+    bool Started() const { return static_cast<bool>(m_process); }
+    bool Running() const;
+
+private:
+    win32::UniqueHandleNull m_release;
+    win32::UniqueHandleNull m_process;
+};
+
 // A server on its own pipes with its own events, listening while it lives.
 class TestServer {
 public:
