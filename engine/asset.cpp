@@ -1,6 +1,9 @@
 #include "engine/asset.h"
 
+#include "win32/path.h"
 #include "win32/unique_handle.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -9,26 +12,46 @@ bool HasWildcard(const std::wstring& path)
     return path.find(L'*') != std::wstring::npos;
 }
 
-// "C:\Temp\" names the folder itself; GetFileAttributesW with the trailing
-// separator would look through a link instead of at it.
-std::wstring WithoutTrailingSeparators(const std::wstring& path)
+// The "\\?\" form of `path` for a call that only reads; empty when the path
+// cannot be made full (the call then fails like one on a missing item).
+std::wstring ReadablePath(const std::wstring& path)
 {
-    std::wstring trimmed = path;
-    while (trimmed.size() > 3 && trimmed.back() == L'\\')
-        trimmed.pop_back();
-    return trimmed;
+    std::wstring full;
+    return win32::FullPathOf(path, full) ? win32::ExtendedPath(full) : std::wstring();
 }
 
-bool IsLinkPath(const std::wstring& path)
+// A file that is a link is never measured or opened. Its attributes are
+// read at the name itself: with a trailing separator they would be read
+// through a link instead of at it.
+bool IsLinkFile(const std::wstring& path)
 {
-    return IsLinkAttributes(::GetFileAttributesW(WithoutTrailingSeparators(path).c_str()));
+    return IsLinkAttributes(ItemAttributes(win32::WithoutTrailingSeparators(path)));
+}
+
+// A folder is listed only when it is reached as itself: a folder link, or a
+// folder behind a link in any component, is not ours to list.
+bool IsReachedThroughLink(const std::wstring& folder)
+{
+    std::wstring full;
+    if (!win32::FullPathOf(folder, full))
+        return true;
+    return IsLinkAttributes(ItemAttributes(full)) || ProbePathReach(full) == PathReach::ThroughLink;
+}
+
+// Names that, joined to their folder's path, would name something else: a
+// file in another folder, a stream, or whatever a pattern matches.
+bool IsUnusableName(const std::wstring& name)
+{
+    if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos)
+        return true;
+    return std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < 32; });
 }
 
 bool MeasureFile(const std::wstring& path, uint64_t& size)
 {
-    win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    win32::UniqueFile file(::CreateFileW(ReadablePath(path).c_str(), GENERIC_READ, 0, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK)
         return false;
     LARGE_INTEGER length{};
     if (!::GetFileSizeEx(file.get(), &length))
@@ -41,12 +64,46 @@ bool MeasureFile(const std::wstring& path, uint64_t& size)
 // be opened for writing now.
 bool CanOpenForWriting(const std::wstring& path)
 {
-    win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueFile file(::CreateFileW(ReadablePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file);
 }
 
 }  // namespace
+
+PathReach ProbePathReach(const std::wstring& fullPath)
+{
+    win32::UniqueFile probe(::CreateFileW(
+        win32::ExtendedPath(win32::WithoutTrailingSeparators(fullPath)).c_str(),
+        FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!probe)
+        return PathReach::Unopened;
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(probe.get(), FileAttributeTagInfo, &tag, sizeof(tag)) ||
+        IsLinkAttributes(tag.FileAttributes) || !win32::HandleReachesPath(probe.get(), fullPath))
+        return PathReach::ThroughLink;
+    return PathReach::Itself;
+}
+
+DWORD ItemAttributes(const std::wstring& path)
+{
+    const std::wstring readable = ReadablePath(path);
+    return readable.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(readable.c_str());
+}
+
+std::unique_ptr<IDAsset> MakePathAsset(const std::wstring& path)
+{
+    const DWORD attributes = ItemAttributes(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        auto folder = std::make_unique<DocFolder>();
+        folder->SetPath(path, false);
+        return folder;
+    }
+    auto file = std::make_unique<DocFile>();
+    file->SetPath(path);
+    return file;
+}
 
 IDAsset::IDAsset() = default;
 
@@ -60,7 +117,7 @@ void DocFile::SetPath(const std::wstring& path)
 {
     const bool wildcard = HasWildcard(path);
     uint64_t size = 0;
-    if (!wildcard && !IsLinkPath(path))
+    if (!wildcard && !IsLinkFile(path))
         MeasureFile(path, size);
     m_wildcard = wildcard;
     m_size = size;
@@ -86,7 +143,7 @@ void DocFolder::SetPath(const std::wstring& path, bool checkInUse)
     if (m_wildcard) {
         SetRemoveSelf(false);
         CollectMatches();
-    } else if (IsLinkPath(path)) {
+    } else if (IsReachedThroughLink(path)) {
         // A folder that is a link is removed as a link; what it points at is
         // not ours to list.
         m_children.clear();
@@ -137,13 +194,21 @@ void DocFolder::CollectWith(Walk walk)
 
     AssetList children;
     WIN32_FIND_DATAW found;
-    win32::UniqueFind find(::FindFirstFileW(search.c_str(), &found));
+    win32::UniqueFind find(::FindFirstFileW(ReadablePath(search).c_str(), &found));
     if (find) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring childPath = prefix + name;
+            if (IsUnusableName(name)) {
+                // Kept only to be reported: its path names something else.
+                auto file = std::make_unique<DocFile>();
+                file->SetLinkPath(childPath);
+                file->SetUnusableName(true);
+                children.push_back(std::move(file));
+                continue;
+            }
             const bool isLink = IsLinkAttributes(found.dwFileAttributes);
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 auto folder = std::make_unique<DocFolder>();

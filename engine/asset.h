@@ -61,6 +61,10 @@ public:
     bool IsExcluded() const { return m_excluded; }
     void SetInUse(bool inUse) { m_inUse = inUse; }
     bool IsInUse() const { return m_inUse; }
+    // A name from a folder listing that cannot be joined into a path of its
+    // folder (it holds "\", "/", ":" or a wildcard): never touched.
+    void SetUnusableName(bool unusable) { m_unusableName = unusable; }
+    bool HasUnusableName() const { return m_unusableName; }
     void SetRemoveSelf(bool removeSelf) { m_removeSelf = removeSelf; }
     bool GetRemoveSelf() const { return m_removeSelf; }
     void SetStatus(int32_t status) { m_status = status; }
@@ -76,6 +80,7 @@ private:
     bool m_blocked = false;
     bool m_excluded = false;
     bool m_inUse = false;
+    bool m_unusableName = false;
     AssetKind m_kind = AssetKind::None;
     bool m_removeSelf = false;
     int32_t m_status = kAssetNotDestroyed;
@@ -152,6 +157,26 @@ public:
 private:
     std::vector<Item> m_items;
 };
+
+// How a path reaches the item it names.
+enum class PathReach {
+    Itself,
+    ThroughLink,  // a link in some component, or the item is a link
+    Unopened,     // missing, or it could not be opened to look
+};
+
+// Opens the full path `fullPath` just to look (its "\\?\" form, the last
+// component not followed where the system allows) and tells what it reached.
+PathReach ProbePathReach(const std::wstring& fullPath);
+
+// Attributes of the item at `path` (any spelling), looked up through its
+// "\\?\" form so that no device name is involved; INVALID_FILE_ATTRIBUTES
+// when there is none.
+DWORD ItemAttributes(const std::wstring& path);
+
+// A folder asset (listed with the plain walk) when `path` names a folder,
+// otherwise a file asset.
+std::unique_ptr<IDAsset> MakePathAsset(const std::wstring& path);
 
 // True when `attributes` (from a listing or GetFileAttributesW) mark a link:
 // a symbolic link, junction or mount point.

@@ -2,7 +2,8 @@
 
 #include "engine/progress_reporter.h"
 #include "engine/run_state.h"
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
+#include "win32/path.h"
 #include "win32/unique_handle.h"
 
 #include <shellapi.h>
@@ -18,12 +19,14 @@ bool IsMissing(DWORD error)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-std::wstring WithoutTrailingSeparators(const std::wstring& path)
+// The shell takes plain paths, which Win32 reads its own way (a last
+// component "com1.txt" is the serial port, trailing dots go): only a path
+// that reads back as itself may be handed to it.
+bool ShellReadsAsItself(const std::wstring& fullPath)
 {
-    std::wstring trimmed = path;
-    while (trimmed.size() > 3 && trimmed.back() == L'\\')
-        trimmed.pop_back();
-    return trimmed;
+    wchar_t read[MAX_PATH];
+    const DWORD cch = ::GetFullPathNameW(fullPath.c_str(), ARRAYSIZE(read), read, nullptr);
+    return cch > 0 && cch < ARRAYSIZE(read) && fullPath == std::wstring(read, cch);
 }
 
 // Only a listing that worked and found nothing but "." and ".." makes a
@@ -35,7 +38,7 @@ bool ListsAsEmpty(const std::wstring& folder)
         search += L'\\';
     search += L"*.*";
     WIN32_FIND_DATAW found;
-    win32::UniqueFind find(::FindFirstFileW(search.c_str(), &found));
+    win32::UniqueFind find(::FindFirstFileW(win32::ExtendedPath(search).c_str(), &found));
     if (!find)
         return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
@@ -111,24 +114,36 @@ int SimpleDelete::SendToRecycleBin(const std::wstring& path)
 
 bool SimpleDelete::RecycleFile(DocFile* file)
 {
-    const std::wstring& path = file->GetPath();
+    std::wstring path;
+    if (!win32::FullPathOf(file->GetPath(), path)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {file->GetPath()}, ERROR_INVALID_NAME, true);
+        file->SetStatus(kAssetNotDestroyed);
+        return false;
+    }
     if (!FitsPathBuffer(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         file->SetStatus(kAssetNotDestroyed);
         return false;
     }
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win32::ExtendedPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES && IsMissing(::GetLastError())) {
         LogTextLine(IDS_LOG_NOT_FOUND, {path}, ::GetLastError(), true);
         file->SetStatus(kAssetNotFound);
         return false;
     }
-    if (!file->IsWildcard() && IsLinkPath(path, attributes)) {
-        const bool removed = RemoveLinkOnly(path, false);
-        file->SetStatus(removed ? kAssetDestroyed : kAssetNotDestroyed);
-        return removed;
+    if (!file->IsWildcard()) {
+        if (IsLinkPath(path, attributes)) {
+            const bool removed = RemoveLinkOnly(path, false);
+            file->SetStatus(removed ? kAssetDestroyed : kAssetNotDestroyed);
+            return removed;
+        }
+        if (!ShellReadsAsItself(path)) {
+            LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ERROR_NOT_SUPPORTED, true);
+            file->SetStatus(kAssetNotDestroyed);
+            return false;
+        }
     }
-    Calls().SetAttributes(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Calls().SetAttributes(win32::ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     const int result = SendToRecycleBin(path);
     if (result != 0) {
         LogTextLine(IDS_LOG_DELETE_FAILED, {path}, static_cast<DWORD>(result), true);
@@ -143,13 +158,18 @@ bool SimpleDelete::RecycleFile(DocFile* file)
 
 bool SimpleDelete::RecycleFolder(DocFolder* folder)
 {
-    const std::wstring path = WithoutTrailingSeparators(folder->GetPath());
+    std::wstring path;
+    if (!win32::FullPathOf(folder->GetPath(), path)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {folder->GetPath()}, ERROR_INVALID_NAME, true);
+        folder->SetStatus(kAssetFolderNotRemoved);
+        return false;
+    }
     if (!FitsPathBuffer(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;
     }
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win32::ExtendedPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES && IsMissing(::GetLastError())) {
         LogTextLine(IDS_LOG_NOT_FOUND, {path}, ::GetLastError(), true);
         folder->SetStatus(kAssetNotFound);
@@ -160,6 +180,11 @@ bool SimpleDelete::RecycleFolder(DocFolder* folder)
         folder->SetStatus(removed ? kAssetDestroyed : kAssetFolderNotRemoved);
         return removed;
     }
+    if (!ShellReadsAsItself(path)) {
+        LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ERROR_NOT_SUPPORTED, true);
+        folder->SetStatus(kAssetFolderNotRemoved);
+        return false;
+    }
     // Checked just before the shell sees it: the shell would delete a folder
     // with everything in it.
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
@@ -168,7 +193,7 @@ bool SimpleDelete::RecycleFolder(DocFolder* folder)
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;
     }
-    Calls().SetAttributes(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Calls().SetAttributes(win32::ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     const int result = SendToRecycleBin(path);
     if (result != 0) {
         LogTextLine(IDS_LOG_DELETE_FAILED, {path}, static_cast<DWORD>(result), true);

@@ -3,7 +3,7 @@
 #include "engine/progress_reporter.h"
 #include "engine/run_state.h"
 #include "engine/shred_manager.h"
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
 #include "settings/install_location.h"
 
 #include <climits>
@@ -101,6 +101,8 @@ bool Eraser::SkipMarkedAsset(IDAsset* asset, UINT excludedTextId)
         LogTextAndPath(IDS_LOG_BLOCKED, asset->GetPath());
     else if (asset->IsInUse())
         LogTextLine(IDS_LOG_IN_USE, {asset->GetPath()});
+    else if (asset->HasUnusableName())
+        LogTextLine(IDS_LOG_DELETE_FAILED, {asset->GetPath()}, ERROR_INVALID_NAME, true);
     else
         return false;
     BytesDone += SumAssetSize(asset, true);

@@ -18,14 +18,6 @@
 
 class ProgressReporter;
 
-// Which file a handle reached: volume and index, as the file system reports.
-struct FileIdentity {
-    bool known = false;
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-};
-
 // Full paths are handled in MAX_PATH buffers: a path that does not fit one is
 // refused, never cut short (a shortened path can name another file).
 inline bool FitsPathBuffer(const std::wstring& path)
@@ -99,8 +91,8 @@ public:
 protected:
     // The progress reporter of the calling thread's shred manager, or null.
     static ProgressReporter* CurrentReporter();
-    // Logs and counts an excluded, blocked or in-use asset; true when the
-    // asset was skipped.
+    // Logs and counts an excluded, blocked or in-use asset, or one whose
+    // listed name is unusable; true when the asset was skipped.
     bool SkipMarkedAsset(IDAsset* asset, UINT excludedTextId);
     // Hands the run's percentage to the reporter when it changed.
     void StepProgress(ProgressReporter* reporter, uint64_t total, int32_t& currentPercent);
@@ -114,13 +106,13 @@ protected:
     // A string-table text with the path appended directly behind it.
     void LogTextAndPath(UINT id, const std::wstring& path);
 
-    // True when `path` (found with `foundAttributes`) is a link, or opens as
-    // another item than the one it names. `identity`, when given, receives
-    // the item the name was found to reach.
-    bool IsLinkPath(const std::wstring& path, DWORD foundAttributes,
-                    FileIdentity* identity = nullptr) const;
+    // True when the full path `fullPath` (found with `foundAttributes`) is a
+    // link, or reaches its item through a link in any component.
+    bool IsLinkPath(const std::wstring& fullPath, DWORD foundAttributes) const;
     // Removes a link without touching what it points at; logs the outcome.
-    bool RemoveLinkOnly(const std::wstring& path, bool isFolder);
+    // A link the system will not hand out as itself, or one that lies behind
+    // another link, is left in place with the "error deleting" line.
+    bool RemoveLinkOnly(const std::wstring& fullPath, bool isFolder);
 
     FileCalls& Calls() const { return *m_calls; }
 
@@ -128,9 +120,9 @@ protected:
 
 private:
     void WriteText(const std::wstring& text);
-    // OverwriteFile for a file whose name was checked already: the handle
-    // must reach `checked` (when known) instead of being checked again.
-    bool OverwriteCheckedFile(std::wstring& path, uint64_t size, const FileIdentity& checked);
+    // OverwriteFile for a full path; the handle it writes through must reach
+    // exactly that path.
+    bool OverwriteFullPath(std::wstring& path, uint64_t size);
     void ShredChildren(AssetList& children, int32_t passes);
 
     win32::UniqueFile m_log;

@@ -11,7 +11,7 @@
 
 #include "engine/eraser.h"
 #include "engine/progress_reporter.h"
-#include "resources/wardelle/resource.h"
+#include "resources/engine/text_ids.h"
 
 #include <strsafe.h>
 #include <winioctl.h>

@@ -3,7 +3,8 @@
 // what they point at is never opened for writing, renamed or deleted.
 #include "engine/eraser.h"
 
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
+#include "win32/path.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -76,72 +77,6 @@ void DebugLine(const wchar_t* format, ...)
     ::OutputDebugStringW(text);
 }
 
-std::wstring WithoutTrailingSeparators(const std::wstring& path)
-{
-    std::wstring trimmed = path;
-    while (trimmed.size() > 3 && trimmed.back() == L'\\')
-        trimmed.pop_back();
-    return trimmed;
-}
-
-std::wstring LastComponent(const std::wstring& path)
-{
-    const std::wstring trimmed = WithoutTrailingSeparators(path);
-    const size_t slash = trimmed.rfind(L'\\');
-    return slash == std::wstring::npos ? trimmed : trimmed.substr(slash + 1);
-}
-
-FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info)
-{
-    FileIdentity identity;
-    identity.known = true;
-    identity.volume = info.dwVolumeSerialNumber;
-    identity.indexHigh = info.nFileIndexHigh;
-    identity.indexLow = info.nFileIndexLow;
-    return identity;
-}
-
-bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// Some systems open the target of a link even when asked for the link itself
-// and report the target's attributes; the name the handle really reached
-// then differs from the one that was asked for.
-bool HandleIsLink(HANDLE handle, const std::wstring& path, FileIdentity* identity = nullptr)
-{
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileInformationByHandle(handle, &info)) {
-        if (IsLinkAttributes(info.dwFileAttributes))
-            return true;
-        if (identity)
-            *identity = IdentityOf(info);
-    }
-    const DWORD cchNeeded = ::GetFinalPathNameByHandleW(handle, nullptr, 0, VOLUME_NAME_NONE);
-    if (cchNeeded == 0)
-        return false;
-    std::wstring finalPath(cchNeeded, L'\0');
-    const DWORD cch = ::GetFinalPathNameByHandleW(handle, finalPath.data(), cchNeeded, VOLUME_NAME_NONE);
-    if (cch == 0 || cch >= cchNeeded)
-        return false;
-    finalPath.resize(cch);
-    const std::wstring reached = LastComponent(finalPath);
-    if (SameNameIgnoringCase(reached, LastComponent(path)))
-        return false;
-    // The path may have used a short (8.3) name.
-    const DWORD cchLong = ::GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (cchLong == 0)
-        return true;
-    std::wstring longPath(cchLong, L'\0');
-    const DWORD cchGot = ::GetLongPathNameW(path.c_str(), longPath.data(), cchLong);
-    if (cchGot == 0 || cchGot >= cchLong)
-        return true;
-    longPath.resize(cchGot);
-    return !SameNameIgnoringCase(reached, LastComponent(longPath));
-}
-
 }  // namespace
 
 HANDLE FileCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
@@ -202,35 +137,33 @@ FileCalls& FileCalls::Real()
     return real;
 }
 
-bool Eraser::IsLinkPath(const std::wstring& path, DWORD foundAttributes,
-                        FileIdentity* identity) const
+bool Eraser::IsLinkPath(const std::wstring& fullPath, DWORD foundAttributes) const
 {
     if (IsLinkAttributes(foundAttributes))
         return true;
-    win32::UniqueFile probe(::CreateFileW(
-        WithoutTrailingSeparators(path).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     // Unopenable: the writer's own exclusive open decides.
-    return probe && HandleIsLink(probe.get(), path, identity);
+    return ProbePathReach(fullPath) == PathReach::ThroughLink;
 }
 
-bool Eraser::RemoveLinkOnly(const std::wstring& path, bool isFolder)
+bool Eraser::RemoveLinkOnly(const std::wstring& fullPath, bool isFolder)
 {
     DWORD error = ERROR_SUCCESS;
     {
         win32::UniqueFile link(::CreateFileW(
-            WithoutTrailingSeparators(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+            win32::ExtendedPath(fullPath).c_str(), DELETE | FILE_READ_ATTRIBUTES,
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        BY_HANDLE_FILE_INFORMATION info{};
+        FILE_ATTRIBUTE_TAG_INFO tag{};
         FILE_DISPOSITION_INFO disposition{};
         disposition.DeleteFile = TRUE;
-        if (!link || !::GetFileInformationByHandle(link.get(), &info)) {
+        if (!link || !::GetFileInformationByHandleEx(link.get(), FileAttributeTagInfo, &tag,
+                                                     sizeof(tag))) {
             error = ::GetLastError();
-        } else if (!IsLinkAttributes(info.dwFileAttributes)) {
-            // The system handed out what the link points at: deleting through
-            // this handle (or by name) would destroy the target. Leave both.
+        } else if (!IsLinkAttributes(tag.FileAttributes) ||
+                   !win32::HandleReachesPath(link.get(), fullPath)) {
+            // The system handed out what the link points at, or the link
+            // itself lies behind another link: deleting through this handle
+            // (or by name) would destroy something outside the selection.
             error = ERROR_NOT_SUPPORTED;
         } else if (!::SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition,
                                                  sizeof(disposition))) {
@@ -238,11 +171,11 @@ bool Eraser::RemoveLinkOnly(const std::wstring& path, bool isFolder)
         }
     }
     if (error != ERROR_SUCCESS) {
-        LogTextLine(IDS_LOG_DELETE_FAILED, {path}, error, true);
+        LogTextLine(IDS_LOG_DELETE_FAILED, {fullPath}, error, true);
         return false;
     }
     if (m_successLogging)
-        LogTextLine(isFolder ? IDS_LOG_FOLDER_SHREDDED : IDS_LOG_FILE_SHREDDED, {path});
+        LogTextLine(isFolder ? IDS_LOG_FOLDER_SHREDDED : IDS_LOG_FILE_SHREDDED, {fullPath});
     return true;
 }
 
@@ -251,14 +184,19 @@ bool Eraser::ShredFile(DocFile* asset, int32_t passes)
     if (!asset)
         return false;
     m_passCount = passes;
-    std::wstring path = asset->GetPath();
+    std::wstring path;
+    if (!win32::FullPathOf(asset->GetPath(), path)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {asset->GetPath()}, ERROR_INVALID_NAME, true);
+        asset->SetStatus(kAssetNotDestroyed);
+        return false;
+    }
     if (!FitsPathBuffer(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         asset->SetStatus(kAssetNotDestroyed);
         return false;
     }
     WIN32_FIND_DATAW found;
-    win32::UniqueFind find(::FindFirstFileW(path.c_str(), &found));
+    win32::UniqueFind find(::FindFirstFileW(win32::ExtendedPath(path).c_str(), &found));
     if (!find) {
         LogTextLine(IDS_LOG_NOT_FOUND, {path}, ::GetLastError(), true);
         asset->SetStatus(kAssetNotFound);
@@ -267,15 +205,14 @@ bool Eraser::ShredFile(DocFile* asset, int32_t passes)
     find.reset();
 
     bool destroyed;
-    FileIdentity checked;
-    if (IsLinkPath(path, found.dwFileAttributes, &checked)) {
+    if (IsLinkPath(path, found.dwFileAttributes)) {
         // Checked before the attributes change: on a link that would reach
         // the target.
         destroyed = RemoveLinkOnly(path, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     } else {
-        Calls().SetAttributes(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        destroyed = OverwriteCheckedFile(
-            path, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow, checked);
+        Calls().SetAttributes(win32::ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        destroyed = OverwriteFullPath(
+            path, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
         asset->ReplacePath(path);
     }
     asset->SetStatus(destroyed ? kAssetDestroyed : kAssetNotDestroyed);
@@ -284,32 +221,39 @@ bool Eraser::ShredFile(DocFile* asset, int32_t passes)
 
 bool Eraser::OverwriteFile(std::wstring& path, DWORD sizeHigh, DWORD sizeLow)
 {
-    return OverwriteCheckedFile(path, (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow,
-                                FileIdentity());
+    std::wstring full;
+    if (!win32::FullPathOf(path, full)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_INVALID_NAME, true);
+        return false;
+    }
+    path = full;
+    return OverwriteFullPath(path, (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow);
 }
 
-bool Eraser::OverwriteCheckedFile(std::wstring& path, uint64_t size, const FileIdentity& checked)
+bool Eraser::OverwriteFullPath(std::wstring& path, uint64_t size)
 {
     if (!FitsPathBuffer(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         return false;
     }
     {
-        win32::UniqueFile file(Calls().Open(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                            OPEN_EXISTING,
+        win32::UniqueFile file(Calls().Open(win32::ExtendedPath(path).c_str(),
+                                            GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
                                             FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT));
         if (!file) {
             LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ::GetLastError(), true);
             return false;
         }
-        // A name checked a moment ago must still reach the same file;
-        // anything else is looked at afresh.
-        BY_HANDLE_FILE_INFORMATION info{};
-        const bool sameAsChecked =
-            checked.known && ::GetFileInformationByHandle(file.get(), &info) &&
-            !IsLinkAttributes(info.dwFileAttributes) && info.dwVolumeSerialNumber == checked.volume &&
-            info.nFileIndexHigh == checked.indexHigh && info.nFileIndexLow == checked.indexLow;
-        if (!sameAsChecked && HandleIsLink(file.get(), path)) {
+        // Only a file on a disk is overwritten: never a device, a pipe or
+        // whatever a link led to.
+        if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+            file.reset();
+            LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ERROR_NOT_SUPPORTED, true);
+            return false;
+        }
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof(tag)) ||
+            IsLinkAttributes(tag.FileAttributes) || !win32::HandleReachesPath(file.get(), path)) {
             file.reset();
             return RemoveLinkOnly(path, false);
         }
@@ -335,13 +279,13 @@ bool Eraser::OverwriteCheckedFile(std::wstring& path, uint64_t size, const FileI
 
     std::wstring startPath;
     RenameBeforeDelete(path, startPath);
-    if (Calls().Delete(path.c_str())) {
+    if (Calls().Delete(win32::ExtendedPath(path).c_str())) {
         if (m_successLogging)
             LogTextLine(IDS_LOG_FILE_SHREDDED, {path});
         return true;
     }
     LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ::GetLastError(), true);
-    if (Calls().Rename(path.c_str(), startPath.c_str()))
+    if (Calls().Rename(win32::ExtendedPath(path).c_str(), win32::ExtendedPath(startPath).c_str()))
         path = startPath;
     else
         LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
@@ -442,7 +386,7 @@ void Eraser::RenameBeforeDelete(std::wstring& path, std::wstring& startPath)
                 c = kRenameAlphabet[static_cast<unsigned>(c) % kRenameAlphabetSize];
         }
         const std::wstring renamed = folder + name;
-        if (!Calls().Rename(path.c_str(), renamed.c_str()))
+        if (!Calls().Rename(win32::ExtendedPath(path).c_str(), win32::ExtendedPath(renamed).c_str()))
             break;
         path = renamed;
     }
@@ -455,14 +399,19 @@ bool Eraser::DeleteFolder(DocFolder* folder, int32_t passes)
     m_passCount = passes;
     if (!folder->GetRemoveSelf())
         return false;
-    const std::wstring startPath = WithoutTrailingSeparators(folder->GetPath());
+    std::wstring startPath;
+    if (!win32::FullPathOf(folder->GetPath(), startPath)) {
+        LogTextLine(IDS_LOG_OPEN_FAILED, {folder->GetPath()}, ERROR_INVALID_NAME, true);
+        folder->SetStatus(kAssetFolderNotRemoved);
+        return false;
+    }
     if (!FitsPathBuffer(startPath)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {startPath}, ERROR_FILENAME_EXCED_RANGE, true);
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;
     }
     WIN32_FIND_DATAW found;
-    win32::UniqueFind find(::FindFirstFileW(startPath.c_str(), &found));
+    win32::UniqueFind find(::FindFirstFileW(win32::ExtendedPath(startPath).c_str(), &found));
     if (!find) {
         LogTextLine(IDS_LOG_NOT_FOUND, {startPath}, ::GetLastError(), true);
         folder->SetStatus(kAssetNotFound);
@@ -485,12 +434,12 @@ bool Eraser::DeleteFolder(DocFolder* folder, int32_t passes)
     std::wstring path = startPath;
     std::wstring renamedFrom;
     RenameBeforeDelete(path, renamedFrom);
-    Calls().SetAttributes(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!Calls().RemoveFolder(path.c_str())) {
+    Calls().SetAttributes(win32::ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!Calls().RemoveFolder(win32::ExtendedPath(path).c_str())) {
         LogTextLine(IDS_LOG_DELETE_FAILED, {startPath}, ::GetLastError(), true);
         folder->SetStatus(kAssetFolderNotRemoved);
-        if (!SameNameIgnoringCase(path, startPath) &&
-            !Calls().Rename(path.c_str(), startPath.c_str()))
+        if (!win32::EqualNoCase(path, startPath) &&
+            !Calls().Rename(win32::ExtendedPath(path).c_str(), win32::ExtendedPath(startPath).c_str()))
             LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
         return false;
     }

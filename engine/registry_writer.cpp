@@ -1,7 +1,7 @@
 // The writer's registry and URL-cache deletes.
 #include "engine/eraser.h"
 
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
 
 #include <shlwapi.h>
 #include <wininet.h>

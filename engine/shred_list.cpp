@@ -163,18 +163,9 @@ void ShredManager::BuildShredList(int32_t listType)
     for (int i = 0; i < settings.GetFilesAndFoldersCount(); ++i) {
         bool confirm = false;
         const std::wstring path = settings.GetFileEntry(i, confirm);
-        if (path.empty() || !FitsPathBuffer(path) || !::PathFileExistsW(path.c_str()))
+        if (path.empty() || !FitsPathBuffer(path) || ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
             continue;
-        std::unique_ptr<IDAsset> asset;
-        if (::PathIsDirectoryW(path.c_str())) {
-            auto folder = std::make_unique<DocFolder>();
-            folder->SetPath(path, false);
-            asset = std::move(folder);
-        } else {
-            auto file = std::make_unique<DocFile>();
-            file->SetPath(path);
-            asset = std::move(file);
-        }
+        std::unique_ptr<IDAsset> asset = MakePathAsset(path);
         asset->SetConfirm(confirm);
         m_assets.push_back(std::move(asset));
     }

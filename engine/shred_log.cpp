@@ -3,7 +3,7 @@
 // up to the last event even when the process ends abruptly.
 #include "engine/eraser.h"
 
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
 #include "win32/string_table.h"
 
 #include <string>

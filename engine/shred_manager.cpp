@@ -7,7 +7,7 @@
 #include "engine/tray_notify_client.h"
 #include "framework/module.h"
 #include "program/browser.h"
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
 #include "settings/install_location.h"
 #include "win32/string_table.h"
 

@@ -99,16 +99,7 @@ BOOL CShredOneOperation::InitInstance()
     manager.Init();
     ScopedCurrentShredManager current(&manager);
 
-    std::unique_ptr<IDAsset> asset;
-    if (::PathIsDirectoryW(m_path.c_str())) {
-        auto folder = std::make_unique<DocFolder>();
-        folder->SetPath(m_path, false);
-        asset = std::move(folder);
-    } else {
-        auto file = std::make_unique<DocFile>();
-        file->SetPath(m_path);
-        asset = std::move(file);
-    }
+    std::unique_ptr<IDAsset> asset = MakePathAsset(m_path);
     manager.ShredOne(asset.get());
     return FALSE;
 }

@@ -1,8 +1,10 @@
 // The backup block of the whole settings, handed to the host's backup and
 // restore. Integers are 32-bit little-endian, flags one byte, texts in the
-// ANSI code page with their NUL; nothing is aligned.
+// ANSI code page with their NUL, each after its length in bytes; nothing is
+// aligned.
 #include "settings/settings_store.h"
 
+#include <climits>
 #include <cstring>
 #include <optional>
 
@@ -25,22 +27,38 @@ bool CarriesLists(int32_t profile)
     return profile == kProfileAdvanced || profile == kProfileSimple;
 }
 
-// The ANSI form of `text` in exactly cchText + 1 bytes, ending with a NUL; a
-// text whose ANSI form is longer (double-byte code pages) is cut at a whole
-// character.
-std::string ToAnsiField(const std::wstring& text)
+// The ANSI form of `text` with its NUL, or false when the code page cannot
+// hold the text exactly. The paths are shred and exclude entries: a best-fit
+// look-alike ("R" for "Ř") or a default character would restore as another
+// file, or an exclusion that no longer protects; a cut text or an embedded
+// NUL likewise.
+bool ToAnsiField(const std::wstring& text, std::string& field)
 {
-    const size_t cbField = text.size() + 1;
-    for (size_t cch = text.size();; --cch) {
-        std::string field(cbField, '\0');
-        if (cch == 0)
-            return field;
-        const int cb = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(cch),
-                                             field.data(), static_cast<int>(cbField - 1), nullptr,
-                                             nullptr);
-        if (cb > 0)
-            return field;
+    if (text.find(L'\0') != std::wstring::npos || text.size() > INT_MAX)
+        return false;
+    std::string converted;
+    if (!text.empty()) {
+        // UTF-8 takes neither the best-fit flag nor a default character; it
+        // refuses what it cannot encode (a lone surrogate) instead.
+        const UINT codePage = ::GetACP();
+        const bool utf8 = codePage == CP_UTF8;
+        const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+        BOOL usedDefault = FALSE;
+        BOOL* const pUsedDefault = utf8 ? nullptr : &usedDefault;
+        const int cch = static_cast<int>(text.size());
+        const int cb = ::WideCharToMultiByte(codePage, flags, text.data(), cch, nullptr, 0,
+                                             nullptr, pUsedDefault);
+        if (cb <= 0 || usedDefault)
+            return false;
+        converted.resize(static_cast<size_t>(cb));
+        if (::WideCharToMultiByte(codePage, flags, text.data(), cch, converted.data(), cb, nullptr,
+                                  pUsedDefault) != cb ||
+            usedDefault)
+            return false;
     }
+    converted.push_back('\0');
+    field = std::move(converted);
+    return true;
 }
 
 class BlockWriter {
@@ -207,7 +225,7 @@ bool ParseBlob(const BYTE* block, size_t cbBlock, ParsedBlob& parsed)
 
 }  // namespace
 
-std::vector<BYTE> SettingsStore::WriteBackupBlob()
+bool SettingsStore::WriteBackupBlob(std::vector<BYTE>& block)
 {
     LoadSecurityProfile();
     const int32_t profileInForce = m_securityProfile;
@@ -232,25 +250,46 @@ std::vector<BYTE> SettingsStore::WriteBackupBlob()
         records[profile] = {m_securityProfile, m_body};
     }
 
+    // Every text the block carries, converted before anything is sized: one
+    // that cannot be held exactly fails the whole backup.
+    std::string keyField;
+    if (triggers[3] && !ToAnsiField(keyCodeVals, keyField))
+        return false;
+    std::array<std::vector<std::string>, kProfileCount> fileFields;
+    std::array<std::vector<std::string>, kProfileCount> excludeFields;
+    for (int32_t profile = 0; profile < kProfileCount; ++profile) {
+        const BlobRecord& record = records[profile];
+        if (!CarriesLists(record.number))
+            continue;
+        for (const auto& entry : record.body.filesAndFolders) {
+            if (!ToAnsiField(entry.path, fileFields[profile].emplace_back()))
+                return false;
+        }
+        for (const auto& path : record.body.excludeList) {
+            if (!ToAnsiField(path, excludeFields[profile].emplace_back()))
+                return false;
+        }
+    }
+
     uint32_t cbTotal = kBaseLength;
     size_t cbUsed = 4 + 4 + 4 + kRecordBytes * kProfileCount;
-    const uint32_t cbKey = static_cast<uint32_t>(keyCodeVals.size() + 1);
+    const uint32_t cbKey = static_cast<uint32_t>(keyField.size());
     if (triggers[3]) {
         cbUsed += 4 + cbKey;
         if (cbKey > kKeyTextRoom)
             cbTotal += cbKey - kKeyTextRoom;
     }
-    for (const auto& record : records) {
-        if (!CarriesLists(record.number))
+    for (int32_t profile = 0; profile < kProfileCount; ++profile) {
+        if (!CarriesLists(records[profile].number))
             continue;
         cbUsed += 8;
-        for (const auto& entry : record.body.filesAndFolders) {
-            cbTotal += static_cast<uint32_t>(entry.path.size() + 6);
-            cbUsed += entry.path.size() + 6;
+        for (const auto& field : fileFields[profile]) {
+            cbTotal += static_cast<uint32_t>(field.size() + 5);
+            cbUsed += field.size() + 5;
         }
-        for (const auto& path : record.body.excludeList) {
-            cbTotal += static_cast<uint32_t>(path.size() + 5);
-            cbUsed += path.size() + 5;
+        for (const auto& field : excludeFields[profile]) {
+            cbTotal += static_cast<uint32_t>(field.size() + 4);
+            cbUsed += field.size() + 4;
         }
     }
     if (cbTotal < cbUsed)
@@ -262,10 +301,11 @@ std::vector<BYTE> SettingsStore::WriteBackupBlob()
         writer.Flag(trigger);
     if (triggers[3]) {
         writer.U32(cbKey);
-        writer.Bytes(ToAnsiField(keyCodeVals));
+        writer.Bytes(keyField);
     }
     writer.U32(static_cast<uint32_t>(profileInForce));
-    for (const auto& record : records) {
+    for (int32_t profile = 0; profile < kProfileCount; ++profile) {
+        const BlobRecord& record = records[profile];
         writer.U32(static_cast<uint32_t>(record.number));
         for (TraceKind kind : kRecordOrder) {
             writer.Flag(record.body.shred[kind]);
@@ -274,19 +314,20 @@ std::vector<BYTE> SettingsStore::WriteBackupBlob()
         writer.U32(static_cast<uint32_t>(record.body.eraseMethod));
         if (!CarriesLists(record.number))
             continue;
-        writer.U32(static_cast<uint32_t>(record.body.filesAndFolders.size()));
-        for (const auto& entry : record.body.filesAndFolders) {
-            writer.Flag(entry.confirm);
-            writer.U32(static_cast<uint32_t>(entry.path.size() + 1));
-            writer.Bytes(ToAnsiField(entry.path));
+        writer.U32(static_cast<uint32_t>(fileFields[profile].size()));
+        for (size_t i = 0; i < fileFields[profile].size(); ++i) {
+            writer.Flag(record.body.filesAndFolders[i].confirm);
+            writer.U32(static_cast<uint32_t>(fileFields[profile][i].size()));
+            writer.Bytes(fileFields[profile][i]);
         }
-        writer.U32(static_cast<uint32_t>(record.body.excludeList.size()));
-        for (const auto& path : record.body.excludeList) {
-            writer.U32(static_cast<uint32_t>(path.size() + 1));
-            writer.Bytes(ToAnsiField(path));
+        writer.U32(static_cast<uint32_t>(excludeFields[profile].size()));
+        for (const auto& field : excludeFields[profile]) {
+            writer.U32(static_cast<uint32_t>(field.size()));
+            writer.Bytes(field);
         }
     }
-    return writer.Take();
+    block = writer.Take();
+    return true;
 }
 
 bool SettingsStore::ReadBackupBlob(const BYTE* block, size_t cbBlock)
@@ -307,16 +348,19 @@ bool SettingsStore::ReadBackupBlob(const BYTE* block, size_t cbBlock)
         m_keyCodeVals = *parsed.keyCodeVals;
 
     // Each record goes to the subkey of its own number; a number given twice
-    // is written twice, the later record winning.
+    // is written twice, the later record winning. A failed save does not stop
+    // the others (as within a saver): as much of the block as can be written
+    // is, and the restore reports the failure.
+    bool restored = true;
     for (const auto& record : parsed.records) {
         m_securityProfile = record.number;
         m_body = record.body;
-        SaveAll();
+        restored = SaveAll() && restored;
     }
 
     m_securityProfile = parsed.profileInForce;
     ClearProfileBody();
     LoadAll(parsed.profileInForce);
-    SaveAll();
-    return true;
+    restored = SaveAll() && restored;
+    return restored;
 }

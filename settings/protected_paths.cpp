@@ -3,12 +3,17 @@
 // "C:/", "C:" or "C:\Windows\..\Windows" are judged as what they name.
 #include "settings/settings_store.h"
 
+#include "win32/path.h"
+#include "win32/unique_handle.h"
+
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <vector>
 
 namespace {
+
+using win32::EqualNoCase;
 
 std::wstring EnvironmentValue(const wchar_t* name, const wchar_t* fallback)
 {
@@ -56,12 +61,6 @@ std::wstring Upper(std::wstring text)
     return text;
 }
 
-bool EqualNoCase(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 // The system drive's root ("C:\"), from the system folder; empty when the
 // system folder cannot be read.
 std::wstring SystemDriveRoot()
@@ -107,34 +106,27 @@ bool SettingsStore::CanonicalPath(const std::wstring& path, std::wstring& canoni
 {
     std::wstring text = path;
     std::replace(text.begin(), text.end(), L'/', L'\\');
-    if (text.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        text = L"\\\\" + text.substr(8);
-    else if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\\\.\\", 0) == 0)
-        text = text.substr(4);
     if (text.empty())
         return false;
     // A bare "C:" is listed as its root by the folder walk, so judge the root.
     if (text.size() == 2 && IsDriveLetter(text[0]) && text[1] == L':')
         text += L'\\';
 
-    std::vector<wchar_t> full(MAX_PATH);
-    DWORD cch = ::GetFullPathNameW(text.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (cch >= full.size()) {
-        full.resize(cch + 1);
-        cch = ::GetFullPathNameW(text.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (cch == 0 || cch >= full.size())
+    // Not GetFullPathNameW: it reads a last component such as "con.txt" as
+    // a device, while the writer opens the file of that name.
+    std::wstring result;
+    if (!win32::FullPathOf(text, result))
         return false;
-    std::wstring result(full.data(), cch);
 
     std::vector<wchar_t> longName(result.size() + MAX_PATH);
-    cch = ::GetLongPathNameW(result.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+    const std::wstring extended = win32::ExtendedPath(result);
+    DWORD cch = ::GetLongPathNameW(extended.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
     if (cch >= longName.size()) {
         longName.resize(cch + 1);
-        cch = ::GetLongPathNameW(result.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+        cch = ::GetLongPathNameW(extended.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
     }
-    if (cch > 0 && cch < longName.size())
-        result.assign(longName.data(), cch);
+    if (cch > 0 && cch < longName.size() && !win32::FullPathOf(std::wstring(longName.data(), cch), result))
+        return false;
 
     const size_t root = RootLength(result);
     while (result.size() > std::max<size_t>(root, 1) && result.back() == L'\\')
@@ -148,13 +140,31 @@ bool SettingsStore::IsProtectedPath(const std::wstring& path)
     std::wstring canonical;
     if (!CanonicalPath(path, canonical))
         return true;  // what cannot be judged is not shredded
+    if (IsProtectedCanonical(canonical))
+        return true;
+    // A link anywhere in the path can lead into a protected place: judge
+    // what opening the path would reach as well.
+    win32::UniqueFile item(::CreateFileW(
+        win32::ExtendedPath(canonical).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!item)
+        return false;  // nothing there to be opened, so nothing to shred
+    std::wstring reached;
+    if (!win32::FinalPathOf(item.get(), reached) || !CanonicalPath(reached, reached))
+        return true;
+    return !win32::EqualNoCase(reached, canonical) && IsProtectedCanonical(reached);
+}
 
+bool SettingsStore::IsProtectedCanonical(const std::wstring& canonical)
+{
     const std::wstring systemRoot = SystemDriveRoot();
     if (!systemRoot.empty() && EqualNoCase(canonical, systemRoot))
         return true;
 
     // Files directly in the system drive's root or in C:\ are protected.
-    if (!::PathIsDirectoryW(canonical.c_str())) {
+    const DWORD attributes = ::GetFileAttributesW(win32::ExtendedPath(canonical).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         const std::wstring parent = ParentOf(canonical);
         if ((!systemRoot.empty() && EqualNoCase(parent, systemRoot)) ||
             EqualNoCase(parent, L"C:\\"))

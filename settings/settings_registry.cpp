@@ -55,14 +55,40 @@ bool OpenSettingsForRead(win32::UniqueKey& key)
     return ReadDwordOr(key.get(), L"Revision", 0) == kLayoutRevision;
 }
 
-// Opens (or creates) the Settings key for a saver; the first value every
-// saver writes is "Revision".
-bool OpenSettingsForSave(win32::UniqueKey& key)
+// The first failure among a saver's writes. After a failed write a saver
+// goes on with the rest of its save instead of stopping: every value that
+// could be written then matches the record, so the store differs from it in
+// the failed values only, and saving the same record again mends it. A stop
+// would leave every later value stale as well (a new list of files under
+// the confirm flags of the old one, say).
+class WriteStatus {
+public:
+    void Note(LSTATUS status)
+    {
+        if (m_first == ERROR_SUCCESS)
+            m_first = status;
+    }
+    LSTATUS First() const { return m_first; }
+    bool Ok() const { return m_first == ERROR_SUCCESS; }
+
+private:
+    LSTATUS m_first = ERROR_SUCCESS;
+};
+
+// Opens (or creates) the Settings key for a saver and writes "Revision", the
+// first value of every save. False when there is no key to write to: the
+// profile subkeys lie below it, so a saver then writes nothing at all.
+bool OpenSettingsForSave(win32::UniqueKey& key, WriteStatus& status)
 {
-    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) != ERROR_SUCCESS &&
-        win32::CreateKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_WRITE, key) != ERROR_SUCCESS)
-        return false;
-    win32::WriteDword(key.get(), L"Revision", kLayoutRevision);
+    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) != ERROR_SUCCESS) {
+        const LSTATUS created =
+            win32::CreateKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_WRITE, key);
+        if (created != ERROR_SUCCESS) {
+            status.Note(created);
+            return false;
+        }
+    }
+    status.Note(win32::WriteDword(key.get(), L"Revision", kLayoutRevision));
     return true;
 }
 
@@ -83,13 +109,12 @@ bool ProfileKeyExists(int32_t profile)
     return OpenProfileForRead(profile, key);
 }
 
-bool OpenOrCreateProfile(int32_t profile, win32::UniqueKey& key)
+LSTATUS OpenOrCreateProfile(int32_t profile, win32::UniqueKey& key)
 {
-    if (win32::OpenKey(HKEY_CURRENT_USER, ProfileKeyPath(profile).c_str(), KEY_SET_VALUE, key) ==
-        ERROR_SUCCESS)
-        return true;
-    return win32::CreateKey(HKEY_CURRENT_USER, ProfileKeyPath(profile).c_str(), KEY_WRITE, key) ==
-           ERROR_SUCCESS;
+    const std::wstring path = ProfileKeyPath(profile);
+    if (win32::OpenKey(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE, key) == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    return win32::CreateKey(HKEY_CURRENT_USER, path.c_str(), KEY_WRITE, key);
 }
 
 // "a|b|" gives a and b; text after the last "|" is dropped; "||" gives an
@@ -120,14 +145,14 @@ std::wstring ConfirmValueName(size_t index)
     return name;
 }
 
-void WriteFlag(HKEY key, const wchar_t* name, bool on)
+LSTATUS WriteFlag(HKEY key, const wchar_t* name, bool on)
 {
-    win32::WriteDword(key, name, on ? 1 : 0);
+    return win32::WriteDword(key, name, on ? 1 : 0);
 }
 
-void WriteNumber(HKEY key, const wchar_t* name, int32_t value)
+LSTATUS WriteNumber(HKEY key, const wchar_t* name, int32_t value)
 {
-    win32::WriteDword(key, name, static_cast<DWORD>(value));
+    return win32::WriteDword(key, name, static_cast<DWORD>(value));
 }
 
 // The order in which a saver writes a profile's flag pairs.
@@ -334,144 +359,157 @@ bool SettingsStore::LoadCurrent()
 
 namespace {
 
-void WriteTriggerGroup(HKEY key, const TriggerGroup& group, const std::wstring& keyCodeVals)
+LSTATUS WriteTriggerGroup(HKEY key, const TriggerGroup& group, const std::wstring& keyCodeVals)
 {
-    WriteFlag(key, L"ActivateOnSystemShutdown", group.systemShutdown);
-    WriteFlag(key, L"ActivateOnBrowserStartup", group.browserStartup);
-    WriteFlag(key, L"ActivateOnBrowserShutdown", group.browserShutdown);
-    WriteFlag(key, L"ActivateOnKeyPress", group.keyPress);
+    WriteStatus status;
+    status.Note(WriteFlag(key, L"ActivateOnSystemShutdown", group.systemShutdown));
+    status.Note(WriteFlag(key, L"ActivateOnBrowserStartup", group.browserStartup));
+    status.Note(WriteFlag(key, L"ActivateOnBrowserShutdown", group.browserShutdown));
+    status.Note(WriteFlag(key, L"ActivateOnKeyPress", group.keyPress));
     // Switched off, the stored key sequence is left for the next time.
     if (group.keyPress)
-        win32::WriteString(key, L"keyCodeVals", keyCodeVals);
-    WriteFlag(key, L"ActivateOnCron", group.cron);
-    WriteNumber(key, L"cronNumDays", group.cronNumDays);
-    WriteNumber(key, L"numDaysSinceLastActivate", group.numDaysSinceLastActivate);
+        status.Note(win32::WriteString(key, L"keyCodeVals", keyCodeVals));
+    status.Note(WriteFlag(key, L"ActivateOnCron", group.cron));
+    status.Note(WriteNumber(key, L"cronNumDays", group.cronNumDays));
+    status.Note(WriteNumber(key, L"numDaysSinceLastActivate", group.numDaysSinceLastActivate));
+    return status.First();
 }
 
-void WriteBleachGroup(HKEY key, const BleachGroup& group)
+LSTATUS WriteBleachGroup(HKEY key, const BleachGroup& group)
 {
-    WriteFlag(key, L"ActivateFSBOnCron", group.fsbOnCron);
-    WriteNumber(key, L"cronFSBNumDays", group.cronFSBNumDays);
-    WriteNumber(key, L"numFSBDaysSinceLastActivate", group.numFSBDaysSinceLastActivate);
+    WriteStatus status;
+    status.Note(WriteFlag(key, L"ActivateFSBOnCron", group.fsbOnCron));
+    status.Note(WriteNumber(key, L"cronFSBNumDays", group.cronFSBNumDays));
+    status.Note(WriteNumber(key, L"numFSBDaysSinceLastActivate", group.numFSBDaysSinceLastActivate));
+    return status.First();
 }
 
-void WriteBody(HKEY key, int32_t profile, const ProfileBody& body)
+LSTATUS WriteBody(HKEY key, int32_t profile, const ProfileBody& body)
 {
+    WriteStatus status;
     for (TraceKind kind : SaveOrder(profile)) {
-        WriteFlag(key, ShredFlagName(kind), body.shred[kind]);
-        WriteFlag(key, ConfirmFlagName(kind), body.confirm[kind]);
+        status.Note(WriteFlag(key, ShredFlagName(kind), body.shred[kind]));
+        status.Note(WriteFlag(key, ConfirmFlagName(kind), body.confirm[kind]));
     }
-    WriteNumber(key, L"EraseMethod", body.eraseMethod);
+    status.Note(WriteNumber(key, L"EraseMethod", body.eraseMethod));
     if (profile < kProfileAdvanced)
-        return;
-    win32::WriteString(key, L"ExcludeList", JoinList(body.excludeList));
+        return status.First();
+    status.Note(win32::WriteString(key, L"ExcludeList", JoinList(body.excludeList)));
     std::vector<std::wstring> paths;
     for (size_t i = 0; i < body.filesAndFolders.size(); ++i) {
-        WriteFlag(key, ConfirmValueName(i).c_str(), body.filesAndFolders[i].confirm);
+        status.Note(WriteFlag(key, ConfirmValueName(i).c_str(), body.filesAndFolders[i].confirm));
         paths.push_back(body.filesAndFolders[i].path);
     }
-    win32::WriteString(key, L"Files and Folders", JoinList(paths));
+    status.Note(win32::WriteString(key, L"Files and Folders", JoinList(paths)));
+    return status.First();
+}
+
+// "SecurityProfile" in the Settings key (with "Revision"); false when there
+// is no Settings key to write to.
+bool WriteProfileChoice(int32_t profile, WriteStatus& status)
+{
+    win32::UniqueKey key;
+    if (!OpenSettingsForSave(key, status))
+        return false;
+    status.Note(WriteNumber(key.get(), L"SecurityProfile", profile));
+    return true;
 }
 
 }  // namespace
 
-void SettingsStore::WriteTriggers(HKEY key) const
+LSTATUS SettingsStore::WriteTriggers(HKEY key) const
 {
-    WriteTriggerGroup(key,
-                      {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
-                       m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
-                       m_cronNumDays, m_numDaysSinceLastActivate},
-                      m_keyCodeVals);
+    return WriteTriggerGroup(key,
+                             {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
+                              m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
+                              m_cronNumDays, m_numDaysSinceLastActivate},
+                             m_keyCodeVals);
 }
 
-void SettingsStore::WriteBleachSchedule(HKEY key) const
+LSTATUS SettingsStore::WriteBleachSchedule(HKEY key) const
 {
-    WriteBleachGroup(key, {m_activateFSBOnCron, m_cronFSBNumDays, m_numFSBDaysSinceLastActivate});
-}
-
-bool SettingsStore::SaveProfileChoice() const
-{
-    win32::UniqueKey key;
-    if (!OpenSettingsForSave(key))
-        return false;
-    WriteNumber(key.get(), L"SecurityProfile", m_securityProfile);
-    return true;
+    return WriteBleachGroup(key,
+                            {m_activateFSBOnCron, m_cronFSBNumDays, m_numFSBDaysSinceLastActivate});
 }
 
 bool SettingsStore::SaveTriggers()
 {
+    WriteStatus status;
     {
         win32::UniqueKey key;
-        if (!OpenSettingsForSave(key))
+        if (!OpenSettingsForSave(key, status))
             return false;
-        WriteTriggers(key.get());
+        status.Note(WriteTriggers(key.get()));
     }
     SendSettingsChanged();
-    return true;
+    return status.Ok();
 }
 
 bool SettingsStore::SaveBleachSchedule()
 {
+    WriteStatus status;
     win32::UniqueKey key;
-    if (!OpenSettingsForSave(key))
+    if (!OpenSettingsForSave(key, status))
         return false;
-    WriteBleachSchedule(key.get());
-    return true;
+    status.Note(WriteBleachSchedule(key.get()));
+    return status.Ok();
 }
 
 bool SettingsStore::SaveSecurityProfile()
 {
     const int32_t profile = m_securityProfile;
-    if (!IsValidProfile(profile) || !SaveProfileChoice())
+    WriteStatus status;
+    if (!IsValidProfile(profile) || !WriteProfileChoice(profile, status))
         return false;
     if (profile != kProfileSimple && ProfileKeyExists(profile))
-        return true;
+        return status.Ok();
 
     win32::UniqueKey sub;
-    if (!OpenOrCreateProfile(profile, sub))
+    status.Note(OpenOrCreateProfile(profile, sub));
+    if (!sub)
         return false;
     if (profile <= kProfileLow) {
         sub.reset();
-        SaveProfile();
-    } else {
-        WriteNumber(sub.get(), L"EraseMethod",
-                    profile == kProfileAdvanced ? kEraseOnePass : kEraseSimpleDelete);
+        return SaveProfile() && status.Ok();
     }
-    return true;
+    status.Note(WriteNumber(sub.get(), L"EraseMethod",
+                            profile == kProfileAdvanced ? kEraseOnePass : kEraseSimpleDelete));
+    return status.Ok();
 }
 
 bool SettingsStore::SaveProfile()
 {
     const int32_t profile = m_securityProfile;
-    if (!IsValidProfile(profile) || !SaveProfileChoice())
+    WriteStatus status;
+    if (!IsValidProfile(profile) || !WriteProfileChoice(profile, status))
         return false;
     win32::UniqueKey sub;
-    if (!OpenOrCreateProfile(profile, sub))
-        return false;
-    WriteBody(sub.get(), profile, m_body);
-    return true;
+    status.Note(OpenOrCreateProfile(profile, sub));
+    if (sub)
+        status.Note(WriteBody(sub.get(), profile, m_body));
+    return status.Ok();
 }
 
 bool SettingsStore::SaveAll()
 {
     const int32_t profile = m_securityProfile;
-    bool saved = false;
+    // A number outside 0 to 4 has no subkey and is never stored.
+    const bool valid = IsValidProfile(profile);
+    WriteStatus status;
     {
         win32::UniqueKey key;
-        if (!OpenSettingsForSave(key))
+        if (!OpenSettingsForSave(key, status))
             return false;
-        WriteTriggers(key.get());
-        WriteBleachSchedule(key.get());
-        // A number outside 0 to 4 has no subkey and is never stored.
-        if (IsValidProfile(profile)) {
-            WriteNumber(key.get(), L"SecurityProfile", profile);
+        status.Note(WriteTriggers(key.get()));
+        status.Note(WriteBleachSchedule(key.get()));
+        if (valid) {
+            status.Note(WriteNumber(key.get(), L"SecurityProfile", profile));
             win32::UniqueKey sub;
-            if (OpenOrCreateProfile(profile, sub)) {
-                WriteBody(sub.get(), profile, m_body);
-                saved = true;
-            }
+            status.Note(OpenOrCreateProfile(profile, sub));
+            if (sub)
+                status.Note(WriteBody(sub.get(), profile, m_body));
         }
     }
     SendSettingsChanged();
-    return saved;
+    return valid && status.Ok();
 }

@@ -88,7 +88,8 @@ public:
 
     // Registry layout, group by group. Loaders return false and leave the
     // record as it was when the Settings key is missing or its "Revision" is
-    // not 2.
+    // not 2. Savers return false when any key or value of their group could
+    // not be written; they still write every other value of the group.
     bool LoadTriggers();
     bool LoadBleachSchedule();
     bool LoadSecurityProfile();
@@ -116,18 +117,22 @@ public:
     const std::array<std::wstring, 4>& ProtectedPatterns() const { return m_patterns; }
 
     // Backup block of the whole settings (every profile) for the host's
-    // backup and restore.
-    std::vector<BYTE> WriteBackupBlob();
+    // backup and restore. False, with `block` untouched, when a text it
+    // carries cannot be held exactly in the block's code page (the ANSI one).
+    bool WriteBackupBlob(std::vector<BYTE>& block);
     // Validates the whole block first; a malformed block changes nothing and
-    // gives false.
+    // gives false. A valid block is written in full; false as well when any
+    // of its writes failed.
     bool ReadBackupBlob(const BYTE* block, size_t cbBlock);
 
 private:
+    // The protected-path rules applied to a path already made canonical.
+    bool IsProtectedCanonical(const std::wstring& canonical);
     void CopyBuiltInBody(int32_t profile);
-    // Savers' pieces: the value groups, and "Revision" with "SecurityProfile".
-    void WriteTriggers(HKEY key) const;
-    void WriteBleachSchedule(HKEY key) const;
-    bool SaveProfileChoice() const;
+    // Savers' pieces: each writes its whole value group and returns the
+    // first failed write.
+    LSTATUS WriteTriggers(HKEY key) const;
+    LSTATUS WriteBleachSchedule(HKEY key) const;
 
     bool m_activateOnSystemShutdown = false;
     bool m_activateOnBrowserStartup = false;

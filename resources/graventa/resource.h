@@ -1,50 +1,17 @@
-// Resource ids of Graventa (string table, dialogs, controls). Wardelle and
-// Halvorin have tables of their own; the same numbers mean other texts there.
+// Resource ids of Graventa (string table, dialogs, controls). The texts the
+// engine loads have ids of their own, shared with every program that links
+// the engine; Graventa's own texts take the numbers around them. Halvorin
+// has a table of its own; the same numbers mean other texts there.
 #pragma once
 
+#include "../engine/text_ids.h"
+
 // Display names of the traces.
-#define IDS_RECYCLE_BIN                 104
 #define IDS_RECENT_DOCUMENTS            116
 #define IDS_OFFICE_RECENT               117
 #define IDS_MEDIA_PLAYER_RECENT         118
 #define IDS_REAL_PLAYER_RECENT          119
 #define IDS_TEMP_FILES                  120
-
-// Shred log lines.
-#define IDS_LOG_URL_NOT_ON_DISK         141
-#define IDS_LOG_OPEN_FAILED             142
-#define IDS_LOG_OVERWRITE_FAILED        143
-#define IDS_LOG_DELETE_FAILED           144
-#define IDS_LOG_RENAME_BACK_FAILED      145
-#define IDS_LOG_COMPRESSED_SCAN         146
-#define IDS_LOG_KEY_DELETE_FAILED       147
-#define IDS_LOG_VALUE_DELETE_FAILED     148
-#define IDS_LOG_NO_SHARED_DATA          149
-#define IDS_LOG_BLEACH_UNC              150
-#define IDS_LOG_BLEACH_CLUSTER          151
-#define IDS_LOG_BLEACH_FREE_SPACE       152
-#define IDS_LOG_BLEACH_QUOTA            153
-#define IDS_LOG_BLEACH_CLEANUP_FILE     154
-#define IDS_LOG_BLEACH_DONE             155
-#define IDS_LOG_NOT_FOUND               156
-#define IDS_LOG_ERROR_UNKNOWN           157
-#define IDS_LOG_IN_USE                  158
-#define IDS_LOG_AUTOCOMPLETE_FAILED     159
-#define IDS_LOG_BLOCKED                 160
-#define IDS_LOG_NOT_EMPTY               161
-#define IDS_LOG_EXCLUDED                162
-#define IDS_LOG_EXCLUDED_DELETE         163
-#define IDS_NO_VALID_FILES              165
-#define IDS_LOG_MFT_VOLUME              166
-#define IDS_LOG_MFT_DIRECTORY           167
-#define IDS_LOG_MFT_FILES               168
-#define IDS_LOG_COULD_NOT_CREATE        169
-#define IDS_LOG_BANNER_DATE             170
-#define IDS_LOG_FILE_SHREDDED           171
-#define IDS_LOG_FOLDER_SHREDDED         172
-#define IDS_LOG_KEY_DELETED             173
-#define IDS_LOG_VALUE_DELETED           174
-#define IDS_LOG_SHUTDOWN_TERMINATED     175
 
 // Progress window.
 #define IDD_PROGRESS                    130
@@ -60,32 +27,19 @@
 #define IDS_FIREFOX_URL_LIST            109
 #define IDS_FIREFOX_TEMP_FILES          110
 #define IDS_IE_COOKIES                  111
-#define IDS_IE_AUTOCOMPLETE             112
-#define IDS_IE_HISTORY                  113
 #define IDS_IE_URL_LIST                 114
-#define IDS_IE_TEMP_FILES               115
 
 // Messages, progress texts and balloons of the runs and operations.
-#define IDS_SYSTEM_PATH_WARNING         101
-#define IDS_CONFIRM_SHRED               102
 #define IDS_SHRED_IN_PROGRESS           122
 #define IDS_BLEACH_IN_PROGRESS          123
-#define IDS_THIS_ASSET                  124
 #define IDS_STOP_SHRED                  125
 #define IDS_STOP_BLEACH                 126
 #define IDS_BLEACH_ALREADY_RUNNING      127
-#define IDS_SHRED_COMPLETE              129
 #define IDS_BLEACH_COMPLETE             130
-#define IDS_BALLOON_SHRED_IN_PROGRESS   132
 #define IDS_SHUTDOWN_BLOCK_REASON       133
 #define IDS_BALLOON_BLEACH_IN_PROGRESS  134
 #define IDS_BALLOON_BLEACH_CLICK        135
-#define IDS_BLEACH_ABORTED              136
-#define IDS_SHRED_ABORTED               137
-#define IDS_BALLOON_SHRED_CLICK         139
-#define IDS_SHRED_STOPPED_BY_USER       140
 #define IDS_SKIP_SHUTDOWN_SHRED         164
-#define IDS_NOTHING_SELECTED            176
 
 // Command window, warning and confirmation dialogs, icon.
 #define IDD_GRAVENTA                    129

@@ -1,5 +1,6 @@
 #include "tests/common/scratch_folder.h"
 
+#include "win32/path.h"
 #include "win32/unique_handle.h"
 
 #include <gtest/gtest.h>
@@ -48,26 +49,29 @@ ScratchFolder::~ScratchFolder()
 
 void RemoveTree(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    // The "\\?\" form: a test file named "com1.txt" is a file, not a port.
+    const std::wstring item = win32::ExtendedPath(path);
+    const DWORD attributes = ::GetFileAttributesW(item.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(item.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ::DeleteFileW(path.c_str());
+        ::DeleteFileW(item.c_str());
         return;
     }
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         WIN32_FIND_DATAW found;
-        win32::UniqueFind find(::FindFirstFileW((path + L"\\*").c_str(), &found));
+        win32::UniqueFind find(::FindFirstFileW((item + L"\\*").c_str(), &found));
         if (find) {
             do {
                 const std::wstring name = found.cFileName;
-                if (name != L"." && name != L"..")
-                    RemoveTree(path + L"\\" + name);
+                // A name holding a separator would lead out of the folder.
+                if (name != L"." && name != L".." && name.find_first_of(L"\\/") == std::wstring::npos)
+                    RemoveTree(item + L"\\" + name);
             } while (::FindNextFileW(find.get(), &found));
         }
     }
-    ::RemoveDirectoryW(path.c_str());
+    ::RemoveDirectoryW(item.c_str());
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes)

@@ -27,9 +27,15 @@ Balloon Parse(const std::wstring& message)
 
 TrayRecorder::TrayRecorder() : m_stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
+    // The first instance exists before the constructor returns: a balloon
+    // sent right after finds a server, as it would with the real tray.
     m_ready = TrayNotifyPipeName(m_name) && m_stop;
+    win32::UniqueFile first;
     if (m_ready)
-        m_thread = std::thread([this] { Serve(); });
+        first = CreateInstance();
+    m_ready = m_ready && first;
+    if (m_ready)
+        m_thread = std::thread([this, pipe = std::move(first)]() mutable { Serve(std::move(pipe)); });
 }
 
 TrayRecorder::~TrayRecorder()
@@ -44,18 +50,25 @@ TrayRecorder::~TrayRecorder()
     m_thread.join();
 }
 
-void TrayRecorder::Serve()
+win32::UniqueFile TrayRecorder::CreateInstance() const
 {
-    while (::WaitForSingleObject(m_stop.get(), 0) == WAIT_TIMEOUT) {
-        win32::UniqueFile pipe(::CreateNamedPipeW(
-            m_name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-            PIPE_UNLIMITED_INSTANCES, 8192, 8192, 0, nullptr));
-        if (!pipe)
-            return;
-        if (!::ConnectNamedPipe(pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED)
+    return win32::UniqueFile(::CreateNamedPipeW(
+        m_name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+        PIPE_UNLIMITED_INSTANCES, 8192, 8192, 0, nullptr));
+}
+
+void TrayRecorder::Serve(win32::UniqueFile pipe)
+{
+    while (pipe) {
+        if (!::ConnectNamedPipe(pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) {
+            pipe = CreateInstance();
             continue;
+        }
         if (::WaitForSingleObject(m_stop.get(), 0) == WAIT_OBJECT_0)
             return;
+        // The next instance listens before this one is read, so that a
+        // client never finds the pipe missing between two messages.
+        win32::UniqueFile next = CreateInstance();
         std::vector<wchar_t> buffer(8192 / sizeof(wchar_t) + 1, L'\0');
         DWORD cbRead = 0;
         if (::ReadFile(pipe.get(), buffer.data(), 8192, &cbRead, nullptr) && cbRead > 0) {
@@ -63,6 +76,7 @@ void TrayRecorder::Serve()
             m_balloons.push_back(Parse(buffer.data()));
         }
         ::DisconnectNamedPipe(pipe.get());
+        pipe = std::move(next);
     }
 }
 

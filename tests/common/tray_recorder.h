@@ -1,5 +1,6 @@
 // A stand-in for the plug-in's tray pipe: serves the per-user pipe on a
 // thread of its own, one message per connection, and records every balloon.
+// An instance of the pipe is always listening, from construction on.
 #pragma once
 
 #include "win32/unique_handle.h"
@@ -31,7 +32,8 @@ public:
     bool WaitFor(size_t count, DWORD milliseconds) const;
 
 private:
-    void Serve();
+    win32::UniqueFile CreateInstance() const;
+    void Serve(win32::UniqueFile pipe);
 
     std::wstring m_name;
     bool m_ready = false;

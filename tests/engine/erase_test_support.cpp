@@ -309,6 +309,21 @@ SymbolicLink::~SymbolicLink()
     }
 }
 
+UnixNamedItem::UnixNamedItem(const std::wstring& folder, const std::string& unixName, bool directory)
+{
+    const std::string unixFolder = UnixPathInPrefix(folder);
+    if (unixFolder.empty() || !WineSpawn())
+        return;
+    m_unixPath = unixFolder + "/" + unixName;
+    m_made = RunUnix({directory ? "mkdir" : "touch", m_unixPath});
+}
+
+UnixNamedItem::~UnixNamedItem()
+{
+    if (m_made)
+        RunUnix({"rm", "-rf", m_unixPath});
+}
+
 FileHeldByOtherProcess::FileHeldByOtherProcess(const std::wstring& path)
 {
     static std::atomic<unsigned> counter{0};

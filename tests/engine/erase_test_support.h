@@ -117,6 +117,22 @@ private:
     bool m_made = false;
 };
 
+// An item made on the Unix side under a name no Windows call could give it
+// (for example one holding "\\"), in `folder` inside the test prefix; removed
+// on the Unix side when destroyed. Only where Wine runs the tests.
+class UnixNamedItem {
+public:
+    UnixNamedItem(const std::wstring& folder, const std::string& unixName, bool directory);
+    ~UnixNamedItem();
+    UnixNamedItem(const UnixNamedItem&) = delete;
+    UnixNamedItem& operator=(const UnixNamedItem&) = delete;
+    bool Made() const { return m_made; }
+
+private:
+    std::string m_unixPath;
+    bool m_made = false;
+};
+
 // Another process (this test program started again) holding `path` open
 // with no sharing until this object is destroyed.
 class FileHeldByOtherProcess {

@@ -1,6 +1,7 @@
 // Links are never followed: whatever a link inside a shredded tree (or a
 // selected link itself) points at survives byte for byte.
 #include "engine/erase_methods.h"
+#include "settings/settings_store.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/engine/erase_test_support.h"
 
@@ -21,8 +22,17 @@ using testsupport::ReadFileBytes;
 using testsupport::ScratchFolder;
 using testsupport::WriteFileBytes;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
+
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
 
 class LinkTest : public ::testing::TestWithParam<int> {
 protected:
@@ -119,6 +129,129 @@ TEST_P(LinkTest, AWalkListsAFolderLinkWithoutItsContents)
     EXPECT_THAT(paths, ::testing::UnorderedElementsAre(tree / L"sub\\plain.txt", tree / L"sub\\dir-link"));
 }
 
+// Links the system opens as their targets without showing a reparse point
+// (file links under Wine), or that sit in the middle of a selected path: the
+// writer must notice them by what the handle really reached.
+struct HiddenLinkCase {
+    const char* name;
+    const wchar_t* link;      // in the tree
+    const wchar_t* target;    // in the outside folder; empty for the folder itself
+    bool directory;
+    const wchar_t* selected;  // in the tree
+    bool selectFolder;
+};
+
+const HiddenLinkCase kHiddenLinks[] = {
+    {"FileLinkNamedLikeItsTarget", L"sub\\canary.txt", L"canary.txt", false, L"sub", true},
+    {"FileLinkDifferingOnlyInCase", L"sub\\CANARY.TXT", L"canary.txt", false, L"sub", true},
+    {"FileBehindALinkedFolder", L"wl", L"dir", true, L"wl\\inner.txt", false},
+    {"FolderBehindALinkedFolder", L"wl", L"", true, L"wl\\dir", true},
+};
+
+TEST_P(LinkTest, WhatIsReachedThroughALinkStaysWhereItIs)
+{
+    for (const HiddenLinkCase& c : kHiddenLinks) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder caseTree;
+        ASSERT_TRUE(::CreateDirectoryW((caseTree / L"sub").c_str(), nullptr));
+        ASSERT_TRUE(WriteFileBytes(caseTree / L"sub\\plain.txt", Filler(100)));
+        const std::wstring target = *c.target ? outside / c.target : outside.Path();
+        Link(caseTree / c.link, target, c.directory);
+        LogFile caseLog;
+        std::unique_ptr<Eraser> caseEraser = MakeEraser(GetParam());
+        ASSERT_TRUE(caseEraser->OpenLog(caseLog.Path()));
+        std::unique_ptr<IDAsset> asset;
+        if (c.selectFolder) {
+            auto folder = std::make_unique<DocFolder>();
+            folder->SetPath(caseTree / c.selected, false);
+            asset = std::move(folder);
+        } else {
+            auto file = std::make_unique<DocFile>();
+            file->SetPath(caseTree / c.selected);
+            asset = std::move(file);
+        }
+        caseEraser->Erase(asset.get());
+        links.clear();
+
+        ExpectCanariesIntact();
+        // Under Wine such links stay: the log names them (or what lies behind).
+        EXPECT_THAT(caseLog.ReadBody(*caseEraser), HasSubstr("Error deleting " + Ansi(caseTree / c.link)));
+    }
+}
+
+// Paths whose last component is a device name under the plain Win32 rules
+// ("com1.txt" is the first serial port) name files like any other.
+TEST_P(LinkTest, FilesWithDeviceNamesAreTheFilesTheyAre)
+{
+    const wchar_t* const names[] = {L"aux.c", L"com1.txt", L"con.txt", L"NUL", L"lpt1.log"};
+    const std::wstring folder = tree / L"devices";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    std::vector<std::wstring> files;
+    for (const wchar_t* name : names) {
+        files.push_back(folder + L"\\" + name);
+        ASSERT_TRUE(WriteFileBytes(L"\\\\?\\" + files.back(), Filler(3000)));
+    }
+    const std::wstring single = tree / L"com2.txt";
+    ASSERT_TRUE(WriteFileBytes(L"\\\\?\\" + single, Filler(10)));
+
+    DocFolder walked;
+    walked.SetPath(folder, false);
+    EXPECT_EQ(walked.GetChildren().size(), files.size());
+    eraser->Erase(&walked);
+    DocFile selected;
+    selected.SetPath(single);
+    EXPECT_EQ(selected.GetSize(), 10u);
+    eraser->Erase(&selected);
+    files.push_back(single);
+
+    const std::string body = log.ReadBody(*eraser);
+    for (const std::wstring& file : files) {
+        SCOPED_TRACE(Ansi(file));
+        if (GetParam() == 1) {
+            // The shell reads plain paths: simple delete leaves such a file
+            // and says so.
+            EXPECT_TRUE(PathExists(L"\\\\?\\" + file));
+            EXPECT_THAT(body, HasSubstr("Error deleting " + Ansi(file) + ":"));
+        } else {
+            EXPECT_FALSE(PathExists(L"\\\\?\\" + file));
+        }
+    }
+    if (GetParam() != 1) {
+        EXPECT_THAT(body, Not(HasSubstr("Error")));
+        EXPECT_THAT(body, Not(HasSubstr("not found")));
+    }
+    // Nothing reached the device the name stands for.
+    win32::UniqueFile port(::CreateFileW(L"\\\\.\\COM1", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size{};
+    if (port && ::GetFileType(port.get()) == FILE_TYPE_DISK && ::GetFileSizeEx(port.get(), &size)) {
+        EXPECT_EQ(size.QuadPart, 0);
+    }
+}
+
+// A listing can return names that hold a separator (a Unix name with "\"):
+// joined to the folder's path they would name something outside it.
+TEST_P(LinkTest, ListedNamesThatLeaveTheirFolderAreReportedAndLeft)
+{
+    if (!enginetest::UnixNamedItem(tree.Path(), "probe\\name", false).Made())
+        GTEST_SKIP() << "names with a backslash can be made only under Wine";
+    ASSERT_TRUE(::CreateDirectoryW((tree / L"inside").c_str(), nullptr));
+    enginetest::UnixNamedItem file(tree / L"inside", "..\\..\\" + Ansi(outside.Path().substr(
+        outside.Path().rfind(L'\\') + 1)) + "\\canary.txt", false);
+    enginetest::UnixNamedItem folder(tree / L"inside", "..\\..\\" + Ansi(outside.Path().substr(
+        outside.Path().rfind(L'\\') + 1)) + "\\dir", true);
+    ASSERT_TRUE(file.Made() && folder.Made());
+
+    DocFolder walked;
+    walked.SetPath(tree / L"inside", false);
+    eraser->Erase(&walked);
+
+    ExpectCanariesIntact();
+    const std::string body = log.ReadBody(*eraser);
+    EXPECT_THAT(body, HasSubstr("Error deleting " + Ansi(tree / L"inside\\..\\..\\")));
+    EXPECT_EQ(CountOf(body, "Error deleting " + Ansi(tree / L"inside\\..\\..\\")), 2u);
+}
+
 // Junctions need FSCTL_SET_REPARSE_POINT, which Wine 8 does not offer.
 TEST_P(LinkTest, JunctionInsideATreeIsNotFollowed)
 {
@@ -153,6 +286,26 @@ TEST_P(LinkTest, JunctionInsideATreeIsNotFollowed)
     eraser->Erase(&folder);
     ExpectCanariesIntact();
     ExpectLinkGoneOrReported(log.ReadBody(*eraser), junction);
+}
+
+// The protected-path test judges what a path would open, not only its text.
+TEST(ProtectedLinkTest, APathReachingTheWindowsFolderThroughALinkIsProtected)
+{
+    wchar_t windows[MAX_PATH];
+    ASSERT_GT(::GetWindowsDirectoryW(windows, ARRAYSIZE(windows)), 0u);
+    ScratchFolder tree;
+    ASSERT_TRUE(WriteFileBytes(tree / L"plain.txt", Filler(10)));
+    SymbolicLink folderLink(tree / L"wl", windows, true);
+    SymbolicLink fileLink(tree / L"win.ini", std::wstring(windows) + L"\\win.ini", false);
+    SymbolicLink plainLink(tree / L"other.txt", tree / L"plain.txt", false);
+    ASSERT_TRUE(folderLink.Made() && fileLink.Made() && plainLink.Made());
+
+    SettingsStore store;
+    EXPECT_TRUE(store.IsProtectedPath(tree / L"wl\\win.ini"));
+    EXPECT_TRUE(store.IsProtectedPath(tree / L"win.ini"));
+    EXPECT_TRUE(store.IsProtectedPath(tree / L"wl\\system32"));
+    EXPECT_FALSE(store.IsProtectedPath(tree / L"other.txt"));
+    EXPECT_FALSE(store.IsProtectedPath(tree / L"plain.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, LinkTest, ::testing::Values(1, 2, 4), [](const auto& info) {

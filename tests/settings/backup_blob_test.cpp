@@ -3,8 +3,10 @@
 #include "settings/settings_store.h"
 
 #include "tests/common/registry_sandbox.h"
+#include "win32/registry.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <cstring>
 
@@ -13,6 +15,8 @@ namespace {
 using testsupport::DumpKey;
 using testsupport::kProductKey;
 using testsupport::kSettingsKey;
+
+const std::wstring kMediumKey = std::wstring(kSettingsKey) + L"\\Medium";
 
 uint32_t U32At(const std::vector<BYTE>& block, size_t offset)
 {
@@ -67,7 +71,8 @@ TEST_F(BackupBlob, WithoutKeyTextRecordsStartAtTwelve)
 {
     SeedFullSettings(false);
     SettingsStore store;
-    const auto block = store.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(store.WriteBackupBlob(block));
     const size_t expectedUsed = 178 + (13 + 6) + (11 + 6) + (5 + 5) + (7 + 5);
     ASSERT_EQ(299u + 19 + 17 + 10 + 12, block.size());
     EXPECT_EQ(block.size(), U32At(block, 0));
@@ -99,7 +104,8 @@ TEST_F(BackupBlob, KeyTextSitsBeforeTheProfileNumber)
 {
     SeedFullSettings(true);
     SettingsStore store;
-    const auto block = store.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(store.WriteBackupBlob(block));
     EXPECT_EQ(1, block[7]);
     EXPECT_EQ(9u, U32At(block, 8));  // "abc+CTRL" and its NUL
     EXPECT_EQ(0, std::memcmp(block.data() + 12, "abc+CTRL", 9));
@@ -110,7 +116,8 @@ TEST_F(BackupBlob, KeyTextSitsBeforeTheProfileNumber)
 TEST_F(BackupBlob, EmptySettingsGiveTheBareLayout)
 {
     SettingsStore store;
-    const auto block = store.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(store.WriteBackupBlob(block));
     ASSERT_EQ(299u, block.size());
     EXPECT_EQ(299u, U32At(block, 0));
     // No stored settings: every record carries the fresh record's number.
@@ -127,7 +134,8 @@ TEST_F(BackupBlob, LongKeyTextGrowsTheBlockByItsExcess)
     seed.SetKeySequence(false, false, false, std::wstring(130, L'K'));
     ASSERT_TRUE(seed.SaveAll());
     SettingsStore store;
-    const auto block = store.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(store.WriteBackupBlob(block));
     EXPECT_EQ(299u + (131 - 117), block.size());
     EXPECT_EQ(131u, U32At(block, 8));
     EXPECT_EQ('\0', static_cast<char>(block[12 + 130]));
@@ -138,7 +146,8 @@ TEST_F(BackupBlob, RestoreOfABackupGivesTheSameRegistry)
     SeedFullSettings(true);
     const std::wstring before = DumpKey(HKEY_CURRENT_USER, kProductKey);
     SettingsStore writer;
-    const auto block = writer.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(writer.WriteBackupBlob(block));
 
     // Change what the block carries, keeping list lengths (savers never
     // delete stale "ConfirmShredAddFile%d" values).
@@ -163,7 +172,8 @@ TEST_F(BackupBlob, RestoreKeepsTheSchedulesTheBlockDoesNotCarry)
 {
     SeedFullSettings(false);
     SettingsStore writer;
-    const auto block = writer.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(writer.WriteBackupBlob(block));
     SettingsStore later;
     later.SetActivateOnCron(true);
     later.SetCronNumDays(42);
@@ -189,7 +199,8 @@ TEST_F(BackupBlob, EraseMethodIsRestoredAsStored)
 {
     SeedFullSettings(false);
     SettingsStore writer;
-    auto block = writer.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(writer.WriteBackupBlob(block));
     PutU32(block, 72 + 26, 9);  // Low's erase method
     SettingsStore reader;
     ASSERT_TRUE(reader.ReadBackupBlob(block.data(), block.size()));
@@ -206,7 +217,8 @@ TEST_F(BackupBlob, EveryTruncationIsRefusedWithoutAChange)
 {
     SeedFullSettings(true);
     SettingsStore writer;
-    const auto block = writer.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(writer.WriteBackupBlob(block));
     const std::wstring before = DumpKey(HKEY_CURRENT_USER, kProductKey);
     for (size_t cb = 0; cb < block.size(); ++cb) {
         std::vector<BYTE> cut(block.begin(), block.begin() + cb);
@@ -222,7 +234,8 @@ TEST_F(BackupBlob, BadCountsLengthsAndProfileNumbersAreRefused)
 {
     SeedFullSettings(false);
     SettingsStore writer;
-    const auto good = writer.WriteBackupBlob();
+    std::vector<BYTE> good;
+    ASSERT_TRUE(writer.WriteBackupBlob(good));
     const std::wstring before = DumpKey(HKEY_CURRENT_USER, kProductKey);
     const size_t advancedLists = 102 + 30;
     struct Damage {
@@ -259,7 +272,8 @@ TEST_F(BackupBlob, AProfileNumberTwiceWritesThatSubkeyTwice)
 {
     SeedFullSettings(false);
     SettingsStore writer;
-    auto block = writer.WriteBackupBlob();
+    std::vector<BYTE> block;
+    ASSERT_TRUE(writer.WriteBackupBlob(block));
     // Record 1 (Medium) claims to be High, with every flag off.
     PutU32(block, 42, 0);
     std::memset(block.data() + 42 + 4, 0, 22);
@@ -270,6 +284,103 @@ TEST_F(BackupBlob, AProfileNumberTwiceWritesThatSubkeyTwice)
     ASSERT_TRUE(loaded.LoadProfile());
     EXPECT_FALSE(loaded.GetShredCookies());
     EXPECT_EQ(kEraseThreePasses, loaded.GetEraseMethod());
+}
+
+// A path must come back from a restore as the same path. The cases are for
+// the test prefix's Western code page (1252): "Ř" has only the look-alike
+// "R" there, "日本" no form at all; "Café" and "Ünï" are held exactly.
+TEST_F(BackupBlob, OnlyTextsTheCodePageHoldsExactlyAreBackedUp)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "the cases assume the Western code page";
+    const struct {
+        const char* what;
+        bool exclude;
+        std::wstring path;
+        bool held;
+    } cases[] = {
+        {"look-alike in a file entry", false, L"C:\\Data\\\u0158eka.txt", false},
+        {"look-alike in an exclude entry", true, L"C:\\Keep\\\u0158eka", false},
+        {"no form in a file entry", false, L"C:\\Data\\\u65E5\u672C.txt", false},
+        {"held in a file entry", false, L"C:\\Caf\u00E9\\\u00DCn\u00EF.txt", true},
+        {"held in an exclude entry", true, L"C:\\Caf\u00E9\\keep", true},
+    };
+    for (const auto& c : cases) {
+        testsupport::ClearProductKeys();
+        SettingsStore seed;
+        seed.SetSecurityProfile(c.exclude ? kProfileSimple : kProfileAdvanced);
+        c.exclude ? seed.AddExcludeEntry(c.path) : seed.AddFileEntry(c.path, true);
+        ASSERT_TRUE(seed.SaveAll()) << c.what;
+
+        SettingsStore writer;
+        std::vector<BYTE> block = {0x5A};
+        EXPECT_EQ(c.held, writer.WriteBackupBlob(block)) << c.what;
+        if (!c.held) {
+            EXPECT_TRUE(block == std::vector<BYTE>{0x5A}) << "block written: " << c.what;
+            continue;
+        }
+        SettingsStore emptied = seed;
+        emptied.ClearFilesAndFolders();
+        emptied.ClearExcludeList();
+        ASSERT_TRUE(emptied.SaveAll()) << c.what;
+        SettingsStore reader;
+        ASSERT_TRUE(reader.ReadBackupBlob(block.data(), block.size())) << c.what;
+        SettingsStore loaded;
+        ASSERT_TRUE(loaded.LoadAll(seed.GetSecurityProfile())) << c.what;
+        bool confirm = false;
+        EXPECT_EQ(c.path, c.exclude ? loaded.GetExcludeEntry(0) : loaded.GetFileEntry(0, confirm))
+            << c.what;
+    }
+}
+
+// Restores into a store that cannot take every write: the rest of the block
+// is still written, and the restore says it failed.
+TEST_F(BackupBlob, ARestoreThatCannotWriteEverythingFails)
+{
+    const struct {
+        const char* what;
+        void (*arrange)();
+    } cases[] = {
+        // Reading, and deleting for the clean-up.
+        {"a profile subkey that only grants reading",
+         [] {
+             win32::UniqueKey medium;
+             ASSERT_EQ(ERROR_SUCCESS,
+                       win32::OpenKey(HKEY_CURRENT_USER, kMediumKey.c_str(), WRITE_DAC, medium));
+             PSECURITY_DESCRIPTOR readOnly = nullptr;
+             ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                 L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
+             const LSTATUS status =
+                 ::RegSetKeySecurity(medium.get(), DACL_SECURITY_INFORMATION, readOnly);
+             ::LocalFree(readOnly);
+             ASSERT_EQ(ERROR_SUCCESS, status);
+         }},
+        {"a volatile Settings key, below which no stored subkey can be made",
+         [] {
+             testsupport::ClearProductKeys();
+             win32::UniqueKey settings;
+             ASSERT_EQ(ERROR_SUCCESS,
+                       ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr,
+                                         REG_OPTION_VOLATILE, KEY_WRITE, nullptr, settings.put(),
+                                         nullptr));
+         }},
+    };
+    for (const auto& c : cases) {
+        testsupport::ClearProductKeys();
+        SeedFullSettings(true);
+        SettingsStore writer;
+        std::vector<BYTE> block;
+        ASSERT_TRUE(writer.WriteBackupBlob(block));
+        SettingsStore change;
+        change.SetActivateOnBrowserShutdown(true);
+        ASSERT_TRUE(change.SaveTriggers());
+        c.arrange();
+
+        SettingsStore reader;
+        EXPECT_FALSE(reader.ReadBackupBlob(block.data(), block.size())) << c.what;
+        SettingsStore loaded;
+        ASSERT_TRUE(loaded.LoadTriggers()) << c.what;
+        EXPECT_FALSE(loaded.GetActivateOnBrowserShutdown()) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// Paths as the file system sees them. Everything that changes a disk opens
+// its items through the "\\?\" form of a full path: the plain form turns a
+// last component such as "com1.txt" or "NUL" into a device, and strips
+// trailing dots and spaces, so it can reach something other than the file a
+// listing returned.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace win32 {
+
+// `path` without separators at its end; a root ("C:\") keeps its own.
+std::wstring WithoutTrailingSeparators(const std::wstring& path);
+
+bool EqualNoCase(const std::wstring& a, const std::wstring& b);
+
+// Full paths are handled in MAX_PATH buffers: a path that does not fit one
+// is refused, never cut short (a shortened path can name another file).
+inline bool FitsMaxPath(const std::wstring& path)
+{
+    return path.size() < MAX_PATH;
+}
+
+// The absolute form of `path`: "/" read as "\", "." and ".." resolved,
+// relative paths taken from the current folder, a "\\?\" or "\\.\" drive
+// or UNC prefix dropped. Unlike GetFullPathNameW no component is read as a
+// device or trimmed. False for what names no file-system path (a device
+// such as "\\.\COM1", a volume GUID path, "\\server" without a share).
+bool FullPathOf(const std::wstring& path, std::wstring& full);
+
+// The "\\?\" form of a full path ("\\?\UNC\server\share\..." for UNC).
+std::wstring ExtendedPath(const std::wstring& fullPath);
+
+// What an open handle reached, as a full path without "\\?\". An item that
+// lies on no drive comes back as the system names it (Wine: "unix\...").
+bool FinalPathOf(HANDLE handle, std::wstring& path);
+
+// True when `handle` reached exactly the item `fullPath` names: the same
+// names in every component. A link anywhere in the path, or a name that
+// differs only in letter case from the one it opened, makes it false.
+// Short (8.3) names and another letter case typed by the user are fine:
+// they are compared with the names the folders list.
+bool HandleReachesPath(HANDLE handle, const std::wstring& fullPath);
+
+}  // namespace win32
