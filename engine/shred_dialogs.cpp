@@ -4,6 +4,103 @@
 #include "resources/graventa/resource.h"
 #include "win32/string_table.h"
 
+#include <algorithm>
+
+namespace {
+
+// The message is drawn by the dialog (the template's SS_OWNERDRAW static),
+// because Wine's static breaks a line at the control's width as DrawText
+// measured it and then draws the glyphs a few pixels wider, so the last
+// letters of every broken line fell off the control. Drawing and measuring
+// both break one average character short of the right edge.
+constexpr UINT kMessageDrawFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
+
+HGDIOBJ MessageFont(HWND control)
+{
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+    return font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(SYSTEM_FONT);
+}
+
+// Where the lines go inside `client`, for the font selected into `dc`.
+RECT MessageTextRect(HDC dc, const RECT& client)
+{
+    TEXTMETRICW metrics{};
+    const LONG margin = ::GetTextMetricsW(dc, &metrics) ? metrics.tmAveCharWidth : 0;
+    RECT rect = client;
+    rect.right = std::max(rect.left, rect.right - margin);
+    return rect;
+}
+
+std::wstring WindowText(HWND window)
+{
+    std::wstring text(static_cast<size_t>(std::max(0, ::GetWindowTextLengthW(window))) + 1, L'\0');
+    text.resize(static_cast<size_t>(
+        std::max(0, ::GetWindowTextW(window, text.data(), static_cast<int>(text.size())))));
+    return text;
+}
+
+RECT RectInParent(HWND parent, HWND child)
+{
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Pixels the text needs beyond the control's height, laid out as
+// DrawMessage lays it out.
+int MissingHeight(HWND control, const std::wstring& text)
+{
+    RECT client{};
+    ::GetClientRect(control, &client);
+    const HDC dc = ::GetDC(control);
+    if (!dc)
+        return 0;
+    const HGDIOBJ old = ::SelectObject(dc, MessageFont(control));
+    const RECT lines = MessageTextRect(dc, client);
+    RECT needed{lines.left, lines.top, lines.right, lines.top};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                DT_CALCRECT | kMessageDrawFormat);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return std::max(0L, needed.bottom - client.bottom);
+}
+
+// Makes the text control `grow` pixels taller: what lies below it moves
+// down, a frame around it and the dialog grow with it, and the dialog is
+// centred again on its monitor's work area. Never taller than that area.
+void GrowTextControl(HWND dialog, HWND text, int grow)
+{
+    RECT window{};
+    ::GetWindowRect(dialog, &window);
+    MONITORINFO monitor{sizeof(monitor)};
+    if (!::GetMonitorInfoW(::MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    grow = std::min<LONG>(grow, (work.bottom - work.top) - (window.bottom - window.top));
+    if (grow <= 0)
+        return;
+
+    const RECT textRect = RectInParent(dialog, text);
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const RECT rect = RectInParent(dialog, child);
+        const int width = rect.right - rect.left;
+        const int height = rect.bottom - rect.top;
+        const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+        if (child == text || (rect.top <= textRect.top && rect.bottom >= textRect.bottom))
+            ::SetWindowPos(child, nullptr, 0, 0, width, height + grow, flags | SWP_NOMOVE);
+        else if (rect.top >= textRect.bottom)
+            ::SetWindowPos(child, nullptr, rect.left, rect.top + grow, 0, 0, flags | SWP_NOSIZE);
+    }
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top + grow;
+    const int left = work.left + ((work.right - work.left) - width) / 2;
+    const int top = work.top + ((work.bottom - work.top) - height) / 2;
+    ::SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 CShredMessageDlg::CShredMessageDlg(UINT templateId, int textControlId)
     : fw::CDialog(templateId),
       m_icon(::LoadIconW(fw::ResourceInstance(), MAKEINTRESOURCEW(IDI_GRAVENTA))),
@@ -21,12 +118,46 @@ BOOL CShredMessageDlg::OnInitDialog()
     }
     m_style.Apply(hwnd);
     ::SetDlgItemTextW(hwnd, m_textControlId, m_message.c_str());
+    // The item about to be destroyed is always named in full: the template
+    // holds a 259-character path in its own font, the host's font may need
+    // more room.
+    if (const HWND text = ::GetDlgItem(hwnd, m_textControlId)) {
+        if (const int missing = MissingHeight(text, m_message))
+            GrowTextControl(hwnd, text, missing);
+    }
     return TRUE;
 }
 
 HBRUSH CShredMessageDlg::OnCtlColor(HDC dc, HWND, UINT)
 {
     return m_style.OnCtlColor(dc);
+}
+
+bool CShredMessageDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result)
+{
+    if (message != WM_DRAWITEM)
+        return false;
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    if (!item || item->CtlType != ODT_STATIC || item->CtlID != static_cast<UINT>(m_textControlId))
+        return false;
+    DrawMessage(*item);
+    result = TRUE;
+    return true;
+}
+
+void CShredMessageDlg::DrawMessage(const DRAWITEMSTRUCT& item) const
+{
+    const HDC dc = item.hDC;
+    const int saved = ::SaveDC(dc);
+    // The same colours as every other static of the dialog (WM_CTLCOLORSTATIC).
+    const HBRUSH brush = m_style.OnCtlColor(dc);
+    ::FillRect(dc, &item.rcItem, brush ? brush : ::GetSysColorBrush(COLOR_3DFACE));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SelectObject(dc, MessageFont(item.hwndItem));
+    RECT lines = MessageTextRect(dc, item.rcItem);
+    const std::wstring text = WindowText(item.hwndItem);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines, kMessageDrawFormat);
+    ::RestoreDC(dc, saved);
 }
 
 CShredWarnDlg::CShredWarnDlg() : CShredMessageDlg(IDD_SHRED_WARN, IDC_WARN_TEXT) {}

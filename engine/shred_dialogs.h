@@ -19,8 +19,12 @@ protected:
     CShredMessageDlg(UINT templateId, int textControlId);
     BOOL OnInitDialog() override;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) override;
+    // Draws the owner-drawn text control (WM_DRAWITEM).
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
+    void DrawMessage(const DRAWITEMSTRUCT& item) const;
+
     std::wstring m_message;
     HICON m_icon = nullptr;
     DisplayStyle m_style;

@@ -1,7 +1,6 @@
 #include "program/graventa_app.h"
 
 #include "engine/shred_manager.h"
-#include "framework/ui_seam.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "settings/main_window_command.h"
@@ -10,7 +9,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -161,29 +159,3 @@ void ClearInternetExplorerHistory()
     if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) == ERROR_SUCCESS)
         ::RegDeleteValueW(key.get(), kAutoCleanHistory);
 }
-
-struct DemoAnswerSwitch::Responder {
-    fw::ScopedUiResponder scope;
-    explicit Responder(fw::UiResponder responder) : scope(std::move(responder)) {}
-};
-
-DemoAnswerSwitch::DemoAnswerSwitch()
-{
-    wchar_t value[8] = {};
-    const DWORD cch =
-        ::GetEnvironmentVariableW(L"SCORAVEL_DEMO_ANSWER", value, ARRAYSIZE(value));
-    if (cch != 3 || std::wcscmp(value, L"yes") != 0)
-        return;
-    m_responder = std::make_unique<Responder>([](const fw::UiRequest& request) -> INT_PTR {
-        std::fwprintf(stderr, L"SCORAVEL_DEMO_ANSWER: answered Yes to %ls %u\n",
-                      request.kind == fw::UiRequest::Kind::ModalDialog ? L"dialog" : L"question",
-                      request.templateId);
-        if (request.kind == fw::UiRequest::Kind::MessageBox) {
-            const UINT buttons = request.type & MB_TYPEMASK;
-            return buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDYES : IDOK;
-        }
-        return IDOK;
-    });
-}
-
-DemoAnswerSwitch::~DemoAnswerSwitch() = default;

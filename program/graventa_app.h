@@ -44,21 +44,3 @@ private:
 // shred platform, then deletes "Autocleanhistory" whether or not the history
 // could be cleared.
 void ClearInternetExplorerHistory();
-
-// The demonstration and automation switch: with the environment variable
-// SCORAVEL_DEMO_ANSWER set to exactly "yes", every question the program asks
-// is answered Yes (and every warning OK) for as long as the object lives, and
-// each answer is reported on standard error. Anything else changes nothing.
-class DemoAnswerSwitch {
-public:
-    DemoAnswerSwitch();
-    ~DemoAnswerSwitch();
-    DemoAnswerSwitch(const DemoAnswerSwitch&) = delete;
-    DemoAnswerSwitch& operator=(const DemoAnswerSwitch&) = delete;
-
-    bool IsOn() const { return static_cast<bool>(m_responder); }
-
-private:
-    struct Responder;
-    std::unique_ptr<Responder> m_responder;
-};

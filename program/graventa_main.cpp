@@ -5,8 +5,6 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    // Off unless SCORAVEL_DEMO_ANSWER=yes: only the demonstration sets it.
-    DemoAnswerSwitch demoAnswers;
     CGraventaApp app;
     return app.Run();
 }

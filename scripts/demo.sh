@@ -6,14 +6,18 @@
 #   - seeds the prefix's registry with settings of its own (Medium profile,
 #     success logging on, the install folder): nothing comes from the host;
 #   - runs "Graventa.exe ShredOneFile C:\scoravel-demo\tree" and answers its
-#     question with the demonstration switch SCORAVEL_DEMO_ANSWER=yes;
+#     question from outside, as a person would: DemoAnswer.exe (built in the
+#     tree from scripts/demo_answer.cpp) waits beside it for the question,
+#     checks that it names the tree and presses Yes;
 #   - prints the shred log and what is left of the tree (nothing).
 # Usage: scripts/demo.sh [build-dir]   (default build/x64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$(pwd)
 build=${1:-build/x64}
-[ -f "$build/program/Graventa.exe" ] || { echo "demo: build $build first (scripts/setup.sh)" >&2; exit 2; }
+for program in program/Graventa.exe scripts/DemoAnswer.exe; do
+    [ -f "$build/$program" ] || { echo "demo: build $build first (scripts/setup.sh)" >&2; exit 2; }
+done
 . scripts/wine-env.sh "$build"
 scoravel_prefix_is_safe || { echo "demo: run scripts/make-test-prefix.sh $build first" >&2; exit 2; }
 trap '"$here/scripts/wine-server" "$here/$build" stop' EXIT
@@ -21,7 +25,7 @@ trap '"$here/scripts/wine-server" "$here/$build" stop' EXIT
 demo="$WINEPREFIX/drive_c/scoravel-demo"
 rm -rf "$demo"
 mkdir -p "$demo/install" "$demo/tree/nested/deeper"
-cp "$build/program/Graventa.exe" "$demo/install/"
+cp "$build/program/Graventa.exe" "$build/scripts/DemoAnswer.exe" "$demo/install/"
 head -c 0 /dev/urandom >"$demo/tree/empty.txt"
 head -c 1 /dev/urandom >"$demo/tree/one-byte.bin"
 head -c 4103 /dev/urandom >"$demo/tree/page-and-a-bit.bin"
@@ -44,8 +48,17 @@ echo "== before: C:\\scoravel-demo\\tree"
 (cd "$demo" && find tree | sort)
 echo "== Graventa.exe ShredOneFile C:\\scoravel-demo\\tree"
 status=0
-SCORAVEL_DEMO_ANSWER=yes "$WINE64" 'C:\scoravel-demo\install\Graventa.exe' \
-    ShredOneFile 'C:\scoravel-demo\tree' || status=$?
+# Graventa shows its question for real here (the test rig's unattended
+# setting would refuse it), and DemoAnswer answers it.
+env -u SCORAVEL_UNATTENDED_UI "$WINE64" 'C:\scoravel-demo\install\Graventa.exe' \
+    ShredOneFile 'C:\scoravel-demo\tree' &
+graventa=$!
+if ! "$WINE64" 'C:\scoravel-demo\install\DemoAnswer.exe' 'C:\scoravel-demo\tree' 60; then
+    status=1
+    # Unanswered, Graventa would wait for ever: end the one we started.
+    kill "$graventa" 2>/dev/null || true
+fi
+wait "$graventa" || status=1
 echo "== shred log"
 for log in "$demo"/install/*_ShredderLog.txt; do
     [ -f "$log" ] && tr -d '\r' <"$log"

@@ -42,13 +42,13 @@ bool HasName(const wchar_t* entry, const wchar_t* name)
     return ::_wcsnicmp(entry, name, cch) == 0 && entry[cch] == L'=';
 }
 
-// The test's environment without the UI switches, plus the child's own.
+// The test's environment without the UI switch, plus the child's own.
 std::vector<wchar_t> ChildEnvironment(const ChildOptions& options)
 {
     std::vector<wchar_t> block;
     if (wchar_t* strings = ::GetEnvironmentStringsW()) {
         for (const wchar_t* entry = strings; *entry; entry += ::wcslen(entry) + 1) {
-            if (HasName(entry, L"SCORAVEL_UNATTENDED_UI") || HasName(entry, L"SCORAVEL_DEMO_ANSWER"))
+            if (HasName(entry, L"SCORAVEL_UNATTENDED_UI"))
                 continue;
             block.insert(block.end(), entry, entry + ::wcslen(entry) + 1);
         }
@@ -60,8 +60,6 @@ std::vector<wchar_t> ChildEnvironment(const ChildOptions& options)
     };
     if (options.unattended)
         add(L"SCORAVEL_UNATTENDED_UI=1");
-    if (options.demoAnswer)
-        add(L"SCORAVEL_DEMO_ANSWER=yes");
     block.push_back(L'\0');
     return block;
 }
@@ -246,6 +244,25 @@ std::wstring ControlText(HWND dialog, int controlId)
     return TitleOf(::GetDlgItem(dialog, controlId));
 }
 
+::testing::AssertionResult DialogShows(DWORD pid, int controlId, const std::wstring& text,
+                                       HWND& dialog)
+{
+    std::wstring seen = L"<no dialog>";
+    HWND found = nullptr;
+    const bool shown = WaitUntil([&] {
+        found = FindDialogOf(pid, controlId);
+        if (found)
+            seen = ControlText(found, controlId);
+        return found && seen == text;
+    });
+    if (!shown)
+        return ::testing::AssertionFailure()
+               << "no dialog of process " << pid << " showed " << ::testing::PrintToString(text)
+               << " in control " << controlId << "; last seen: " << ::testing::PrintToString(seen);
+    dialog = found;
+    return ::testing::AssertionSuccess();
+}
+
 void Press(HWND dialog, int buttonId)
 {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
@@ -284,8 +301,21 @@ BalloonRecorder::BalloonRecorder()
 {
     if (!TrayNotifyPipeName(m_name))
         return;
+    // The first instance listens before the constructor returns, as the real
+    // tray's does: a sender that finds no pipe at all gives up at once.
+    win32::UniqueFile first = CreateInstance();
+    if (!first)
+        return;
     m_ready = true;
-    m_listener = std::thread([this] { Listen(); });
+    m_listener = std::thread([this, pipe = std::move(first)]() mutable { Listen(std::move(pipe)); });
+}
+
+win32::UniqueFile BalloonRecorder::CreateInstance() const
+{
+    // A tiny buffer: a sender's write completes only once it is read.
+    return win32::UniqueFile(::CreateNamedPipeW(
+        m_name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+        PIPE_UNLIMITED_INSTANCES, 1, 1, 0, nullptr));
 }
 
 BalloonRecorder::~BalloonRecorder()
@@ -308,22 +338,20 @@ BalloonRecorder::~BalloonRecorder()
         server.join();
 }
 
-void BalloonRecorder::Listen()
+void BalloonRecorder::Listen(win32::UniqueFile pipe)
 {
-    for (;;) {
-        // A tiny buffer: a sender's write completes only once it is read.
-        win32::UniqueFile pipe(::CreateNamedPipeW(
-            m_name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-            PIPE_UNLIMITED_INSTANCES, 1, 1, 0, nullptr));
-        if (!pipe)
-            return;
+    while (pipe) {
         const bool connected =
             ::ConnectNamedPipe(pipe.get(), nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED;
+        // The next instance listens before this one is handed on, so that no
+        // sender ever finds the pipe missing.
+        win32::UniqueFile next = CreateInstance();
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_stopping)
             return;
         if (connected)
             m_servers.emplace_back([this, p = std::move(pipe)]() mutable { Serve(std::move(p)); });
+        pipe = std::move(next);
     }
 }
 

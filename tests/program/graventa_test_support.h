@@ -8,6 +8,7 @@
 #include "tests/common/scratch_folder.h"
 #include "win32/unique_handle.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <condition_variable>
@@ -31,9 +32,8 @@ std::wstring BuiltProgram(const char* unixPath);
 struct ChildOptions {
     // SCORAVEL_UNATTENDED_UI=1 (the test rig's own setting): every dialog the
     // child would show is refused at once, which counts as No or Cancel.
+    // Without it the test answers the dialogs itself (DialogShows, Press).
     bool unattended = true;
-    // SCORAVEL_DEMO_ANSWER=yes: every dialog is answered Yes or OK.
-    bool demoAnswer = false;
     // Where the child's standard error goes (empty: the test's own).
     std::wstring stderrPath;
 };
@@ -75,6 +75,12 @@ void KillStrayResidents();
 HWND FindDialogOf(DWORD pid, int controlId);
 HWND WaitForDialogOf(DWORD pid, int controlId);
 std::wstring ControlText(HWND dialog, int controlId);
+// Waits until a dialog of process `pid` shows `text` in control `controlId`
+// and puts it in `dialog`. A dialog window exists before its initialisation
+// has set its message: only the message shows that it is ready to answer.
+// Fails with the last text seen when none does in time.
+::testing::AssertionResult DialogShows(DWORD pid, int controlId, const std::wstring& text,
+                                       HWND& dialog);
 // Presses a button of a dialog in another process.
 void Press(HWND dialog, int buttonId);
 
@@ -116,7 +122,8 @@ public:
     size_t CountWithId(int id);
 
 private:
-    void Listen();
+    win32::UniqueFile CreateInstance() const;
+    void Listen(win32::UniqueFile pipe);
     void Serve(win32::UniqueFile pipe);
 
     std::wstring m_name;

@@ -12,6 +12,9 @@ namespace graventatest {
 namespace {
 
 constexpr wchar_t kAutoCleanHistory[] = L"Autocleanhistory";
+constexpr int kQuestionText = 1005;
+// What an unattended child writes on standard error for a dialog it refused.
+constexpr char kUnanswered[] = "no answer";
 
 bool AutoCleanHistoryIsThere()
 {
@@ -52,19 +55,53 @@ TEST_F(Verbs, ShredOneFileShredsATreeAndWaitsForIt)
 {
     const std::wstring victim = data / L"victim";
     const auto files = MakeTree(victim);
-    RunVerb({L"ShredOneFile", victim, L"ignored"}, {.demoAnswer = true});
+    GraventaProcess verb;
+    ASSERT_TRUE(verb.Start(exe, {L"ShredOneFile", victim, L"ignored"}, install.Path(),
+                           {.unattended = false}));
+    HWND question = nullptr;
+    ASSERT_TRUE(DialogShows(verb.Id(), kQuestionText,
+                            L"Are you sure you want to shred \"" + victim + L"\"?", question));
+    EXPECT_TRUE(Untouched(files)) << "nothing before the answer";
+    Press(question, IDOK);
+    ASSERT_TRUE(verb.WaitForExit(kPatienceMs));
     EXPECT_FALSE(testsupport::PathExists(victim));
     ASSERT_TRUE(LogIsComplete());
     EXPECT_EQ(CountOf(ReadText(log), "->File "), files.size());
+}
+
+// Under the plain Win32 rules these paths name devices; Graventa shreds the
+// files of those names and logs exactly that.
+TEST_F(Verbs, ShredOneFileShredsFilesNamedLikeDevices)
+{
+    SaveProfile({});  // one overwrite pass
+    for (const wchar_t* name : {L"com1.txt", L"NUL", L"aux.c"}) {
+        const std::wstring file = data / name;
+        SCOPED_TRACE(testing::PrintToString(file));
+        ASSERT_TRUE(testsupport::WriteFileBytes(L"\\\\?\\" + file, std::string(4000, 'x')));
+        GraventaProcess verb;
+        ASSERT_TRUE(verb.Start(exe, {L"ShredOneFile", file}, install.Path(), {.unattended = false}));
+        HWND question = nullptr;
+        ASSERT_TRUE(DialogShows(verb.Id(), kQuestionText,
+                                L"Are you sure you want to shred \"" + file + L"\"?", question));
+        Press(question, IDOK);
+        ASSERT_TRUE(verb.WaitForExit(kPatienceMs));
+        EXPECT_FALSE(testsupport::PathExists(L"\\\\?\\" + file));
+        ASSERT_TRUE(LogIsComplete());
+        const std::string text = ReadText(log);
+        EXPECT_EQ(CountOf(text, "has been shredded"), 1u) << text;
+        EXPECT_EQ(CountOf(text, "->Error"), 0u) << text;
+    }
 }
 
 TEST_F(Verbs, ShredOneFileMatchesOnlyInItsOwnCase)
 {
     const std::wstring victim = data / L"victim";
     const auto files = MakeTree(victim);
-    RunVerb({L"shredonefile", victim}, {.demoAnswer = true});
+    const std::wstring errors = data / L"stderr.txt";
+    RunVerb({L"shredonefile", victim}, {.stderrPath = errors});
     EXPECT_TRUE(Untouched(files));
     EXPECT_FALSE(testsupport::PathExists(log));
+    EXPECT_EQ(ReadText(errors).find(kUnanswered), std::string::npos) << "nothing is asked";
 }
 
 TEST_F(Verbs, ShredOneFileLeavesAnExcludedPathUnaskedAndUntouched)
@@ -72,17 +109,17 @@ TEST_F(Verbs, ShredOneFileLeavesAnExcludedPathUnaskedAndUntouched)
     const std::wstring kept = Put(data / L"kept.txt", 321);
     SaveProfile({.excluded = {kept}});
     const std::wstring errors = data / L"stderr.txt";
-    RunVerb({L"ShredOneFile", kept}, {.demoAnswer = true, .stderrPath = errors});
+    RunVerb({L"ShredOneFile", kept}, {.stderrPath = errors});
     EXPECT_TRUE(Untouched({kept}));
     EXPECT_FALSE(testsupport::PathExists(log));
-    EXPECT_EQ(ReadText(errors).find("answered"), std::string::npos) << ReadText(errors);
+    EXPECT_EQ(ReadText(errors).find(kUnanswered), std::string::npos) << ReadText(errors);
 }
 
 TEST_F(Verbs, ShredOneFileTakesAnEmptyPathForNone)
 {
     const std::wstring errors = data / L"stderr.txt";
-    RunVerb({L"ShredOneFile", L""}, {.demoAnswer = true, .stderrPath = errors});
-    EXPECT_EQ(ReadText(errors).find("answered"), std::string::npos) << ReadText(errors);
+    RunVerb({L"ShredOneFile", L""}, {.stderrPath = errors});
+    EXPECT_EQ(ReadText(errors).find(kUnanswered), std::string::npos) << ReadText(errors);
     EXPECT_FALSE(testsupport::PathExists(log));
 }
 
@@ -92,8 +129,8 @@ TEST_F(Verbs, ShredOneFileRefusesAPathTooLongForTheEngine)
     while (path.size() < MAX_PATH)
         path += L"\\" + std::wstring(40, L'x');
     const std::wstring errors = data / L"stderr.txt";
-    RunVerb({L"ShredOneFile", path}, {.demoAnswer = true, .stderrPath = errors});
-    EXPECT_EQ(ReadText(errors).find("answered"), std::string::npos) << "refused before asking";
+    RunVerb({L"ShredOneFile", path}, {.stderrPath = errors});
+    EXPECT_EQ(ReadText(errors).find(kUnanswered), std::string::npos) << "refused before asking";
     ASSERT_TRUE(LogIsComplete());
     const std::string text = ReadText(log);
     EXPECT_NE(text.find("->Error opening " + std::string(path.begin(), path.end()) + " for delete:"),

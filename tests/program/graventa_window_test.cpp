@@ -21,6 +21,8 @@ constexpr int kWarnText = 1004;
 constexpr int kQuestionText = 1005;
 constexpr int kProgressStop = 1002;
 constexpr wchar_t kLongPathPrefix[] = L"\\\\?\\";
+constexpr wchar_t kSkipShutdownShred[] =
+    L"Shred at shutdown is enabled. Do you want to skip shredding?";
 
 std::wstring TitleAfter(UINT code, const wchar_t* text)
 {
@@ -101,10 +103,9 @@ TEST_F(Resident, ShredsAWholeFolderTreeAfterTheQuestion)
     StartResident({.unattended = false});
 
     EXPECT_EQ(TitleAfter(kCommandShredOne, victim.c_str()), L"Graventa");
-    const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
-    ASSERT_TRUE(question);
-    EXPECT_EQ(ControlText(question, kQuestionText),
-              L"Are you sure you want to shred \"" + victim + L"\"?");
+    HWND question = nullptr;
+    ASSERT_TRUE(DialogShows(resident.Id(), kQuestionText,
+                            L"Are you sure you want to shred \"" + victim + L"\"?", question));
     Press(question, IDOK);
 
     ASSERT_TRUE(WaitUntil([&] { return LogIsComplete(); }));
@@ -120,10 +121,10 @@ TEST_F(Resident, WarnsAboutAProtectedPathAndLeavesItAlone)
     StartResident({.unattended = false});
 
     SendMainWindowCommand(kCommandShredOne, library.c_str());
-    const HWND warning = WaitForDialogOf(resident.Id(), kWarnText);
-    ASSERT_TRUE(warning);
-    EXPECT_EQ(ControlText(warning, kWarnText),
-              L"\"" + library + L"\" is a system file/folder. It cannot be shredded.");
+    HWND warning = nullptr;
+    ASSERT_TRUE(DialogShows(resident.Id(), kWarnText,
+                            L"\"" + library + L"\" is a system file/folder. It cannot be shredded.",
+                            warning));
     EXPECT_EQ(FindDialogOf(resident.Id(), kQuestionText), nullptr);
     Press(warning, IDOK);
 
@@ -144,8 +145,9 @@ TEST_F(Resident, KeepsAnExcludedFolderInsideAShreddedTree)
     StartResident({.unattended = false});
 
     SendMainWindowCommand(kCommandShredOne, victim.c_str());
-    const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
-    ASSERT_TRUE(question);
+    HWND question = nullptr;
+    ASSERT_TRUE(DialogShows(resident.Id(), kQuestionText,
+                            L"Are you sure you want to shred \"" + victim + L"\"?", question));
     Press(question, IDOK);
 
     ASSERT_TRUE(WaitUntil([&] { return LogIsComplete(); }));
@@ -331,10 +333,8 @@ TEST_P(ShutdownAnswer, AsksAndShredsUnlessTheUserSkips)
     std::atomic<LRESULT> answer{-1};
     {
         Sender asking(resident, [&] { answer = ::SendMessageW(window, WM_QUERYENDSESSION, 0, 0); });
-        const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
-        ASSERT_TRUE(question);
-        EXPECT_EQ(ControlText(question, kQuestionText),
-                  L"Shred at shutdown is enabled. Do you want to skip shredding?");
+        HWND question = nullptr;
+        ASSERT_TRUE(DialogShows(resident.Id(), kQuestionText, kSkipShutdownShred, question));
         Press(question, skip ? IDOK : IDCANCEL);
         if (skip) {
             ASSERT_TRUE(WaitUntil([&] { return answer != -1; }));
@@ -371,8 +371,8 @@ TEST_F(Resident, HoldsTheSessionWhileAShutdownShredOutlastsItsWait)
     const HWND window = resident.Window();
     std::atomic<LRESULT> answer{-1};
     Sender asking(resident, [&] { answer = ::SendMessageW(window, WM_QUERYENDSESSION, 0, 0); });
-    const HWND question = WaitForDialogOf(resident.Id(), kQuestionText);
-    ASSERT_TRUE(question);
+    HWND question = nullptr;
+    ASSERT_TRUE(DialogShows(resident.Id(), kQuestionText, kSkipShutdownShred, question));
     Press(question, IDCANCEL);
     ASSERT_TRUE(balloons.WaitForHeldSender());
     EXPECT_TRUE(::IsWindowVisible(FindDialogOf(resident.Id(), kProgressStop)))
