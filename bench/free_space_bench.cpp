@@ -9,6 +9,7 @@
 #include "engine/erase_methods.h"
 #include "engine/file_calls.h"
 #include "engine/shred_manager.h"
+#include "tests/service/test_volume.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include <cwctype>
+
 
 namespace {
 
@@ -104,20 +104,7 @@ void ShredManager::RunDiskBleach()
     RunBleach(*this, SystemDriveRoot());
 }
 
-bool RunDiskBleachOnTestVolume(ShredManager& manager, const std::wstring& driveRoot)
+void RunDiskBleachOn(ShredManager& manager, const std::wstring& driveRoot)
 {
-    if (driveRoot.size() != 3 || driveRoot[1] != L':' || driveRoot[2] != L'\\')
-        return false;
-    const wchar_t letter = static_cast<wchar_t>(std::towupper(driveRoot[0]));
-    if (letter < L'A' || letter > L'Z' || letter == L'C' || letter == L'Z')
-        return false;
-    ULARGE_INTEGER available{};
-    ULARGE_INTEGER total{};
-    ULARGE_INTEGER freeTotal{};
-    if (!::GetDiskFreeSpaceExW(driveRoot.c_str(), &available, &total, &freeTotal))
-        return false;
-    if (freeTotal.QuadPart > kTestVolumeMaxBytes || total.QuadPart > kTestVolumeMaxBytes)
-        return false;
     RunBleach(manager, driveRoot);
-    return true;
 }

@@ -21,13 +21,7 @@ bool RemoveTempFolders(const std::wstring& driveRoot);
 // The bleach log: "<folder>\<user>_DiskBleachLog.txt".
 std::wstring DiskBleachLogPath(const std::wstring& folder, const std::wstring& userName);
 
-// Volumes with more free (or total) bytes than this are never wiped by the
-// test entry below: a test wipe must not fill a real disk.
-inline constexpr uint64_t kTestVolumeMaxBytes = 1ull << 30;
-
-// For tests only: the run of RunDiskBleach on `driveRoot` instead of the
-// system drive. Refuses (false, nothing written) a root that is not "X:\",
-// drives C and Z, and any volume with more than 1 GiB free or in total.
-// Requires what RunDiskBleach requires (Init, and `manager` current on the
-// calling thread).
-bool RunDiskBleachOnTestVolume(ShredManager& manager, const std::wstring& driveRoot);
+// The run of RunDiskBleach on the drive root `driveRoot` instead of the
+// system drive (tests give it a small volume of their own). Requires what
+// RunDiskBleach requires (Init, and `manager` current on the calling thread).
+void RunDiskBleachOn(ShredManager& manager, const std::wstring& driveRoot);

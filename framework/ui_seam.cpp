@@ -1,5 +1,7 @@
 #include "framework/ui_seam.h"
 
+#include "framework/build_seams.h"
+
 #include <cstdio>
 #include <mutex>
 #include <utility>
@@ -33,12 +35,7 @@ ScopedUiResponder::~ScopedUiResponder()
 
 bool IsUnattendedUi()
 {
-    wchar_t value[8] = {};
-    const DWORD cch =
-        ::GetEnvironmentVariableW(L"SCORAVEL_UNATTENDED_UI", value, ARRAYSIZE(value));
-    if (cch == 0)
-        return false;
-    return !(cch == 1 && value[0] == L'0');
+    return UnattendedUi();
 }
 
 namespace detail {

@@ -3,9 +3,9 @@
 // window ever waits for a click.
 //
 // Without a responder the real UI is shown, except when the process runs
-// unattended (the environment variable SCORAVEL_UNATTENDED_UI is set, as the
-// test rig does for every test program): then nothing is shown and the call
-// fails the way a failed MessageBoxW (0) or DialogBoxParamW (-1) would.
+// a test build runs unattended (framework/build_seams.h; the test rig sets
+// it for every test program): then nothing is shown and the call fails the
+// way a failed MessageBoxW (0) or DialogBoxParamW (-1) would.
 #pragma once
 
 #include <windows.h>
@@ -57,7 +57,8 @@ int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT
 // real; a responder's answer replaces it. Unattended without a responder: -1.
 INT_PTR RunModalCall(const UiRequest& request, const std::function<INT_PTR()>& show);
 
-// True when SCORAVEL_UNATTENDED_UI is set to anything but "0".
+// True in a test build run unattended (framework/build_seams.h); never in
+// the shipped programs.
 bool IsUnattendedUi();
 
 namespace detail {

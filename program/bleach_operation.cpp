@@ -2,6 +2,7 @@
 
 #include "engine/shred_dialogs.h"
 #include "engine/tray_notify_client.h"
+#include "framework/build_seams.h"
 #include "framework/module.h"
 #include "program/graventa_dlg.h"
 #include "resources/graventa/resource.h"
@@ -71,16 +72,11 @@ private:
 BleachClientPipes CurrentBleachPipes()
 {
     BleachClientPipes pipes{kBleachControlPipe, kBleachStatusPipe, kBleachProgressPipe};
-    wchar_t suffix[64] = {};
-    const DWORD cch = ::GetEnvironmentVariableW(kBleachPipeSuffixVariable, suffix,
-                                                ARRAYSIZE(suffix));
-    // A suffix too long for the buffer is not taken half: the product's names
-    // stay.
-    if (cch > 0 && cch < ARRAYSIZE(suffix)) {
-        pipes.control += suffix;
-        pipes.status += suffix;
-        pipes.progress += suffix;
-    }
+    // Only a test build has a suffix (framework/build_seams.h).
+    const std::wstring suffix = fw::BleachPipeSuffix();
+    pipes.control += suffix;
+    pipes.status += suffix;
+    pipes.progress += suffix;
     return pipes;
 }
 

@@ -21,10 +21,6 @@
 
 inline constexpr wchar_t kBleachSystemMutex[] = L"Global\\HarloweShred_BleachSystemMutex";
 
-// When set, its value is appended to each bleach pipe name, as the service's
-// "/test-pipes:<suffix>" does on its side. Only the test rig sets it.
-inline constexpr wchar_t kBleachPipeSuffixVariable[] = L"SCORAVEL_TEST_PIPES";
-
 struct BleachClientPipes {
     std::wstring control;
     std::wstring status;

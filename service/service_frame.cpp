@@ -7,6 +7,7 @@
 
 #include <strsafe.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <vector>
 
@@ -50,22 +51,21 @@ private:
 
 }  // namespace
 
-ServiceOptions OptionsFromArguments(DWORD argc, wchar_t** argv)
+namespace {
+
+std::atomic<ServiceOptionsSource> g_optionsSource{nullptr};
+
+ServiceOptions OptionsFor(DWORD argc, wchar_t** argv)
 {
-    ServiceOptions options;
-    const std::wstring prefix = kTestPipesArgument;
-    for (DWORD i = 1; argv && i < argc; ++i) {
-        const std::wstring argument = argv[i] ? argv[i] : L"";
-        if (argument.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        options.pipes = BleachPipeNames::WithSuffix(argument.substr(prefix.size()));
-        // A service started for a test never wipes the system drive: the
-        // test entry refuses any volume but a small one.
-        options.runWipe = [](ShredManager& manager) {
-            RunDiskBleachOnTestVolume(manager, SystemDriveRoot());
-        };
-    }
-    return options;
+    const ServiceOptionsSource source = g_optionsSource.load();
+    return source ? source(argc, argv) : ServiceOptions();
+}
+
+}  // namespace
+
+void SetServiceOptionsSource(ServiceOptionsSource source)
+{
+    g_optionsSource = source;
 }
 
 BleachService::BleachService(ServiceStatusSink& sink, ServiceOptions options)
@@ -421,7 +421,7 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv)
             return;
         }
         ScmStatusSink sink(handle);
-        BleachService service(sink, OptionsFromArguments(argc, argv));
+        BleachService service(sink, OptionsFor(argc, argv));
         Registration registration(&service);
         service.Run();
     } catch (...) {

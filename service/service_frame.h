@@ -26,9 +26,6 @@ inline constexpr wchar_t kServiceName[] = L"Wardelle";
 inline constexpr wchar_t kServiceDisplayName[] = L"Scoravel for OV Tarnwell";
 // How long a stop may take: a cancelled wipe ends at its next write.
 inline constexpr DWORD kStopWaitHintMs = 5000;
-// A start argument for tests: pipes with this suffix, and wipes only on a
-// bounded test volume (so never on the system drive).
-inline constexpr wchar_t kTestPipesArgument[] = L"/test-pipes:";
 
 // Where status reports go: the service control manager, or a test recorder.
 class ServiceStatusSink {
@@ -46,9 +43,11 @@ struct ServiceOptions {
     std::function<bool(BleachServer& server)> startListeners;
 };
 
-// The options a start with `arguments` asks for (argument 0 is the
-// service's name).
-ServiceOptions OptionsFromArguments(DWORD argc, wchar_t** argv);
+// Where the service main takes its options from. The shipped service uses
+// the defaults whatever it is started with; only a test build installs a
+// source of its own (before RunWardelle).
+using ServiceOptionsSource = ServiceOptions (*)(DWORD argc, wchar_t** argv);
+void SetServiceOptionsSource(ServiceOptionsSource source);
 
 class BleachService {
 public:

@@ -11,6 +11,6 @@ scoravel_test(bleach_graventa_tests
     SOURCES bleach_graventa_test.cpp bleach_fake_service.cpp graventa_test_support.cpp
     LIBS scoravel_program scoravel_service scoravel_tray graventa_resources
     LOCKS product_registry)
-add_dependencies(bleach_graventa_tests Graventa)
+add_dependencies(bleach_graventa_tests Graventa_test)
 target_compile_definitions(bleach_graventa_tests PRIVATE
-    SCORAVEL_GRAVENTA_EXE="$<TARGET_FILE:Graventa>")
+    SCORAVEL_GRAVENTA_EXE="$<TARGET_FILE:Graventa_test>")

@@ -1,5 +1,6 @@
 // The bleach operation in this process against a stand-in service on pipes
 // of the test's own, with the plug-in's tray pipe recorded.
+#include "framework/build_seams.h"
 #include "framework/ui_seam.h"
 #include "program/bleach_operation.h"
 #include "resources/graventa/resource.h"
@@ -77,10 +78,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(tray.Ready());
-        ASSERT_TRUE(::SetEnvironmentVariableW(kBleachPipeSuffixVariable, suffix.c_str()));
+        ASSERT_TRUE(::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, suffix.c_str()));
     }
 
-    void TearDown() override { ::SetEnvironmentVariableW(kBleachPipeSuffixVariable, nullptr); }
+    void TearDown() override { ::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, nullptr); }
 
     // Starts an operation on its own thread as the command window does, but
     // keeps a handle to the thread and its id.

@@ -1,6 +1,7 @@
 // The resident Graventa.exe asked for a bleach through its window, against
 // the stand-in service on pipes of the test's own (the environment the
 // child inherits names them).
+#include "framework/build_seams.h"
 #include "program/bleach_operation.h"
 #include "service/bleach_protocol.h"
 #include "settings/main_window_command.h"
@@ -19,12 +20,12 @@ protected:
     void SetUp() override
     {
         GraventaTest::SetUp();
-        ASSERT_TRUE(::SetEnvironmentVariableW(kBleachPipeSuffixVariable, suffix.c_str()));
+        ASSERT_TRUE(::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, suffix.c_str()));
     }
     void TearDown() override
     {
         GraventaTest::TearDown();
-        ::SetEnvironmentVariableW(kBleachPipeSuffixVariable, nullptr);
+        ::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, nullptr);
     }
 
     const std::wstring suffix = bleachtest::UniquePipeSuffix();

@@ -2,6 +2,8 @@
 // the test's own, wiping the bounded volume T: with the stand-in volume
 // query. The client sends its stop as soon as it reads 100; the wipe's
 // file-table pass comes after that and must still run to its end.
+#include "tests/service/test_volume.h"
+#include "framework/build_seams.h"
 #include "engine/disk_bleach.h"
 #include "program/bleach_operation.h"
 #include "resources/graventa/resource.h"
@@ -48,7 +50,7 @@ protected:
         testsupport::ClearProductKeys();
         testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation",
                                scratch.Path());
-        ASSERT_TRUE(::SetEnvironmentVariableW(kBleachPipeSuffixVariable, suffix.c_str()));
+        ASSERT_TRUE(::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, suffix.c_str()));
         SetVolumeQuery(&query);
     }
     void TearDown() override
@@ -57,7 +59,7 @@ protected:
         if (client)
             ::WaitForSingleObject(client.get(), kPatienceMs);
         SetVolumeQuery(nullptr);
-        ::SetEnvironmentVariableW(kBleachPipeSuffixVariable, nullptr);
+        ::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, nullptr);
         testsupport::ClearProductKeys();
         BoundedVolumeTest::TearDown();
     }

@@ -2,6 +2,7 @@
 // mounts): the fill and its give-back, the log, the percentages, a cancel
 // from another thread, the master-file-table pass with a volume query that
 // grows, and planted links that must never be followed.
+#include "tests/service/test_volume.h"
 #include "engine/disk_bleach.h"
 #include "engine/erase_methods.h"
 #include "engine/file_calls.h"

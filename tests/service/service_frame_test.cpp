@@ -2,6 +2,7 @@
 // and the real Wardelle.exe through the test prefix's service manager under
 // names of its own (never "Wardelle": an installed product service would
 // answer every client of the real pipes).
+#include "framework/build_seams.h"
 #include "service/service_frame.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/service/service_test_support.h"
@@ -287,7 +288,7 @@ TEST_F(WardelleProgramTest, InstallsStartsStopsAndRemovesThroughTheServiceManage
                                        SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, nullptr));
     const std::wstring suffix = servicetest::UniqueSuffix();
-    std::wstring argument = std::wstring(kTestPipesArgument) + suffix;
+    std::wstring argument = std::wstring(fw::kTestPipesArgument) + suffix;
     const wchar_t* arguments[] = {argument.c_str()};
     ASSERT_TRUE(::StartServiceW(service.get(), 1, arguments)) << ::GetLastError();
     ASSERT_TRUE(WaitForState(service.get(), SERVICE_RUNNING));

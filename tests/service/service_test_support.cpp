@@ -1,3 +1,4 @@
+#include "tests/service/test_volume.h"
 #include "tests/service/service_test_support.h"
 
 #include "engine/disk_bleach.h"
