@@ -6,7 +6,7 @@ add_library(scoravel_shred STATIC
     shred_manager.cpp
     shred_platform.cpp)
 target_include_directories(scoravel_shred PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(scoravel_shred PUBLIC scoravel_engine scoravel_traces scoravel_tray
+target_link_libraries(scoravel_shred PUBLIC scoravel_engine scoravel_traces scoravel_ipc
                       scoravel_progress scoravel_settings scoravel_win32 ole32 shell32 shlwapi
                       wininet uuid)
 target_sources(scoravel_shred PRIVATE disk_bleach.cpp)

@@ -4,7 +4,7 @@
 #include "engine/eraser.h"
 #include "engine/run_state.h"
 #include "engine/shred_dialogs.h"
-#include "engine/tray_notify_client.h"
+#include "ipc/tray_notify_client.h"
 #include "framework/module.h"
 #include "program/browser.h"
 #include "resources/engine/text_ids.h"

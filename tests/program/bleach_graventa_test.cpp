@@ -2,8 +2,8 @@
 // the stand-in service on pipes of the test's own (the environment the
 // child inherits names them).
 #include "program/bleach_operation.h"
-#include "service/bleach_protocol.h"
-#include "settings/main_window_command.h"
+#include "ipc/bleach_protocol.h"
+#include "ipc/main_window_command.h"
 #include "tests/program/bleach_fake_service.h"
 #include "tests/program/graventa_test_support.h"
 

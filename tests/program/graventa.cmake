@@ -6,7 +6,7 @@ add_executable(graventa_cleanup_stub graventa_cleanup_stub.cpp)
 
 scoravel_test(graventa_tests
     SOURCES graventa_window_test.cpp graventa_verbs_test.cpp graventa_test_support.cpp
-    LIBS scoravel_program scoravel_tray graventa_resources
+    LIBS scoravel_program scoravel_ipc graventa_resources
     LOCKS product_registry)
 add_dependencies(graventa_tests Graventa graventa_cleanup_stub)
 target_compile_definitions(graventa_tests PRIVATE
