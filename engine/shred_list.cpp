@@ -6,8 +6,8 @@
 #include "engine/shred_manager.h"
 
 #include "engine/eraser.h"
-#include "program/browser.h"
-#include "program/system_traces.h"
+#include "engine/traces/browser.h"
+#include "engine/traces/system_traces.h"
 #include "settings/install_location.h"
 
 #include <shlwapi.h>

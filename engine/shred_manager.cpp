@@ -6,7 +6,7 @@
 #include "engine/shred_dialogs.h"
 #include "ipc/tray_notify_client.h"
 #include "framework/module.h"
-#include "program/browser.h"
+#include "engine/traces/browser.h"
 #include "resources/engine/text_ids.h"
 #include "settings/install_location.h"
 #include "win32/string_table.h"

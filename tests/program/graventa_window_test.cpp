@@ -4,7 +4,7 @@
 #include "tests/program/graventa_test_support.h"
 
 #include "ipc/tray_notify_client.h"
-#include "program/browser.h"
+#include "engine/traces/browser.h"
 #include "ipc/main_window_command.h"
 #include "win32/registry.h"
 
