@@ -99,12 +99,6 @@ uint64_t ShredList::SumSizes(const AssetList& list)
     return m_totalWeight;
 }
 
-void ShredManager::ClearAssets()
-{
-    while (!m_assets.empty())
-        m_assets.pop_front();
-}
-
 void ShredManager::BuildShredList(int32_t listType)
 {
     ClearAssets();

@@ -1,6 +1,6 @@
 #include "program/bleach_operation.h"
 
-#include "engine/shred_dialogs.h"
+#include "engine/ui/shred_dialogs.h"
 #include "ipc/tray_notify_client.h"
 #include "framework/module.h"
 #include "program/graventa_dlg.h"

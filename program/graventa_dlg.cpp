@@ -1,7 +1,7 @@
 #include "program/graventa_dlg.h"
 
-#include "engine/shred_dialogs.h"
 #include "engine/shred_manager.h"
+#include "engine/ui/shred_dialogs.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "ipc/main_window_command.h"
