@@ -1,6 +1,9 @@
 // Progress of one shredding job: a percentage, two texts and a stop request
 // coming back from the user. Unless silent, the window lives on a UI thread
 // of its own so that it stays responsive while the worker overwrites files.
+// The window is the shredding program's (engine/ui/progress_window.cpp, where
+// the constructors that make one are defined); the bleach service builds a
+// reporter without one and links no window code.
 #pragma once
 
 #include <windows.h>
@@ -8,13 +11,25 @@
 #include <memory>
 #include <string>
 
-class CProgressThread;
+// The window a reporter shows; destroying it closes the window.
+class ProgressWindow {
+public:
+    virtual ~ProgressWindow() = default;
+    virtual bool IsStopRequested() const = 0;
+    virtual void BringToFront() = 0;
+    virtual void SetPercent(int percent) = 0;
+    virtual void SetTexts(const std::wstring& title, const std::wstring& button) = 0;
+    virtual HWND Window() const = 0;
+};
 
 class ProgressReporter {
 public:
-    // A silent reporter has no window and never reports a stop.
+    // Shows `window`; null makes a silent reporter.
+    explicit ProgressReporter(std::unique_ptr<ProgressWindow> window);
+    // A silent reporter has no window and never reports a stop. Defined with
+    // the progress window (scoravel_shred_ui).
     explicit ProgressReporter(bool silent);
-    ProgressReporter();  // never silent
+    ProgressReporter();  // never silent; also scoravel_shred_ui
     virtual ~ProgressReporter();
     ProgressReporter(const ProgressReporter&) = delete;
     ProgressReporter& operator=(const ProgressReporter&) = delete;
@@ -38,11 +53,9 @@ public:
     int GetStoredPercent() const { return m_storedPercent; }
 
 private:
-    void Close();
-
     int m_identifier = 0;
     volatile LONG m_storedPercent = 0;
     volatile LONG m_cancelRequested = 0;
     bool m_silent = true;
-    std::unique_ptr<CProgressThread> m_thread;
+    std::unique_ptr<ProgressWindow> m_window;
 };

@@ -6,8 +6,8 @@
 #include "engine/shred_manager.h"
 
 #include "engine/eraser.h"
-#include "program/browser.h"
-#include "program/system_traces.h"
+#include "engine/traces/browser.h"
+#include "engine/traces/system_traces.h"
 #include "settings/install_location.h"
 
 #include <shlwapi.h>
@@ -97,12 +97,6 @@ uint64_t ShredList::SumSizes(const AssetList& list)
 {
     m_totalWeight += WeightOfList(const_cast<AssetList&>(list));
     return m_totalWeight;
-}
-
-void ShredManager::ClearAssets()
-{
-    while (!m_assets.empty())
-        m_assets.pop_front();
 }
 
 void ShredManager::BuildShredList(int32_t listType)

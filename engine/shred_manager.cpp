@@ -1,52 +1,32 @@
+// The shred manager's own state: settings, log folder, progress and erase
+// method. The runs (shred_runs.cpp) and the list builder (shred_list.cpp) are
+// apart, so that the bleach service, which uses only this part, links no
+// trace catalogue.
 #include "engine/shred_manager.h"
 
 #include "engine/erase_methods.h"
 #include "engine/eraser.h"
-#include "engine/run_state.h"
-#include "engine/shred_dialogs.h"
-#include "engine/tray_notify_client.h"
-#include "framework/module.h"
-#include "program/browser.h"
-#include "resources/engine/text_ids.h"
 #include "settings/install_location.h"
-#include "win32/string_table.h"
-
-#include <objbase.h>
-#include <shlobj.h>
 
 namespace {
 
-std::wstring TableText(UINT id)
-{
-    return win32::LoadTableString(fw::ResourceInstance(), id);
-}
-
-// Clears the busy state on every way out of a run.
-class BusyScope {
+class SilentUi : public IShredUi {
 public:
-    explicit BusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
-    ~BusyScope() { m_busy = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    bool& m_busy;
+    bool Ask(const std::wstring&) override { return false; }
+    void Warn(const std::wstring&) override {}
+    void Balloon(const std::wstring&, const std::wstring&, int) override {}
 };
-
-void ResetRunCounters()
-{
-    BytesDone = 0;
-    LastPercent = 0;
-}
 
 }  // namespace
 
-ShredManager::ShredManager() : ShredManager(std::make_unique<ProgressReporter>()) {}
+IShredUi& SilentShredUi()
+{
+    static SilentUi ui;
+    return ui;
+}
 
-ShredManager::ShredManager(bool silent) : ShredManager(std::make_unique<ProgressReporter>(silent)) {}
-
-ShredManager::ShredManager(std::unique_ptr<ProgressReporter> progress)
-    : m_logFolder(kDefaultInstallFolder), m_progress(std::move(progress))
+ShredManager::ShredManager(std::unique_ptr<ProgressReporter> progress, IShredUi& ui)
+    : m_ui(&ui), m_logFolder(kDefaultInstallFolder), m_progress(std::move(progress))
 {
 }
 
@@ -88,212 +68,8 @@ Eraser* ShredManager::CreateEraser()
     return m_eraser.get();
 }
 
-bool ShredManager::EraseWithEraserInUse(IDAsset* asset)
+void ShredManager::ClearAssets()
 {
-    if (!m_eraserInUse)
-        return false;
-    m_eraserInUse->Erase(asset);
-    return true;
-}
-
-void ShredManager::SendBalloon(UINT titleId, const wchar_t* fixedText, UINT textId, int id)
-{
-    const std::wstring title = TableText(titleId);
-    const std::wstring text = fixedText ? std::wstring(fixedText) : TableText(textId);
-    const HRESULT initialised = ::CoInitialize(nullptr);
-    TrayNotifyClient().Send(title.c_str(), text.c_str(), id);
-    if (SUCCEEDED(initialised))
-        ::CoUninitialize();
-}
-
-void ShredManager::SkipAsset(Eraser* eraser, IDAsset* asset)
-{
-    if (!eraser || !asset)
-        return;
-    BytesDone += eraser->SumAssetSize(asset, true);
-    const uint64_t total = eraser->GetByteCount();
-    if (total == 0)
-        return;
-    const int64_t percent64 =
-        static_cast<int64_t>(BytesDone.load()) * 100 / static_cast<int64_t>(total);
-    const int32_t percent = static_cast<int32_t>(percent64);
-    if (percent != LastPercent.load()) {
-        if (m_progress)
-            m_progress->SetPercent(percent);
-        LastPercent = percent;
-    }
-    if (percent == 100)
-        ResetRunCounters();
-}
-
-int32_t ShredManager::ShredOne(IDAsset* asset)
-{
-    if (m_busy)
-        return kRunBusy;
-    BusyScope busy(m_busy);
-    if (!asset)
-        return kRunRefused;
-    const std::wstring path = asset->GetPath();
-    if (IsExcluded(path))
-        return kRunRefused;
-    if (IsProtected(path)) {
-        ShowShredWarning(FormatTableText(IDS_SYSTEM_PATH_WARNING, path));
-        return kRunRefused;
-    }
-    // Asked for every item that gets this far, whatever its confirm flag.
-    if (!AskShredConfirmation(FormatTableText(IDS_CONFIRM_SHRED, path)))
-        return kRunRefused;
-    if (!CreateEraser())
-        return kRunRefused;
-
-    m_eraser->OpenLog(LogPath());
-    m_eraserInUse = m_eraser.get();
-    if (asset->GetKind() == AssetKind::Folder) {
-        MarkProtectedAndExcluded(static_cast<DocFolder*>(asset)->GetChildren());
-    } else if (asset->GetKind() == AssetKind::FileList) {
-        MarkProtectedAndExcluded(static_cast<DocFileList*>(asset)->GetItems());
-    }
-    EraseWithEraserInUse(asset);
-    ::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
-    m_eraser->CloseLog();
-    return kRunDone;
-}
-
-int32_t ShredManager::ShredAll(int32_t listType)
-{
-    return RunList(listType, true);
-}
-
-int32_t ShredManager::ShredAssets(int32_t listType)
-{
-    return RunList(listType, false);
-}
-
-int32_t ShredManager::RunList(int32_t listType, bool interactive)
-{
-    if (m_busy)
-        return kRunBusy;
-    BusyScope busy(m_busy);
-
-    m_list.Clear();
-    m_list.Build(listType, *this);
-    if (m_assets.empty()) {
-        if (interactive)
-            ShowShredWarning(TableText(IDS_NOTHING_SELECTED));
-        else
-            SendBalloon(IDS_NO_VALID_FILES, L" ", 0, 28);
-        return kRunRefused;
-    }
-    if (!CreateEraser()) {
-        ClearAssets();
-        m_list.Clear();
-        return kRunRefused;
-    }
-
-    if (interactive)
-        SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, nullptr, IDS_BALLOON_SHRED_CLICK, 26);
-    else
-        SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, L" ", 0, 27);
-
-    m_eraser->OpenLog(LogPath());
-    m_eraser->SetByteCount(m_list.SumSizes(m_assets));
-    m_eraserInUse = m_eraser.get();
-
-    int32_t flags = 0;
-    const std::wstring recycleBin = TableText(IDS_RECYCLE_BIN);
-    const std::wstring ieHistory = TableText(IDS_IE_HISTORY);
-    const std::wstring ieTempFiles = TableText(IDS_IE_TEMP_FILES);
-    const std::wstring ieAutoComplete = TableText(IDS_IE_AUTOCOMPLETE);
-
-    for (auto& entry : m_assets) {
-        m_stopped = m_progress && m_progress->IsCancelled();
-        if (m_stopped) {
-            ResetRunCounters();
-            break;
-        }
-        if (m_shutdownPending) {
-            m_eraser->WriteLogLine(TableText(IDS_LOG_SHUTDOWN_TERMINATED));
-            ResetRunCounters();
-            break;
-        }
-        IDAsset* asset = entry.get();
-        if (!asset)
-            continue;
-        if (asset->IsExcluded()) {
-            SkipAsset(m_eraser.get(), asset);
-            continue;
-        }
-        if (asset->IsBlocked()) {
-            if (interactive)
-                ShowShredWarning(FormatTableText(IDS_SYSTEM_PATH_WARNING, asset->GetPath()));
-            SkipAsset(m_eraser.get(), asset);
-            continue;
-        }
-        if (interactive && asset->GetConfirm()) {
-            std::wstring what = asset->GetName();
-            if (what.empty())
-                what = asset->GetPath();
-            if (what.empty())
-                what = TableText(IDS_THIS_ASSET);
-            if (!AskShredConfirmation(FormatTableText(IDS_CONFIRM_SHRED, what))) {
-                SkipAsset(m_eraser.get(), asset);
-                continue;
-            }
-        }
-        const std::wstring name = asset->GetName();
-        if (!name.empty()) {
-            if (name == ieHistory)
-                flags |= kPostIEHistory;
-            else if (name == recycleBin)
-                flags |= kPostRecycleBin;
-            else if (name == ieTempFiles)
-                flags |= kPostIETempFiles;
-            else if (name == ieAutoComplete)
-                flags |= kPostIEAutoComplete;
-        }
-        EraseWithEraserInUse(asset);
-    }
-
-    if (!m_stopped) {
-        const int32_t remaining = RunPostShredActions(flags);
-        m_eraser->DeleteUrlCacheEntries(flags);
-        if (remaining & kPostIEAutoComplete)
-            m_eraser->LogError(TableText(IDS_LOG_AUTOCOMPLETE_FAILED), 0, true);
-    }
-
-    m_eraser->CloseLog();
-    ResetRunCounters();
-    ClearAssets();
-    m_list.Clear();
-
-    if (m_stopped)
-        SendBalloon(IDS_SHRED_ABORTED, nullptr, IDS_SHRED_STOPPED_BY_USER, 27);
-    else if (AnyAssetShredded.load())
-        SendBalloon(IDS_SHRED_COMPLETE, L"  ", 0, 28);
-    else
-        SendBalloon(IDS_NO_VALID_FILES, L"  ", 0, 28);
-    AnyAssetShredded = false;
-
-    ::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
-    return kRunDone;
-}
-
-HRESULT ShredManager::InstallIEExtension()
-{
-    return InternetExp().InstallExtension();
-}
-
-HRESULT ShredManager::RemoveIEExtension()
-{
-    return InternetExp().RemoveExtension();
-}
-
-HRESULT ShredManager::InstallFirefoxExtension()
-{
-    return FireFox().InstallExtension();
-}
-
-HRESULT ShredManager::RemoveFirefoxExtension()
-{
-    return FireFox().RemoveExtension();
+    while (!m_assets.empty())
+        m_assets.pop_front();
 }

@@ -12,6 +12,7 @@
 
 #include "engine/asset.h"
 #include "engine/progress_reporter.h"
+#include "engine/shred_ui.h"
 #include "settings/settings_store.h"
 
 #include <windows.h>
@@ -91,7 +92,12 @@ private:
 
 class ShredManager {
 public:
-    // With a progress window, or silent (no window, never stopped).
+    // The runs ask, warn and announce through `ui`, which outlives the
+    // manager.
+    ShredManager(std::unique_ptr<ProgressReporter> progress, IShredUi& ui);
+    // The shredding program's managers, which ask with its dialogs and send
+    // its balloons (defined in scoravel_shred_ui): with a progress window, or
+    // silent (no window, never stopped).
     ShredManager();
     explicit ShredManager(bool silent);
     virtual ~ShredManager();
@@ -147,7 +153,8 @@ public:
     void RunDiskBleach();  // the bleach service's free-space wipe (disk_bleach.cpp)
 
 protected:
-    // Lets tests run a job against a reporter of their own.
+    // Lets tests run a job against a reporter of their own, with the
+    // shredding program's dialogs and balloons (scoravel_shred_ui).
     explicit ShredManager(std::unique_ptr<ProgressReporter> progress);
 
 private:
@@ -155,6 +162,7 @@ private:
     void SendBalloon(UINT titleId, const wchar_t* fixedText, UINT textId, int id);
     bool EraseWithEraserInUse(IDAsset* asset);
 
+    IShredUi* m_ui;
     SettingsStore m_settings;
     std::unique_ptr<Eraser> m_eraser;
     AssetList m_assets;

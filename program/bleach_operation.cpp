@@ -1,12 +1,12 @@
 #include "program/bleach_operation.h"
 
-#include "engine/shred_dialogs.h"
-#include "engine/tray_notify_client.h"
+#include "engine/ui/shred_dialogs.h"
 #include "framework/build_seams.h"
+#include "ipc/tray_notify_client.h"
 #include "framework/module.h"
 #include "program/graventa_dlg.h"
 #include "resources/graventa/resource.h"
-#include "service/bleach_protocol.h"
+#include "ipc/bleach_protocol.h"
 #include "win32/string_table.h"
 
 #include <objbase.h>

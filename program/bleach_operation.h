@@ -7,7 +7,7 @@
 // whole run; a second one finds it taken, warns and sends nothing.
 #pragma once
 
-#include "engine/progress_dialog.h"
+#include "engine/ui/progress_dialog.h"
 #include "framework/thread.h"
 #include "program/operation_slot.h"
 #include "win32/unique_handle.h"

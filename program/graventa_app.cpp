@@ -3,7 +3,7 @@
 #include "engine/shred_manager.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
-#include "settings/main_window_command.h"
+#include "ipc/main_window_command.h"
 #include "win32/registry.h"
 
 #include <commctrl.h>

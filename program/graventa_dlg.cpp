@@ -1,10 +1,10 @@
 #include "program/graventa_dlg.h"
 
-#include "engine/shred_dialogs.h"
 #include "engine/shred_manager.h"
+#include "engine/ui/shred_dialogs.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
-#include "settings/main_window_command.h"
+#include "ipc/main_window_command.h"
 #include "settings/settings_store.h"
 #include "win32/registry.h"
 #include "win32/string_table.h"

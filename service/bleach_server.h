@@ -9,7 +9,7 @@
 // every pipe thread within a moment.
 #pragma once
 
-#include "service/bleach_protocol.h"
+#include "ipc/bleach_protocol.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>

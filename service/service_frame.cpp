@@ -140,7 +140,10 @@ void BleachService::RunOneWipe()
 {
     std::unique_ptr<ShredManager> manager;
     try {
-        manager = std::make_unique<ShredManager>(true);
+        // No window and nobody to ask: the service has no desktop of its own.
+        manager = std::make_unique<ShredManager>(
+            std::make_unique<ProgressReporter>(std::unique_ptr<ProgressWindow>()),
+            SilentShredUi());
     } catch (...) {
         return;  // no memory for a manager: no wipe this time
     }

@@ -1,6 +1,6 @@
 #include "settings/settings_store.h"
 
-#include "settings/main_window_command.h"
+#include "ipc/main_window_command.h"
 
 SettingsStore::SettingsStore()
 {

@@ -1,6 +1,6 @@
 #include "tests/common/tray_recorder.h"
 
-#include "engine/tray_notify_client.h"
+#include "ipc/tray_notify_client.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "framework/ui_seam.h"
 #include "program/bleach_operation.h"
 #include "resources/graventa/resource.h"
-#include "service/bleach_protocol.h"
+#include "ipc/bleach_protocol.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/program/bleach_fake_service.h"
 #include "win32/string_table.h"

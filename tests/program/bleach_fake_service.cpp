@@ -1,6 +1,6 @@
 #include "tests/program/bleach_fake_service.h"
 
-#include "service/bleach_protocol.h"
+#include "ipc/bleach_protocol.h"
 #include "service/pipe_io.h"
 
 #include <atomic>

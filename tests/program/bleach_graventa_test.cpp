@@ -3,8 +3,8 @@
 // child inherits names them).
 #include "framework/build_seams.h"
 #include "program/bleach_operation.h"
-#include "service/bleach_protocol.h"
-#include "settings/main_window_command.h"
+#include "ipc/bleach_protocol.h"
+#include "ipc/main_window_command.h"
 #include "tests/program/bleach_fake_service.h"
 #include "tests/program/graventa_test_support.h"
 

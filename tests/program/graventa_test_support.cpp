@@ -1,6 +1,6 @@
 #include "tests/program/graventa_test_support.h"
 
-#include "engine/tray_notify_client.h"
+#include "ipc/tray_notify_client.h"
 #include "settings/settings_store.h"
 
 #include <gtest/gtest.h>

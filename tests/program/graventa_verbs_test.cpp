@@ -3,7 +3,7 @@
 #include "tests/program/graventa_test_support.h"
 
 #include "engine/shred_manager.h"
-#include "engine/tray_notify_client.h"
+#include "ipc/tray_notify_client.h"
 #include "program/graventa_app.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 // from this process to the real program running under Wine.
 #include "tests/program/graventa_test_support.h"
 
-#include "engine/tray_notify_client.h"
-#include "program/browser.h"
-#include "settings/main_window_command.h"
+#include "ipc/tray_notify_client.h"
+#include "engine/traces/browser.h"
+#include "ipc/main_window_command.h"
 #include "win32/registry.h"
 
 #include <gtest/gtest.h>

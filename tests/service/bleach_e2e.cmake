@@ -4,7 +4,7 @@
 # Not a discovered test program: only the script runs it, in that prefix.
 add_executable(bleach_e2e_tests bleach_e2e_test.cpp ../program/graventa_test_support.cpp)
 target_link_libraries(bleach_e2e_tests PRIVATE scoravel_test_main
-    scoravel_program scoravel_service scoravel_tray graventa_resources wardelle_resources)
+    scoravel_program scoravel_service scoravel_ipc graventa_resources wardelle_resources)
 add_dependencies(bleach_e2e_tests Graventa Wardelle)
 target_compile_definitions(bleach_e2e_tests PRIVATE
     SCORAVEL_GRAVENTA_EXE="$<TARGET_FILE:Graventa>"

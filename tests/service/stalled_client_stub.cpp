@@ -2,7 +2,7 @@
 // message and then keeps its control connection without ever opening the
 // status pipe, until the named event is set (at most two minutes).
 // Usage: stalled_client <control pipe> <command> <process id> <thread id> <event>
-#include "service/bleach_protocol.h"
+#include "ipc/bleach_protocol.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>

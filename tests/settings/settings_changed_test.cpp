@@ -1,6 +1,6 @@
 // The settings-changed command reaches the shredding program's window, and
 // no other window, and the title is put back.
-#include "settings/main_window_command.h"
+#include "ipc/main_window_command.h"
 #include "settings/settings_store.h"
 
 #include "tests/common/registry_sandbox.h"

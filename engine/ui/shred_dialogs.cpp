@@ -1,8 +1,7 @@
-#include "engine/shred_dialogs.h"
+#include "engine/ui/shred_dialogs.h"
 
 #include "framework/module.h"
 #include "resources/graventa/resource.h"
-#include "win32/string_table.h"
 
 #include <algorithm>
 
@@ -163,15 +162,6 @@ void CShredMessageDlg::DrawMessage(const DRAWITEMSTRUCT& item) const
 CShredWarnDlg::CShredWarnDlg() : CShredMessageDlg(IDD_SHRED_WARN, IDC_WARN_TEXT) {}
 
 CShredConfDlg::CShredConfDlg() : CShredMessageDlg(IDD_SHRED_CONFIRM, IDC_CONFIRM_TEXT) {}
-
-std::wstring FormatTableText(UINT id, const std::wstring& argument)
-{
-    std::wstring text = win32::LoadTableString(fw::ResourceInstance(), id);
-    const size_t marker = text.find(L"%s");
-    if (marker != std::wstring::npos)
-        text.replace(marker, 2, argument);
-    return text;
-}
 
 INT_PTR ShowShredWarning(const std::wstring& message)
 {

@@ -1,4 +1,4 @@
-#include "settings/main_window_command.h"
+#include "ipc/main_window_command.h"
 
 bool SendMainWindowCommand(UINT code, const wchar_t* text)
 {

@@ -1,4 +1,4 @@
-#include "engine/display_settings.h"
+#include "engine/ui/display_settings.h"
 
 #include "engine/progress_reporter.h"
 #include "resources/graventa/resource.h"

@@ -1,4 +1,4 @@
-#include "engine/progress_dialog.h"
+#include "engine/ui/progress_dialog.h"
 
 #include "resources/graventa/resource.h"
 

@@ -1,4 +1,4 @@
-#include "engine/display_settings.h"
+#include "engine/ui/display_settings.h"
 
 #include "settings/install_location.h"
 #include "win32/registry.h"

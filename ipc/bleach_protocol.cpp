@@ -1,4 +1,4 @@
-#include "service/bleach_protocol.h"
+#include "ipc/bleach_protocol.h"
 
 #include <climits>
 #include <cwctype>

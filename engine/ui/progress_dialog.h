@@ -3,7 +3,7 @@
 // its own thread, and the stop button sets a flag the worker polls.
 #pragma once
 
-#include "engine/display_settings.h"
+#include "engine/ui/display_settings.h"
 #include "framework/dialog.h"
 #include "framework/thread.h"
 #include "win32/unique_handle.h"

@@ -1,4 +1,4 @@
-#include "program/system_traces.h"
+#include "engine/traces/system_traces.h"
 
 #include "framework/module.h"
 #include "resources/graventa/resource.h"

@@ -1,4 +1,4 @@
-#include "program/browser.h"
+#include "engine/traces/browser.h"
 
 #include "win32/string_table.h"
 

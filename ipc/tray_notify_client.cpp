@@ -1,4 +1,4 @@
-#include "engine/tray_notify_client.h"
+#include "ipc/tray_notify_client.h"
 
 #include "win32/unique_handle.h"
 

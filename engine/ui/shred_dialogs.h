@@ -5,7 +5,8 @@
 // the host's display properties, and run through the UI seam.
 #pragma once
 
-#include "engine/display_settings.h"
+#include "engine/table_text.h"
+#include "engine/ui/display_settings.h"
 #include "framework/dialog.h"
 
 #include <string>
@@ -42,10 +43,6 @@ class CShredConfDlg : public CShredMessageDlg {
 public:
     CShredConfDlg();
 };
-
-// A string-table text of the program with its one "%s" replaced by `argument`
-// (the argument is not a format: a "%" in a path stays as it is).
-std::wstring FormatTableText(UINT id, const std::wstring& argument);
 
 // Shows the warning with `message`; returns the dialog's result.
 INT_PTR ShowShredWarning(const std::wstring& message);

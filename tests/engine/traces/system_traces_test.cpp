@@ -1,4 +1,4 @@
-#include "program/system_traces.h"
+#include "engine/traces/system_traces.h"
 
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"

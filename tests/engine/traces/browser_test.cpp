@@ -1,4 +1,4 @@
-#include "program/browser.h"
+#include "engine/traces/browser.h"
 
 #include "settings/install_location.h"
 #include "tests/common/registry_sandbox.h"
