@@ -52,7 +52,7 @@ void RunBleach(ShredManager& manager, const std::wstring& drive)
     if (!CreateTempFolder(drive))
         return;
     eraser->OpenLog(DiskBleachLogPath(manager.LogFolder(), ConsoleUserName()));
-    eraser->BleachFreeSpace(drive);
+    FreeSpaceWipe(*eraser).Run(drive);
     eraser->CloseLog();
     RemoveTempFolders(drive);
 }

@@ -1,5 +1,6 @@
 #include "engine/erase_methods.h"
 
+#include "engine/free_space_wipe.h"
 #include "engine/progress_reporter.h"
 #include "engine/run_state.h"
 #include "resources/engine/text_ids.h"
@@ -204,6 +205,11 @@ bool SimpleDelete::RecycleFolder(DocFolder* folder)
         LogTextLine(IDS_LOG_FOLDER_SHREDDED, {path});
     folder->SetStatus(kAssetDestroyed);
     return true;
+}
+
+bool Bleach::WipeFreeSpace(const std::wstring& drive)
+{
+    return FreeSpaceWipe(*this).Run(drive);
 }
 
 std::unique_ptr<Eraser> MakeEraser(int32_t eraseMethodId)

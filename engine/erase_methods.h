@@ -51,7 +51,12 @@ public:
 
 // Made here so that the service can ask the same factory for it; its work is
 // the free-space wipe, not assets.
-class Bleach : public Eraser {};
+class Bleach : public Eraser {
+public:
+    // The free-space wipe of the drive root `drive` through this eraser's
+    // writer and log.
+    bool WipeFreeSpace(const std::wstring& drive);
+};
 
 // The erase method for an "EraseMethod" id, or null outside 1 to 5.
 std::unique_ptr<Eraser> MakeEraser(int32_t eraseMethodId);
