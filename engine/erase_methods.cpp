@@ -121,7 +121,7 @@ bool SimpleDelete::RecycleFile(DocFile* file)
         file->SetStatus(kAssetNotDestroyed);
         return false;
     }
-    if (!FitsPathBuffer(path)) {
+    if (!win32::FitsMaxPath(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         file->SetStatus(kAssetNotDestroyed);
         return false;
@@ -165,7 +165,7 @@ bool SimpleDelete::RecycleFolder(DocFolder* folder)
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;
     }
-    if (!FitsPathBuffer(path)) {
+    if (!win32::FitsMaxPath(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;

@@ -18,13 +18,6 @@
 
 class ProgressReporter;
 
-// Full paths are handled in MAX_PATH buffers: a path that does not fit one is
-// refused, never cut short (a shortened path can name another file).
-inline bool FitsPathBuffer(const std::wstring& path)
-{
-    return path.size() < MAX_PATH;
-}
-
 class Eraser {
 public:
     // Reads the machine's "EnableSuccessLogging" switch.
