@@ -215,15 +215,15 @@ bool Bleach::WipeFreeSpace(const std::wstring& drive)
 std::unique_ptr<Eraser> MakeEraser(int32_t eraseMethodId)
 {
     switch (eraseMethodId) {
-    case 1:
+    case kEraseSimpleDelete:
         return std::make_unique<SimpleDelete>();
-    case 2:
+    case kEraseOnePass:
         return std::make_unique<OneX>();
-    case 3:
+    case kEraseThreePasses:
         return std::make_unique<ThreeX>();
-    case 4:
+    case kEraseSevenPasses:
         return std::make_unique<SevenX>();
-    case 5:
+    case kEraseFreeSpace:
         return std::make_unique<Bleach>();
     default:
         return nullptr;
