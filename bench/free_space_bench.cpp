@@ -8,6 +8,7 @@
 #include "engine/disk_bleach.h"
 #include "engine/erase_methods.h"
 #include "engine/file_calls.h"
+#include "engine/free_space_wipe.h"
 #include "engine/shred_manager.h"
 #include "tests/service/test_volume.h"
 
@@ -85,7 +86,7 @@ int wmain(int argc, wchar_t** argv)
     PhaseClock clock;
     eraser->SetFileCalls(&clock);
     const LARGE_INTEGER start = Now();
-    const bool wiped = eraser->BleachFreeSpace(drive);
+    const bool wiped = FreeSpaceWipe(*eraser).Run(drive);
     const LARGE_INTEGER end = Now();
     SetCurrentShredManager(nullptr);
     const double seconds = Seconds(start, end);

@@ -3,6 +3,7 @@
 #include "engine/eraser.h"
 #include "engine/free_space_wipe.h"
 #include "engine/shred_manager.h"
+#include "win32/system_info.h"
 
 #include <windows.h>
 
@@ -52,25 +53,12 @@ void RunBleach(ShredManager& manager, const std::wstring& drive)
     if (!CreateTempFolder(drive))
         return;
     eraser->OpenLog(DiskBleachLogPath(manager.LogFolder(), ConsoleUserName()));
-    eraser->BleachFreeSpace(drive);
+    FreeSpaceWipe(*eraser).Run(drive);
     eraser->CloseLog();
     RemoveTempFolders(drive);
 }
 
 }  // namespace
-
-std::wstring SystemDriveRoot()
-{
-    wchar_t windir[MAX_PATH] = {};
-    const DWORD cch = ::GetEnvironmentVariableW(L"WINDIR", windir, ARRAYSIZE(windir));
-    if (cch == 0 || cch >= ARRAYSIZE(windir))
-        return L"C:\\";
-    const std::wstring folder(windir, cch);
-    const size_t slash = folder.find(L'\\');
-    if (slash == std::wstring::npos)
-        return L"C:\\";
-    return folder.substr(0, slash + 1);
-}
 
 bool CreateTempFolder(const std::wstring& driveRoot)
 {
@@ -101,7 +89,7 @@ std::wstring DiskBleachLogPath(const std::wstring& folder, const std::wstring& u
 
 void ShredManager::RunDiskBleach()
 {
-    RunBleach(*this, SystemDriveRoot());
+    RunBleach(*this, win32::WindowsDriveRoot());
 }
 
 void RunDiskBleachOn(ShredManager& manager, const std::wstring& driveRoot)

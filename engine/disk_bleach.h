@@ -8,10 +8,6 @@
 
 class ShredManager;
 
-// The system drive's root: WINDIR up to and including its first backslash,
-// "C:\" when it cannot be read.
-std::wstring SystemDriveRoot();
-
 // drive + "ShredderTemp": true when it was made or already there.
 bool CreateTempFolder(const std::wstring& driveRoot);
 // Removes drive + "ShredderTemp" and, only when that went, drive +

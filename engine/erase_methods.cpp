@@ -1,5 +1,6 @@
 #include "engine/erase_methods.h"
 
+#include "engine/free_space_wipe.h"
 #include "engine/progress_reporter.h"
 #include "engine/run_state.h"
 #include "resources/engine/text_ids.h"
@@ -120,7 +121,7 @@ bool SimpleDelete::RecycleFile(DocFile* file)
         file->SetStatus(kAssetNotDestroyed);
         return false;
     }
-    if (!FitsPathBuffer(path)) {
+    if (!win32::FitsMaxPath(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         file->SetStatus(kAssetNotDestroyed);
         return false;
@@ -164,7 +165,7 @@ bool SimpleDelete::RecycleFolder(DocFolder* folder)
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;
     }
-    if (!FitsPathBuffer(path)) {
+    if (!win32::FitsMaxPath(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;
@@ -206,18 +207,23 @@ bool SimpleDelete::RecycleFolder(DocFolder* folder)
     return true;
 }
 
+bool Bleach::WipeFreeSpace(const std::wstring& drive)
+{
+    return FreeSpaceWipe(*this).Run(drive);
+}
+
 std::unique_ptr<Eraser> MakeEraser(int32_t eraseMethodId)
 {
     switch (eraseMethodId) {
-    case 1:
+    case kEraseSimpleDelete:
         return std::make_unique<SimpleDelete>();
-    case 2:
+    case kEraseOnePass:
         return std::make_unique<OneX>();
-    case 3:
+    case kEraseThreePasses:
         return std::make_unique<ThreeX>();
-    case 4:
+    case kEraseSevenPasses:
         return std::make_unique<SevenX>();
-    case 5:
+    case kEraseFreeSpace:
         return std::make_unique<Bleach>();
     default:
         return nullptr;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "engine/eraser.h"
+#include "settings/profile_body.h"
 
 #include <memory>
 
@@ -15,7 +16,7 @@ class SimpleDelete : public Eraser {
 public:
     ~SimpleDelete() override;
 
-    int32_t GetMethodId() const override { return 1; }
+    int32_t GetMethodId() const override { return kEraseSimpleDelete; }
     void Erase(IDAsset* asset) override;
     // Its own total and percentage; the base's stay untouched.
     void SetByteCount(uint64_t total) override { m_ownTotalWeight = total; }
@@ -33,25 +34,30 @@ private:
 
 class OneX : public Eraser {
 public:
-    int32_t GetMethodId() const override { return 2; }
+    int32_t GetMethodId() const override { return kEraseOnePass; }
     void Erase(IDAsset* asset) override { EraseWithPasses(asset, 1); }
 };
 
 class ThreeX : public Eraser {
 public:
-    int32_t GetMethodId() const override { return 3; }
+    int32_t GetMethodId() const override { return kEraseThreePasses; }
     void Erase(IDAsset* asset) override { EraseWithPasses(asset, 3); }
 };
 
 class SevenX : public Eraser {
 public:
-    int32_t GetMethodId() const override { return 4; }
+    int32_t GetMethodId() const override { return kEraseSevenPasses; }
     void Erase(IDAsset* asset) override { EraseWithPasses(asset, 7); }
 };
 
 // Made here so that the service can ask the same factory for it; its work is
 // the free-space wipe, not assets.
-class Bleach : public Eraser {};
+class Bleach : public Eraser {
+public:
+    // The free-space wipe of the drive root `drive` through this eraser's
+    // writer and log.
+    bool WipeFreeSpace(const std::wstring& drive);
+};
 
 // The erase method for an "EraseMethod" id, or null outside 1 to 5.
 std::unique_ptr<Eraser> MakeEraser(int32_t eraseMethodId);

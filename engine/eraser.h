@@ -18,13 +18,6 @@
 
 class ProgressReporter;
 
-// Full paths are handled in MAX_PATH buffers: a path that does not fit one is
-// refused, never cut short (a shortened path can name another file).
-inline bool FitsPathBuffer(const std::wstring& path)
-{
-    return path.size() < MAX_PATH;
-}
-
 class Eraser {
 public:
     // Reads the machine's "EnableSuccessLogging" switch.
@@ -82,15 +75,18 @@ public:
     // the real ones.
     void SetFileCalls(FileCalls* calls);
 
-    // The bleach service's free-space wipe of the drive root `drive`
-    // (free_space_wipe.cpp): fills the free space in three phases, gives it
-    // back, then fills and empties the free master-file-table records.
-    bool BleachFreeSpace(const std::wstring& drive);
-    bool WipeFreeMftEntries(const std::wstring& drive);
+    // A string-table line formatted with `args` ("%s", "%d" in order),
+    // optionally followed by the system's text for `errorCode`.
+    void LogTextLine(UINT id, std::initializer_list<std::wstring> args, DWORD errorCode = 0,
+                     bool withSystemText = false);
 
-protected:
+    // The calls the writer changes the disk with.
+    FileCalls& Calls() const { return *m_calls; }
+
     // The progress reporter of the calling thread's shred manager, or null.
     static ProgressReporter* CurrentReporter();
+
+protected:
     // Logs and counts an excluded, blocked or in-use asset, or one whose
     // listed name is unusable; true when the asset was skipped.
     bool SkipMarkedAsset(IDAsset* asset, UINT excludedTextId);
@@ -99,10 +95,6 @@ protected:
     // `kind` 1 to 4 go to ShredAsset; others are ignored.
     void EraseWithPasses(IDAsset* asset, int32_t passes);
 
-    // A string-table line formatted with `args` ("%s", "%d" in order),
-    // optionally followed by the system's text for `errorCode`.
-    void LogTextLine(UINT id, std::initializer_list<std::wstring> args, DWORD errorCode = 0,
-                     bool withSystemText = false);
     // A string-table text with the path appended directly behind it.
     void LogTextAndPath(UINT id, const std::wstring& path);
 
@@ -113,8 +105,6 @@ protected:
     // A link the system will not hand out as itself, or one that lies behind
     // another link, is left in place with the "error deleting" line.
     bool RemoveLinkOnly(const std::wstring& fullPath, bool isFolder);
-
-    FileCalls& Calls() const { return *m_calls; }
 
     int32_t m_passCount = 1;
 

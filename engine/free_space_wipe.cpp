@@ -1,17 +1,13 @@
-// The free-space wipe of the bleach service. Phase I fills the free space
-// with one big file in cluster-aligned chunks, phase II fills the last
-// cluster byte by byte smaller, phase III fills what is left (small files
-// that fit into directory or file-table records); every byte is written
-// three times by the overwrite writer. The files are opened delete-on-close,
-// so closing them gives the space back. Then the master-file-table pass
-// fills the table's free records with small files until it has to grow, and
-// deletes them.
-#include "win32/debug_output.h"
+// The free-space wipe of the bleach service. Phase III's small files fit
+// into directory or file-table records; every byte is written three times
+// by the overwrite writer.
 #include "engine/free_space_wipe.h"
 
 #include "engine/eraser.h"
 #include "engine/progress_reporter.h"
 #include "resources/engine/text_ids.h"
+#include "win32/debug_output.h"
+#include "win32/path.h"
 
 #include <strsafe.h>
 #include <winioctl.h>
@@ -51,12 +47,6 @@ unsigned Low(uint64_t value)
     return static_cast<unsigned>(value & 0xFFFFFFFF);
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 std::wstring FinalPathOf(HANDLE handle)
 {
     const DWORD cchNeeded = ::GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
@@ -80,7 +70,7 @@ bool IsPlainItem(HANDLE handle, bool folder, const std::wstring& expectedFinal)
     if (((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder)
         return false;
     const std::wstring finalPath = FinalPathOf(handle);
-    return !finalPath.empty() && SamePath(finalPath, expectedFinal);
+    return !finalPath.empty() && win32::EqualNoCase(finalPath, expectedFinal);
 }
 
 // 206 zeros and eight upper-case hexadecimal digits: a name only the pass
@@ -261,59 +251,25 @@ bool DeleteOwnFile(const std::wstring& path, const std::wstring& expectedFinal)
 
 }  // namespace freespace
 
-bool Eraser::BleachFreeSpace(const std::wstring& drive)
+FreeSpaceWipe::FreeSpaceWipe(Eraser& eraser) : m_eraser(eraser) {}
+
+bool FreeSpaceWipe::Run(const std::wstring& drive)
 {
     const std::wstring tempFolder = drive + freespace::kTempFolderName;
     ::CreateDirectoryW(tempFolder.c_str(), nullptr);
 
-    ProgressReporter* reporter = CurrentReporter();
+    ProgressReporter* reporter = Eraser::CurrentReporter();
     if (!reporter) {
-        LogTextLine(IDS_LOG_NO_SHARED_DATA, {});
+        m_eraser.LogTextLine(IDS_LOG_NO_SHARED_DATA, {});
         return false;
     }
     if (drive.find(L':') == std::wstring::npos) {
-        LogTextLine(IDS_LOG_BLEACH_UNC, {});
+        m_eraser.LogTextLine(IDS_LOG_BLEACH_UNC, {});
         return false;
     }
-
-    DWORD sectorsPerCluster = 0;
-    DWORD bytesPerSector = 0;
-    DWORD freeClusters = 0;
-    DWORD totalClusters = 0;
-    if (!::GetDiskFreeSpaceW(drive.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                             &totalClusters)) {
-        LogTextLine(IDS_LOG_BLEACH_CLUSTER, {}, ::GetLastError(), true);
+    FillState fill;
+    if (!MeasureFreeSpace(drive, fill))
         return false;
-    }
-    win32::DebugPrint(L"BFS: GetDiskFreeSpace - %d - %d - %d - %d \n", static_cast<int>(sectorsPerCluster),
-              static_cast<int>(bytesPerSector), static_cast<int>(freeClusters),
-              static_cast<int>(totalClusters));
-    const uint64_t cluster = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
-    if (cluster == 0) {
-        LogTextLine(IDS_LOG_BLEACH_CLUSTER, {}, ERROR_INVALID_PARAMETER, true);
-        return false;
-    }
-
-    ULARGE_INTEGER available{};
-    ULARGE_INTEGER total{};
-    ULARGE_INTEGER freeTotal{};
-    if (!::GetDiskFreeSpaceExW(drive.c_str(), &available, &total, &freeTotal)) {
-        LogTextLine(IDS_LOG_BLEACH_FREE_SPACE, {}, ::GetLastError(), true);
-        return false;
-    }
-    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Bytes available : 0x%x - 0x%x\n",
-              High(available.QuadPart), Low(available.QuadPart));
-    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Free bytes  : 0x%x - 0x%x\n",
-              High(freeTotal.QuadPart), Low(freeTotal.QuadPart));
-    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Free space : %ld \n",
-              static_cast<long>(freeTotal.QuadPart >> 30));
-    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Total bytes : 0x%x - 0x%x\n", High(total.QuadPart),
-              Low(total.QuadPart));
-    if (available.QuadPart != freeTotal.QuadPart) {
-        LogTextLine(IDS_LOG_BLEACH_QUOTA, {});
-        return false;
-    }
-    const uint64_t freeBytes = freeTotal.QuadPart;
 
     // The temp folder must be the plain folder its name says, held so that
     // nobody can swap it for a link while the wipe writes into it.
@@ -324,138 +280,209 @@ bool Eraser::BleachFreeSpace(const std::wstring& drive)
         heldTemp = freespace::HoldOwnFolder(tempFolder, rootFinal + freespace::kTempFolderName,
                                             ownError);
     if (!heldTemp) {
-        LogTextLine(IDS_LOG_BLEACH_CLEANUP_FILE, {}, ownError, true);
+        m_eraser.LogTextLine(IDS_LOG_BLEACH_CLEANUP_FILE, {}, ownError, true);
         return false;
     }
-    const std::wstring tempFinal = rootFinal + freespace::kTempFolderName;
+    fill.tempFolder = tempFolder;
+    fill.tempFinal = rootFinal + freespace::kTempFolderName;
 
-    // Phase I. A file of that name left by an earlier run is removed first
-    // (only if it is a plain file of ours), and the new one is created new:
-    // an existing name is never opened, so a planted link leads nowhere.
-    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE I....\n");
-    const std::wstring phaseOnePath = tempFolder + L"\\SHREDTEMP";
-    freespace::DeleteOwnFile(phaseOnePath, tempFinal + L"\\SHREDTEMP");
-    win32::UniqueFile phaseOne(
-        Calls().Open(phaseOnePath.c_str(), GENERIC_WRITE, 0, CREATE_NEW, kPhaseOneFlags));
-    if (!phaseOne) {
-        LogTextLine(IDS_LOG_BLEACH_CLEANUP_FILE, {}, ::GetLastError(), true);
+    // Declared after the held folder: on every early return the fill files
+    // close (and go) before the folder is let go.
+    FillFiles files;
+    if (!FillWithOneFile(*reporter, fill, files))
         return false;
-    }
-    uint64_t chunk = kPhaseOneClusters * cluster;
-    uint64_t written = 0;
-    int32_t lastStored = reporter->GetStoredPercent();
-    while (chunk > cluster) {
-        if (reporter->IsCancelRequested()) {
-            LogTextLine(IDS_BLEACH_ABORTED, {});
-            return false;
-        }
-        if (!OverwriteContents(phaseOne.get(), chunk)) {
-            chunk -= cluster;
-            continue;
-        }
-        written += chunk;
-        // No free bytes to begin with means no percentage, not a division
-        // by zero; 100 belongs to the end of the run.
-        if (freeBytes != 0) {
-            uint64_t percent = written * 100 / freeBytes;
-            if (percent >= 100)
-                percent = 99;
-            if (static_cast<int32_t>(percent) != lastStored) {
-                lastStored = static_cast<int32_t>(percent);
-                reporter->SetStoredPercent(lastStored);
-            }
-        }
-        win32::DebugPrint(L"BleachFreeSpace: %d , 0x%x=0x%x \n", static_cast<int>(lastStored),
-                  High(written), Low(written));
-    }
-    ::FlushFileBuffers(phaseOne.get());
+    if (!FillTheTail(*reporter, fill, files))
+        return false;
+    if (!FillWithSmallFiles(*reporter, drive, files))
+        return false;
 
-    // Phase II: the tail, write-through, one byte smaller at each failure.
-    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE II....\n");
-    const std::wstring phaseTwoPath = phaseOnePath + L"1";
-    freespace::DeleteOwnFile(phaseTwoPath, tempFinal + L"\\SHREDTEMP1");
-    win32::UniqueFile phaseTwo(
-        Calls().Open(phaseTwoPath.c_str(), GENERIC_WRITE, 0, CREATE_NEW, kPhaseTwoFlags));
-    if (!phaseTwo) {
-        win32::DebugPrint(L"BleachFreeSpace: PHASE II - ErrCHK1 \n");
-        LogTextLine(IDS_LOG_ERROR_UNKNOWN, {}, ::GetLastError(), true);
-    } else {
-        while (chunk != 0) {
-            if (reporter->IsCancelRequested()) {
-                LogTextLine(IDS_BLEACH_ABORTED, {});
-                return false;
-            }
-            if (!OverwriteContents(phaseTwo.get(), chunk))
-                --chunk;
-        }
-        ::FlushFileBuffers(phaseTwo.get());
-    }
-
-    // Phase III: small files until one takes nothing more.
-    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE III....\n");
-    std::vector<win32::UniqueFile> phaseThree;
-    const std::wstring phaseThreeFolder = drive + freespace::kPhaseThreeFolderName;
-    if (!::CreateDirectoryW(phaseThreeFolder.c_str(), nullptr)) {
-        win32::DebugPrint(L"BleachFreeSpace: PHASE III - ErrCHK2 \n");
-        LogTextLine(IDS_LOG_COULD_NOT_CREATE, {phaseThreeFolder}, ::GetLastError(), true);
-    } else {
-        uint64_t size = kPhaseThreeStartSize;
-        for (int number = 0;; ++number) {
-            if (reporter->IsCancelRequested()) {
-                LogTextLine(IDS_BLEACH_ABORTED, {});
-                return false;
-            }
-            wchar_t name[MAX_PATH];
-            if (FAILED(::StringCchPrintfW(name, ARRAYSIZE(name), L"%lsShredderTemp1\\SHREDMFT%06d",
-                                          drive.c_str(), number))) {
-                LogTextLine(IDS_LOG_COULD_NOT_CREATE, {phaseThreeFolder},
-                            ERROR_FILENAME_EXCED_RANGE, true);
-                break;
-            }
-            win32::UniqueFile file(
-                Calls().Open(name, GENERIC_WRITE, 0, CREATE_NEW, kPhaseThreeFlags));
-            if (!file) {
-                win32::DebugPrint(L"BleachFreeSpace: PHASE III - ErrCHK1 \n");
-                LogTextLine(IDS_LOG_COULD_NOT_CREATE, {name}, ::GetLastError(), true);
-                break;
-            }
-            bool tookData = false;
-            for (uint64_t piece = size; piece != 0;) {
-                if (OverwriteContents(file.get(), piece)) {
-                    size = piece;
-                    tookData = true;
-                } else {
-                    --piece;
-                }
-            }
-            phaseThree.push_back(std::move(file));
-            if (!tookData)
-                break;
-        }
-    }
-
-    // Give it all back: cut each file to nothing and close it, which
-    // deletes it.
     reporter->SetStoredPercent(100);
-    auto release = [this](win32::UniqueFile& file) {
-        if (!file)
-            return;
-        Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
-        Calls().Truncate(file.get());
-        file.reset();
-    };
-    release(phaseOne);
-    release(phaseTwo);
-    for (win32::UniqueFile& file : phaseThree)
-        release(file);
+    GiveBack(files);
     heldTemp.reset();
 
-    LogTextLine(IDS_LOG_BLEACH_DONE, {});
+    m_eraser.LogTextLine(IDS_LOG_BLEACH_DONE, {});
     WipeFreeMftEntries(drive);
     return true;
 }
 
-bool Eraser::WipeFreeMftEntries(const std::wstring& drive)
+bool FreeSpaceWipe::MeasureFreeSpace(const std::wstring& drive, FillState& fill)
+{
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD totalClusters = 0;
+    if (!::GetDiskFreeSpaceW(drive.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                             &totalClusters)) {
+        m_eraser.LogTextLine(IDS_LOG_BLEACH_CLUSTER, {}, ::GetLastError(), true);
+        return false;
+    }
+    win32::DebugPrint(L"BFS: GetDiskFreeSpace - %d - %d - %d - %d \n",
+                      static_cast<int>(sectorsPerCluster), static_cast<int>(bytesPerSector),
+                      static_cast<int>(freeClusters), static_cast<int>(totalClusters));
+    const uint64_t cluster = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
+    if (cluster == 0) {
+        m_eraser.LogTextLine(IDS_LOG_BLEACH_CLUSTER, {}, ERROR_INVALID_PARAMETER, true);
+        return false;
+    }
+
+    ULARGE_INTEGER available{};
+    ULARGE_INTEGER total{};
+    ULARGE_INTEGER freeTotal{};
+    if (!::GetDiskFreeSpaceExW(drive.c_str(), &available, &total, &freeTotal)) {
+        m_eraser.LogTextLine(IDS_LOG_BLEACH_FREE_SPACE, {}, ::GetLastError(), true);
+        return false;
+    }
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Bytes available : 0x%x - 0x%x\n",
+                      High(available.QuadPart), Low(available.QuadPart));
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Free bytes  : 0x%x - 0x%x\n",
+                      High(freeTotal.QuadPart), Low(freeTotal.QuadPart));
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Free space : %ld \n",
+                      static_cast<long>(freeTotal.QuadPart >> 30));
+    win32::DebugPrint(L"BFS: GetDiskFreeSpaceEx - Num Total bytes : 0x%x - 0x%x\n",
+                      High(total.QuadPart), Low(total.QuadPart));
+    if (available.QuadPart != freeTotal.QuadPart) {
+        m_eraser.LogTextLine(IDS_LOG_BLEACH_QUOTA, {});
+        return false;
+    }
+    fill.cluster = cluster;
+    fill.freeBytes = freeTotal.QuadPart;
+    return true;
+}
+
+bool FreeSpaceWipe::FillWithOneFile(ProgressReporter& reporter, FillState& fill, FillFiles& files)
+{
+    // A file of that name left by an earlier run is removed first (only if
+    // it is a plain file of ours), and the new one is created new: an
+    // existing name is never opened, so a planted link leads nowhere.
+    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE I....\n");
+    const std::wstring path = fill.tempFolder + L"\\SHREDTEMP";
+    freespace::DeleteOwnFile(path, fill.tempFinal + L"\\SHREDTEMP");
+    files.phaseOne.reset(
+        m_eraser.Calls().Open(path.c_str(), GENERIC_WRITE, 0, CREATE_NEW, kPhaseOneFlags));
+    if (!files.phaseOne) {
+        m_eraser.LogTextLine(IDS_LOG_BLEACH_CLEANUP_FILE, {}, ::GetLastError(), true);
+        return false;
+    }
+    fill.chunk = kPhaseOneClusters * fill.cluster;
+    uint64_t written = 0;
+    int32_t lastStored = reporter.GetStoredPercent();
+    while (fill.chunk > fill.cluster) {
+        if (reporter.IsCancelRequested()) {
+            m_eraser.LogTextLine(IDS_BLEACH_ABORTED, {});
+            return false;
+        }
+        if (!m_eraser.OverwriteContents(files.phaseOne.get(), fill.chunk)) {
+            fill.chunk -= fill.cluster;
+            continue;
+        }
+        written += fill.chunk;
+        // No free bytes to begin with means no percentage, not a division
+        // by zero; 100 belongs to the end of the run.
+        if (fill.freeBytes != 0) {
+            uint64_t percent = written * 100 / fill.freeBytes;
+            if (percent >= 100)
+                percent = 99;
+            if (static_cast<int32_t>(percent) != lastStored) {
+                lastStored = static_cast<int32_t>(percent);
+                reporter.SetStoredPercent(lastStored);
+            }
+        }
+        win32::DebugPrint(L"BleachFreeSpace: %d , 0x%x=0x%x \n", static_cast<int>(lastStored),
+                          High(written), Low(written));
+    }
+    ::FlushFileBuffers(files.phaseOne.get());
+    return true;
+}
+
+bool FreeSpaceWipe::FillTheTail(ProgressReporter& reporter, FillState& fill, FillFiles& files)
+{
+    // Write-through, one byte smaller at each failure.
+    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE II....\n");
+    const std::wstring path = fill.tempFolder + L"\\SHREDTEMP1";
+    freespace::DeleteOwnFile(path, fill.tempFinal + L"\\SHREDTEMP1");
+    files.phaseTwo.reset(
+        m_eraser.Calls().Open(path.c_str(), GENERIC_WRITE, 0, CREATE_NEW, kPhaseTwoFlags));
+    if (!files.phaseTwo) {
+        // The wipe goes on without the tail.
+        win32::DebugPrint(L"BleachFreeSpace: PHASE II - ErrCHK1 \n");
+        m_eraser.LogTextLine(IDS_LOG_ERROR_UNKNOWN, {}, ::GetLastError(), true);
+        return true;
+    }
+    while (fill.chunk != 0) {
+        if (reporter.IsCancelRequested()) {
+            m_eraser.LogTextLine(IDS_BLEACH_ABORTED, {});
+            return false;
+        }
+        if (!m_eraser.OverwriteContents(files.phaseTwo.get(), fill.chunk))
+            --fill.chunk;
+    }
+    ::FlushFileBuffers(files.phaseTwo.get());
+    return true;
+}
+
+bool FreeSpaceWipe::FillWithSmallFiles(ProgressReporter& reporter, const std::wstring& drive,
+                                       FillFiles& files)
+{
+    // Until one takes nothing more.
+    win32::DebugPrint(L"BleachFreeSpace: Starting PHASE III....\n");
+    const std::wstring folder = drive + freespace::kPhaseThreeFolderName;
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) {
+        win32::DebugPrint(L"BleachFreeSpace: PHASE III - ErrCHK2 \n");
+        m_eraser.LogTextLine(IDS_LOG_COULD_NOT_CREATE, {folder}, ::GetLastError(), true);
+        return true;
+    }
+    uint64_t size = kPhaseThreeStartSize;
+    for (int number = 0;; ++number) {
+        if (reporter.IsCancelRequested()) {
+            m_eraser.LogTextLine(IDS_BLEACH_ABORTED, {});
+            return false;
+        }
+        wchar_t name[MAX_PATH];
+        if (FAILED(::StringCchPrintfW(name, ARRAYSIZE(name), L"%lsShredderTemp1\\SHREDMFT%06d",
+                                      drive.c_str(), number))) {
+            m_eraser.LogTextLine(IDS_LOG_COULD_NOT_CREATE, {folder}, ERROR_FILENAME_EXCED_RANGE,
+                                 true);
+            return true;
+        }
+        win32::UniqueFile file(
+            m_eraser.Calls().Open(name, GENERIC_WRITE, 0, CREATE_NEW, kPhaseThreeFlags));
+        if (!file) {
+            win32::DebugPrint(L"BleachFreeSpace: PHASE III - ErrCHK1 \n");
+            m_eraser.LogTextLine(IDS_LOG_COULD_NOT_CREATE, {name}, ::GetLastError(), true);
+            return true;
+        }
+        bool tookData = false;
+        for (uint64_t piece = size; piece != 0;) {
+            if (m_eraser.OverwriteContents(file.get(), piece)) {
+                size = piece;
+                tookData = true;
+            } else {
+                --piece;
+            }
+        }
+        files.phaseThree.push_back(std::move(file));
+        if (!tookData)
+            return true;
+    }
+}
+
+void FreeSpaceWipe::GiveBack(FillFiles& files)
+{
+    // Each file cut to nothing and closed, which deletes it.
+    auto release = [this](win32::UniqueFile& file) {
+        if (!file)
+            return;
+        m_eraser.Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
+        m_eraser.Calls().Truncate(file.get());
+        file.reset();
+    };
+    release(files.phaseOne);
+    release(files.phaseTwo);
+    for (win32::UniqueFile& file : files.phaseThree)
+        release(file);
+}
+
+bool FreeSpaceWipe::WipeFreeMftEntries(const std::wstring& drive)
 {
     if (drive.empty())
         return false;
@@ -463,7 +490,7 @@ bool Eraser::WipeFreeMftEntries(const std::wstring& drive)
     VolumeQuery& query = CurrentVolumeQuery();
     win32::UniqueFile volume(query.OpenVolume(std::wstring(L"\\\\.\\") + letter + L":"));
     if (!volume) {
-        LogTextLine(IDS_LOG_MFT_VOLUME, {}, ::GetLastError(), true);
+        m_eraser.LogTextLine(IDS_LOG_MFT_VOLUME, {}, ::GetLastError(), true);
         return false;
     }
     LONGLONG startLength = 0;
@@ -485,12 +512,12 @@ bool Eraser::WipeFreeMftEntries(const std::wstring& drive)
         heldTemp =
             freespace::HoldOwnFolder(tempFolder, rootFinal + freespace::kTempFolderName, error);
     if (!heldTemp) {
-        LogTextLine(IDS_LOG_MFT_DIRECTORY, {}, error, true);
+        m_eraser.LogTextLine(IDS_LOG_MFT_DIRECTORY, {}, error, true);
         return false;
     }
     const std::wstring tempFinal = rootFinal + freespace::kTempFolderName;
 
-    ProgressReporter* reporter = CurrentReporter();
+    ProgressReporter* reporter = Eraser::CurrentReporter();
     std::vector<std::wstring> folders;
     std::wstring folder;
     bool writeFailed = false;
@@ -507,20 +534,20 @@ bool Eraser::WipeFreeMftEntries(const std::wstring& drive)
                 !::CreateDirectoryW(folder.c_str(), nullptr)) {
                 if (error == ERROR_SUCCESS)
                     error = ::GetLastError();
-                LogTextLine(IDS_LOG_MFT_DIRECTORY, {}, error, true);
+                m_eraser.LogTextLine(IDS_LOG_MFT_DIRECTORY, {}, error, true);
                 break;
             }
             folders.push_back(name);
         }
         const std::wstring path = folder + L"\\" + MftFileName(number);
-        win32::UniqueFile file(
-            Calls().Open(path.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_FLAG_WRITE_THROUGH));
+        win32::UniqueFile file(m_eraser.Calls().Open(path.c_str(), GENERIC_WRITE, 0, CREATE_NEW,
+                                                     FILE_FLAG_WRITE_THROUGH));
         if (!file) {
-            LogTextLine(IDS_LOG_MFT_FILES, {}, ::GetLastError(), true);
+            m_eraser.LogTextLine(IDS_LOG_MFT_FILES, {}, ::GetLastError(), true);
             break;
         }
         DWORD cbWritten = 0;
-        if (!Calls().Write(file.get(), block, kMftBlockSize, &cbWritten) ||
+        if (!m_eraser.Calls().Write(file.get(), block, kMftBlockSize, &cbWritten) ||
             cbWritten != kMftBlockSize) {
             writeFailed = true;
             break;

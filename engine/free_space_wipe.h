@@ -1,6 +1,7 @@
-// The bleach service's free-space wipe: the volume-data request behind the
-// master-file-table pass, and the checks that keep the wipe to the folders
-// and files it made itself.
+// The bleach service's free-space wipe, composed over an eraser's overwrite
+// writer and shred log; the volume-data request behind its master-file-table
+// pass; and the checks that keep the wipe to the folders and files it made
+// itself.
 //
 // The wipe runs as the local system account on a volume where any user may
 // have made folders and links first, so every item it deletes, writes into
@@ -13,7 +14,61 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+class Eraser;
+class ProgressReporter;
+
+// One free-space wipe of a drive root ("X:\"). Phase I fills the free space
+// with one big file in cluster-aligned chunks, phase II fills the last
+// cluster byte by byte smaller, phase III fills what is left with small
+// files; every byte goes through the eraser's OverwriteContents, and every
+// failure becomes a line in the eraser's log. The files are opened
+// delete-on-close, so closing them gives the space back. Then the
+// master-file-table pass fills the table's free records with small files
+// until it has to grow, and deletes them.
+class FreeSpaceWipe {
+public:
+    // `eraser` (its writer, file calls and log) must outlive the wipe.
+    explicit FreeSpaceWipe(Eraser& eraser);
+
+    // The three phases, the give-back, then the master-file-table pass;
+    // false when the fill could not be made or was cancelled.
+    bool Run(const std::wstring& drive);
+    // The master-file-table pass alone; false when it could not start or a
+    // write failed.
+    bool WipeFreeMftEntries(const std::wstring& drive);
+
+private:
+    struct FillState {
+        uint64_t cluster = 0;
+        uint64_t freeBytes = 0;
+        // The chunk phase I ended with, where phase II begins.
+        uint64_t chunk = 0;
+        std::wstring tempFolder;
+        std::wstring tempFinal;
+    };
+    struct FillFiles {
+        win32::UniqueFile phaseOne;
+        win32::UniqueFile phaseTwo;
+        std::vector<win32::UniqueFile> phaseThree;
+    };
+
+    // Cluster size and free bytes; false (logged) when unreadable or when a
+    // quota hides part of the free space.
+    bool MeasureFreeSpace(const std::wstring& drive, FillState& fill);
+    // Each phase returns false when the run has to end (cancel, or phase I
+    // without its file); other failures are logged and the run goes on.
+    bool FillWithOneFile(ProgressReporter& reporter, FillState& fill, FillFiles& files);
+    bool FillTheTail(ProgressReporter& reporter, FillState& fill, FillFiles& files);
+    bool FillWithSmallFiles(ProgressReporter& reporter, const std::wstring& drive,
+                            FillFiles& files);
+    void GiveBack(FillFiles& files);
+
+    Eraser& m_eraser;
+};
 
 // What the master-file-table pass asks of the volume. The product asks the
 // system; a test can stand in (Wine has no NTFS volume data).

@@ -190,7 +190,7 @@ bool Eraser::ShredFile(DocFile* asset, int32_t passes)
         asset->SetStatus(kAssetNotDestroyed);
         return false;
     }
-    if (!FitsPathBuffer(path)) {
+    if (!win32::FitsMaxPath(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         asset->SetStatus(kAssetNotDestroyed);
         return false;
@@ -232,7 +232,7 @@ bool Eraser::OverwriteFile(std::wstring& path, DWORD sizeHigh, DWORD sizeLow)
 
 bool Eraser::OverwriteFullPath(std::wstring& path, uint64_t size)
 {
-    if (!FitsPathBuffer(path)) {
+    if (!win32::FitsMaxPath(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
         return false;
     }
@@ -405,7 +405,7 @@ bool Eraser::DeleteFolder(DocFolder* folder, int32_t passes)
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;
     }
-    if (!FitsPathBuffer(startPath)) {
+    if (!win32::FitsMaxPath(startPath)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {startPath}, ERROR_FILENAME_EXCED_RANGE, true);
         folder->SetStatus(kAssetFolderNotRemoved);
         return false;

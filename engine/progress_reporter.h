@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -54,8 +55,9 @@ public:
 
 private:
     int m_identifier = 0;
-    volatile LONG m_storedPercent = 0;
-    volatile LONG m_cancelRequested = 0;
+    // Written and read by the run's thread and by whoever cancels or shows it.
+    std::atomic<LONG> m_storedPercent{0};
+    std::atomic<LONG> m_cancelRequested{0};
     bool m_silent = true;
     std::unique_ptr<ProgressWindow> m_window;
 };

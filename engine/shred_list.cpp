@@ -9,6 +9,7 @@
 #include "engine/traces/browser.h"
 #include "engine/traces/system_traces.h"
 #include "settings/install_location.h"
+#include "win32/path.h"
 
 #include <shlwapi.h>
 
@@ -27,12 +28,6 @@ Selector SelectorFor(int32_t listType)
     case kListEverything: return Selector::Everything;
     default: return Selector::Nothing;
     }
-}
-
-bool EqualNoCase(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 std::wstring ExtensionOf(const std::wstring& path)
@@ -157,7 +152,7 @@ void ShredManager::BuildShredList(int32_t listType)
     for (int i = 0; i < settings.GetFilesAndFoldersCount(); ++i) {
         bool confirm = false;
         const std::wstring path = settings.GetFileEntry(i, confirm);
-        if (path.empty() || !FitsPathBuffer(path) || ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
+        if (path.empty() || !win32::FitsMaxPath(path) || ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
             continue;
         std::unique_ptr<IDAsset> asset = MakePathAsset(path);
         asset->SetConfirm(confirm);
@@ -178,14 +173,14 @@ bool ShredManager::IsExcluded(const std::wstring& path) const
     const std::wstring pathExtension = ExtensionOf(path);
     for (int i = 0; i < m_settings.GetExcludeListCount(); ++i) {
         const std::wstring entry = m_settings.GetExcludeEntry(i);
-        if (EqualNoCase(entry, path))
+        if (win32::EqualNoCase(entry, path))
             return true;
         if (entry.find(L'*') == std::wstring::npos)
             continue;
         // A wildcard entry counts by its extension alone, in every folder.
         const std::wstring entryExtension = ExtensionOf(entry);
         if (!entryExtension.empty() && !pathExtension.empty() &&
-            EqualNoCase(entryExtension, pathExtension))
+            win32::EqualNoCase(entryExtension, pathExtension))
             return true;
     }
     return false;

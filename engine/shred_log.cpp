@@ -5,6 +5,7 @@
 
 #include "resources/engine/text_ids.h"
 #include "win32/string_table.h"
+#include "win32/system_info.h"
 
 #include <string>
 #include <vector>
@@ -47,20 +48,6 @@ std::string ToAnsi(const std::wstring& text)
         return {};
     bytes.resize(static_cast<size_t>(cb));
     return bytes;
-}
-
-std::wstring SystemMessage(DWORD errorCode)
-{
-    wchar_t* buffer = nullptr;
-    const DWORD cch = ::FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, errorCode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text;
-    if (cch != 0 && buffer)
-        text.assign(buffer, cch);
-    if (buffer)
-        ::LocalFree(buffer);
-    return text;
 }
 
 }  // namespace
@@ -137,7 +124,7 @@ void Eraser::LogError(const std::wstring& text, DWORD errorCode, bool withSystem
         return;
     std::wstring line = text;
     if (withSystemText) {
-        const std::wstring systemText = SystemMessage(errorCode);
+        const std::wstring systemText = win32::SystemMessageText(errorCode);
         line += systemText.empty() ? LoadLogText(IDS_LOG_ERROR_UNKNOWN) : systemText;
     }
     WriteText(line);

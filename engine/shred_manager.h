@@ -17,6 +17,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -170,9 +171,10 @@ private:
     Eraser* m_eraserInUse = nullptr;
     std::wstring m_logFolder;
     std::unique_ptr<ProgressReporter> m_progress;
-    volatile bool m_stopped = false;
-    bool m_busy = false;
-    volatile bool m_shutdownPending = false;
+    // Read from other threads (the window, the service) while a run goes.
+    std::atomic<bool> m_stopped{false};
+    std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_shutdownPending{false};
 };
 
 // The manager of the job running on the calling thread, or null.

@@ -1,6 +1,7 @@
 // The real platform calls behind the post-shred actions.
 #include "engine/shred_manager.h"
 
+#include "win32/com_ptr.h"
 #include "win32/unique_handle.h"
 
 #include <objbase.h>
@@ -71,17 +72,6 @@ struct IPStore : public IUnknown {
 
 using PStoreCreateInstanceFn = HRESULT(WINAPI*)(IPStore**, void*, void*, DWORD);
 
-// Releases a COM pointer when it goes out of scope.
-template <typename T>
-struct ComRelease {
-    T* p = nullptr;
-    ~ComRelease()
-    {
-        if (p)
-            p->Release();
-    }
-};
-
 // The auto-complete items' type: its first field formatted "%x".
 constexpr DWORD kAutoCompleteTypeFirstField = 0xe161255a;
 
@@ -90,13 +80,13 @@ constexpr DWORD kAutoCompleteTypeFirstField = 0xe161255a;
 // `deletedAny` tells whether there was one.
 bool ClearSubtype(IPStore* store, const GUID& type, const GUID& subtype, bool& deletedAny)
 {
-    ComRelease<IEnumPStoreItems> items;
-    if (FAILED(store->EnumItems(kPstKeyCurrentUser, &type, &subtype, 0, &items.p)) || !items.p)
+    win32::ComPtr<IEnumPStoreItems> items;
+    if (FAILED(store->EnumItems(kPstKeyCurrentUser, &type, &subtype, 0, items.put())) || !items)
         return false;
     std::vector<std::wstring> names;
     LPWSTR name = nullptr;
     DWORD fetched = 0;
-    while (items.p->Next(1, &name, &fetched) == S_OK && fetched == 1) {
+    while (items->Next(1, &name, &fetched) == S_OK && fetched == 1) {
         if (name) {
             DWORD cbData = 0;
             BYTE* data = nullptr;
@@ -138,17 +128,21 @@ bool ShredPlatform::ReadIEVersion(std::wstring& version)
 bool ShredPlatform::ClearUrlHistory()
 {
     const HRESULT initialised = ::CoInitialize(nullptr);
-    IUrlHistoryStg2* history = nullptr;
-    const HRESULT created =
-        ::CoCreateInstance(kClsidUrlHistory, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                           kIidUrlHistoryStg2, reinterpret_cast<void**>(&history));
-    if (SUCCEEDED(created) && history) {
-        history->ClearHistory();
-        history->Release();
+    bool cleared = false;
+    {
+        // Released before the apartment goes.
+        win32::ComPtr<IUrlHistoryStg2> history;
+        const HRESULT created = ::CoCreateInstance(
+            kClsidUrlHistory, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+            kIidUrlHistoryStg2, history.put_void());
+        if (SUCCEEDED(created) && history) {
+            history->ClearHistory();
+            cleared = true;
+        }
     }
     if (SUCCEEDED(initialised))
         ::CoUninitialize();
-    return SUCCEEDED(created) && history;
+    return cleared;
 }
 
 void ShredPlatform::StartHistoryCleanup(const std::wstring& program)
@@ -178,27 +172,27 @@ bool ShredPlatform::ClearProtectedStorage()
         reinterpret_cast<void*>(::GetProcAddress(module.get(), "PStoreCreateInstance")));
     if (!create)
         return false;
-    ComRelease<IPStore> store;
-    if (FAILED(create(&store.p, nullptr, nullptr, 0)) || !store.p)
+    win32::ComPtr<IPStore> store;
+    if (FAILED(create(store.put(), nullptr, nullptr, 0)) || !store)
         return false;
-    ComRelease<IEnumPStoreTypes> types;
-    if (FAILED(store.p->EnumTypes(kPstKeyCurrentUser, 0, &types.p)) || !types.p)
+    win32::ComPtr<IEnumPStoreTypes> types;
+    if (FAILED(store->EnumTypes(kPstKeyCurrentUser, 0, types.put())) || !types)
         return false;
 
     bool lastSucceeded = false;
     bool deletedAny = false;
     GUID type = {};
     DWORD fetched = 0;
-    while (types.p->Next(1, &type, &fetched) == S_OK && fetched == 1) {
+    while (types->Next(1, &type, &fetched) == S_OK && fetched == 1) {
         if (type.Data1 != kAutoCompleteTypeFirstField)
             continue;
-        ComRelease<IEnumPStoreTypes> subtypes;
-        if (FAILED(store.p->EnumSubtypes(kPstKeyCurrentUser, &type, 0, &subtypes.p)) || !subtypes.p)
+        win32::ComPtr<IEnumPStoreTypes> subtypes;
+        if (FAILED(store->EnumSubtypes(kPstKeyCurrentUser, &type, 0, subtypes.put())) || !subtypes)
             continue;
         GUID subtype = {};
-        while (subtypes.p->Next(1, &subtype, &fetched) == S_OK && fetched == 1) {
+        while (subtypes->Next(1, &subtype, &fetched) == S_OK && fetched == 1) {
             bool deletedHere = false;
-            const bool result = ClearSubtype(store.p, type, subtype, deletedHere);
+            const bool result = ClearSubtype(store.get(), type, subtype, deletedHere);
             if (deletedHere) {
                 lastSucceeded = result;
                 deletedAny = true;

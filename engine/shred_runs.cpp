@@ -8,6 +8,7 @@
 #include "engine/table_text.h"
 #include "engine/traces/browser.h"
 #include "framework/module.h"
+#include "ipc/tray_notify_client.h"
 #include "resources/engine/text_ids.h"
 #include "win32/string_table.h"
 
@@ -23,13 +24,13 @@ std::wstring TableText(UINT id)
 // Clears the busy state on every way out of a run.
 class BusyScope {
 public:
-    explicit BusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
+    explicit BusyScope(std::atomic<bool>& busy) : m_busy(busy) { m_busy = true; }
     ~BusyScope() { m_busy = false; }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    bool& m_busy;
+    std::atomic<bool>& m_busy;
 };
 
 void ResetRunCounters()
@@ -130,7 +131,7 @@ int32_t ShredManager::RunList(int32_t listType, bool interactive)
         if (interactive)
             m_ui->Warn(TableText(IDS_NOTHING_SELECTED));
         else
-            SendBalloon(IDS_NO_VALID_FILES, L" ", 0, 28);
+            SendBalloon(IDS_NO_VALID_FILES, L" ", 0, kBalloonShredEnds);
         return kRunRefused;
     }
     if (!CreateEraser()) {
@@ -140,9 +141,10 @@ int32_t ShredManager::RunList(int32_t listType, bool interactive)
     }
 
     if (interactive)
-        SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, nullptr, IDS_BALLOON_SHRED_CLICK, 26);
+        SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, nullptr, IDS_BALLOON_SHRED_CLICK,
+                    kBalloonShredAllStarts);
     else
-        SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, L" ", 0, 27);
+        SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, L" ", 0, kBalloonShredStartsOrStopped);
 
     m_eraser->OpenLog(LogPath());
     m_eraser->SetByteCount(m_list.SumSizes(m_assets));
@@ -216,11 +218,12 @@ int32_t ShredManager::RunList(int32_t listType, bool interactive)
     m_list.Clear();
 
     if (m_stopped)
-        SendBalloon(IDS_SHRED_ABORTED, nullptr, IDS_SHRED_STOPPED_BY_USER, 27);
+        SendBalloon(IDS_SHRED_ABORTED, nullptr, IDS_SHRED_STOPPED_BY_USER,
+                    kBalloonShredStartsOrStopped);
     else if (AnyAssetShredded.load())
-        SendBalloon(IDS_SHRED_COMPLETE, L"  ", 0, 28);
+        SendBalloon(IDS_SHRED_COMPLETE, L"  ", 0, kBalloonShredEnds);
     else
-        SendBalloon(IDS_NO_VALID_FILES, L"  ", 0, 28);
+        SendBalloon(IDS_NO_VALID_FILES, L"  ", 0, kBalloonShredEnds);
     AnyAssetShredded = false;
 
     ::SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);

@@ -1,21 +1,14 @@
 #include "ipc/tray_notify_client.h"
 
+#include "win32/system_info.h"
 #include "win32/unique_handle.h"
 
-#include <sddl.h>
-
 #include <cstring>
-#include <memory>
-#include <vector>
 
 namespace {
 
 // How long a busy pipe is waited for before the balloon is dropped.
 constexpr DWORD kBusyPipeWaitMs = 5000;
-
-struct LocalFreeDeleter {
-    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
-};
 
 bool OpenCallerToken(win32::UniqueHandleNull& token)
 {
@@ -54,23 +47,7 @@ void FormatTrayNotifyMessage(const wchar_t* title, const wchar_t* text, int id,
 bool CurrentUserSidString(std::wstring& sid)
 {
     win32::UniqueHandleNull token;
-    if (!OpenCallerToken(token))
-        return false;
-
-    DWORD cbUser = 0;
-    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &cbUser);
-    if (cbUser < sizeof(TOKEN_USER))
-        return false;
-    std::vector<BYTE> user(cbUser);
-    if (!::GetTokenInformation(token.get(), TokenUser, user.data(), cbUser, &cbUser))
-        return false;
-
-    wchar_t* text = nullptr;
-    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid, &text))
-        return false;
-    std::unique_ptr<wchar_t, LocalFreeDeleter> owned(text);
-    sid.assign(owned.get());
-    return true;
+    return OpenCallerToken(token) && win32::TokenUserSidString(token.get(), sid);
 }
 
 bool TrayNotifyPipeName(std::wstring& name)

@@ -4,7 +4,9 @@
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "ipc/main_window_command.h"
+#include "win32/path.h"
 #include "win32/registry.h"
+#include "win32/unique_handle.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -15,15 +17,6 @@ namespace {
 
 constexpr wchar_t kAutoCleanHistory[] = L"Autocleanhistory";
 constexpr wchar_t kCleanupProgram[] = L"\\OVSCCleanup.exe";
-
-struct LocalFreeDeleter {
-    void operator()(wchar_t** argv) const { ::LocalFree(argv); }
-};
-
-bool SameIgnoringCase(const std::wstring& a, const wchar_t* b)
-{
-    return ::_wcsicmp(a.c_str(), b) == 0;
-}
 
 // Lets the system restart the resident program after an update or a crash.
 void RegisterForRestart()
@@ -66,8 +59,7 @@ CGraventaApp::~CGraventaApp()
 BOOL CGraventaApp::InitInstance()
 {
     int argc = 0;
-    std::unique_ptr<wchar_t*, LocalFreeDeleter> argv(
-        ::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    win32::UniqueLocal<wchar_t**> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
     if (!argv)
         return FALSE;
     std::vector<std::wstring> args;
@@ -93,22 +85,22 @@ BOOL CGraventaApp::Start(const std::vector<std::wstring>& args)
 void CGraventaApp::RunVerb(const std::vector<std::wstring>& args)
 {
     const std::wstring& verb = args[1];
-    if (SameIgnoringCase(verb, L"ShredAll")) {
+    if (win32::EqualNoCase(verb, L"ShredAll")) {
         SendMainWindowCommand(kCommandShredAllUnattended, nullptr);
-    } else if (SameIgnoringCase(verb, L"DiskBleach")) {
+    } else if (win32::EqualNoCase(verb, L"DiskBleach")) {
         SendMainWindowCommand(kCommandBleachFromVerb, nullptr);
     } else if (verb == L"ShredOneFile") {
         if (args.size() > 2)
             m_dlg->StartShredOne(args[2].c_str());
-    } else if (SameIgnoringCase(verb, L"ShredFF")) {
+    } else if (win32::EqualNoCase(verb, L"ShredFF")) {
         m_dlg->StartBrowserOperation(kBrowserFirefox, L"ShredFF");
-    } else if (SameIgnoringCase(verb, L"ShredIE")) {
+    } else if (win32::EqualNoCase(verb, L"ShredIE")) {
         m_dlg->StartBrowserOperation(kBrowserInternetExplorer, L"ShredIE");
-    } else if (SameIgnoringCase(verb, L"InstallFFBho")) {
+    } else if (win32::EqualNoCase(verb, L"InstallFFBho")) {
         m_dlg->StartBrowserOperation(kBrowserFirefox, L"InstallFFBho");
-    } else if (SameIgnoringCase(verb, L"RemoveFFBho")) {
+    } else if (win32::EqualNoCase(verb, L"RemoveFFBho")) {
         m_dlg->StartBrowserOperation(kBrowserFirefox, L"RemoveFFBho");
-    } else if (SameIgnoringCase(verb, L"ClearHistory")) {
+    } else if (win32::EqualNoCase(verb, L"ClearHistory")) {
         ClearInternetExplorerHistory();
     }
 }

@@ -4,6 +4,7 @@
 #include "engine/shred_manager.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
+#include "win32/path.h"
 
 #include <shlwapi.h>
 
@@ -69,7 +70,7 @@ bool UserShredLogPath(std::wstring& path)
     if (!folder.empty() && folder.back() == L'\\')
         folder.pop_back();
     std::wstring full = folder + L"\\" + user + L"_ShredderLog.txt";
-    if (!FitsPathBuffer(full))
+    if (!win32::FitsMaxPath(full))
         return false;
     path = std::move(full);
     return true;
@@ -77,7 +78,7 @@ bool UserShredLogPath(std::wstring& path)
 
 bool RefuseOverlongPath(const std::wstring& path)
 {
-    if (FitsPathBuffer(path))
+    if (win32::FitsMaxPath(path))
         return false;
     std::wstring logPath;
     if (UserShredLogPath(logPath)) {

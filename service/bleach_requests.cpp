@@ -6,6 +6,7 @@
 
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
+#include "win32/system_info.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -26,19 +27,6 @@ int32_t StoredPercentOf(ShredManager* manager)
     if (!manager || !manager->GetProgress())
         return 0;
     return manager->GetProgress()->GetStoredPercent();
-}
-
-std::wstring GetWindowsFolder()
-{
-    const DWORD cch = ::GetEnvironmentVariableW(L"WINDIR", nullptr, 0);
-    if (cch == 0)
-        return L"C:\\WINDOWS";
-    std::wstring folder(cch, L'\0');
-    const DWORD cchGot = ::GetEnvironmentVariableW(L"WINDIR", folder.data(), cch);
-    if (cchGot == 0 || cchGot >= cch)
-        return L"C:\\WINDOWS";
-    folder.resize(cchGot);
-    return folder;
 }
 
 }  // namespace
@@ -358,7 +346,7 @@ std::wstring BleachServer::Regsvr32Program()
 {
     BOOL wow64 = FALSE;
     if (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64)
-        return GetWindowsFolder() + L"\\system32\\regsvr32.exe";
+        return win32::WindowsFolder() + L"\\system32\\regsvr32.exe";
     return L"regsvr32.exe";
 }
 

@@ -59,23 +59,17 @@ IoOutcome ReadMessage(HANDLE pipe, HANDLE ioEvent, void* buffer, DWORD cbBuffer,
     return Finish(pipe, overlapped, started, stop, cbRead, error);
 }
 
-PipeSecurity::~PipeSecurity()
-{
-    if (m_descriptor)
-        ::LocalFree(m_descriptor);
-}
+PipeSecurity::~PipeSecurity() = default;
 
 bool PipeSecurity::Init()
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    win32::UniqueLocal<PSECURITY_DESCRIPTOR> descriptor;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kBleachPipeSddl, SDDL_REVISION_1,
-                                                                &descriptor, nullptr))
+                                                                descriptor.put(), nullptr))
         return false;
-    if (m_descriptor)
-        ::LocalFree(m_descriptor);
-    m_descriptor = descriptor;
+    m_descriptor = std::move(descriptor);
     m_attributes.nLength = sizeof(m_attributes);
-    m_attributes.lpSecurityDescriptor = m_descriptor;
+    m_attributes.lpSecurityDescriptor = m_descriptor.get();
     m_attributes.bInheritHandle = FALSE;
     return true;
 }

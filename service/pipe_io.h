@@ -3,6 +3,8 @@
 // client that went quiet.
 #pragma once
 
+#include "win32/unique_handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -46,7 +48,7 @@ public:
     SECURITY_ATTRIBUTES* Attributes() { return m_descriptor ? &m_attributes : nullptr; }
 
 private:
-    PSECURITY_DESCRIPTOR m_descriptor = nullptr;
+    win32::UniqueLocal<PSECURITY_DESCRIPTOR> m_descriptor;
     SECURITY_ATTRIBUTES m_attributes{};
 };
 

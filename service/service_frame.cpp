@@ -4,6 +4,7 @@
 #include "engine/disk_bleach.h"
 #include "engine/shred_manager.h"
 #include "settings/install_location.h"
+#include "win32/system_info.h"
 
 #include <strsafe.h>
 
@@ -15,21 +16,6 @@ namespace {
 
 constexpr DWORD kPendingWaitHintMs = 3000;
 constexpr int kRemoveStopPolls = 60;
-
-std::wstring SystemMessage(DWORD error)
-{
-    wchar_t* buffer = nullptr;
-    const DWORD cch = ::FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text;
-    if (cch != 0 && buffer)
-        text.assign(buffer, cch);
-    if (buffer)
-        ::LocalFree(buffer);
-    return text;
-}
 
 // The service this process runs, for the control handler, which the system
 // calls without any context.
@@ -246,7 +232,8 @@ void BleachService::SendStatus(const SERVICE_STATUS* status)
 void BleachService::ServiceFatalError(const wchar_t* api)
 {
     DWORD error = ::GetLastError();
-    const std::wstring message = SystemMessage(error);
+    const std::wstring message =
+        win32::SystemMessageText(error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT));
     win32::DebugPrint(L"API = %ls, error code = %d, message = %ls", api, static_cast<int>(error),
               message.c_str());
     // A failure without a code is still a failure.
@@ -302,20 +289,17 @@ int RunWardelle(const wchar_t* commandLine)
 std::wstring GetLastErrorText()
 {
     const DWORD error = ::GetLastError();
-    wchar_t* buffer = nullptr;
-    const DWORD cch = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, LANG_NEUTRAL, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const std::wstring message = win32::SystemMessageText(error, LANG_NEUTRAL);
+    const size_t cch = message.size();
     std::wstring text;
-    if (cch >= 2 && buffer && cch + 14 <= 256) {
+    if (cch >= 2 && cch + 14 <= 256) {
+        // Without the line break the system text ends in.
         wchar_t formatted[256];
         if (SUCCEEDED(::StringCchPrintfW(formatted, ARRAYSIZE(formatted), L"%ls (0x%x)",
-                                         std::wstring(buffer, cch - 2).c_str(),
+                                         message.substr(0, cch - 2).c_str(),
                                          static_cast<unsigned>(error))))
             text = formatted;
     }
-    if (buffer)
-        ::LocalFree(buffer);
     return text;
 }
 

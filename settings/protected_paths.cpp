@@ -4,6 +4,7 @@
 #include "settings/settings_store.h"
 
 #include "win32/path.h"
+#include "win32/system_info.h"
 #include "win32/unique_handle.h"
 
 #include <shlwapi.h>
@@ -61,24 +62,11 @@ std::wstring Upper(std::wstring text)
     return text;
 }
 
-// The system drive's root ("C:\"), from the system folder; empty when the
-// system folder cannot be read.
-std::wstring SystemDriveRoot()
-{
-    wchar_t system[MAX_PATH];
-    const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
-    if (cch == 0 || cch >= ARRAYSIZE(system))
-        return {};
-    std::wstring folder(system, cch);
-    const size_t slash = folder.find(L'\\');
-    return slash == std::wstring::npos ? folder : folder.substr(0, slash + 1);
-}
-
 }  // namespace
 
 std::wstring SettingsStore::GetWindowsPattern()
 {
-    return EnvironmentValue(L"WINDIR", L"C:\\WINDOWS");
+    return win32::WindowsFolder();
 }
 
 std::wstring SettingsStore::GetProgramFilesPattern()
@@ -128,10 +116,7 @@ bool SettingsStore::CanonicalPath(const std::wstring& path, std::wstring& canoni
     if (cch > 0 && cch < longName.size() && !win32::FullPathOf(std::wstring(longName.data(), cch), result))
         return false;
 
-    const size_t root = RootLength(result);
-    while (result.size() > std::max<size_t>(root, 1) && result.back() == L'\\')
-        result.pop_back();
-    canonical = std::move(result);
+    canonical = win32::WithoutTrailingSeparators(result);
     return true;
 }
 
@@ -158,7 +143,7 @@ bool SettingsStore::IsProtectedPath(const std::wstring& path)
 
 bool SettingsStore::IsProtectedCanonical(const std::wstring& canonical)
 {
-    const std::wstring systemRoot = SystemDriveRoot();
+    const std::wstring systemRoot = win32::SystemFolderDriveRoot();
     if (!systemRoot.empty() && EqualNoCase(canonical, systemRoot))
         return true;
 

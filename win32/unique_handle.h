@@ -85,6 +85,16 @@ struct ServiceHandleTraits {
     static void Close(pointer h) noexcept { ::CloseServiceHandle(h); }
 };
 
+// Memory the system hands out with LocalAlloc (FormatMessageW,
+// ConvertSidToStringSidW, CommandLineToArgvW, security descriptors): typed,
+// so that the owner reads as what it holds.
+template <typename T>
+struct LocalMemoryTraits {
+    using pointer = T;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer p) noexcept { ::LocalFree(reinterpret_cast<HLOCAL>(p)); }
+};
+
 // Events, mutexes, threads, processes, tokens.
 using UniqueHandleNull = UniqueHandle<NullHandleTraits>;
 // CreateFileW, CreateNamedPipeW.
@@ -94,5 +104,8 @@ using UniqueKey = UniqueHandle<RegKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 // OpenSCManagerW, CreateServiceW, OpenServiceW.
 using UniqueService = UniqueHandle<ServiceHandleTraits>;
+// UniqueLocal<wchar_t*>, UniqueLocal<PSECURITY_DESCRIPTOR>, ...
+template <typename T>
+using UniqueLocal = UniqueHandle<LocalMemoryTraits<T>>;
 
 }  // namespace win32

@@ -48,9 +48,6 @@ protected:
     static bool ShellFolder(int csidl, std::wstring& path);
     // folder + "\" + name, without doubling a separator the folder ends in.
     static std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
-    // The engine keeps full paths in MAX_PATH buffers: a longer one is
-    // refused, never cut (a cut path can name another file).
-    static bool FitsPath(const std::wstring& path) { return path.size() < MAX_PATH; }
     // "X:\..." or "\\server\share...": never resolved against the current
     // folder or drive.
     static bool IsFullPath(const std::wstring& path);

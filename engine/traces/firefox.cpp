@@ -2,6 +2,7 @@
 
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
+#include "win32/path.h"
 #include "win32/registry.h"
 
 #include <shlobj.h>
@@ -120,7 +121,7 @@ HRESULT FireFox::InstallExtension()
     }
     // Firefox resolves the value itself: it must be a full path, and whole.
     const std::wstring extensionFolder = JoinPath(folder, kFirefoxExtensionFolder);
-    if (!IsFullPath(folder) || !FitsPath(extensionFolder))
+    if (!IsFullPath(folder) || !win32::FitsMaxPath(extensionFolder))
         return E_FAIL;
 
     win32::UniqueKey key;
@@ -150,7 +151,7 @@ std::unique_ptr<DocFileList> FireFox::ReadProfiles(const std::wstring& suffix) c
         return nullptr;
     const std::wstring listPath = appData + kProfileListTail;
     std::wstring text;
-    if (!FitsPath(listPath) || !ReadProfileList(listPath, text))
+    if (!win32::FitsMaxPath(listPath) || !ReadProfileList(listPath, text))
         return nullptr;
 
     // The cache lives with the local (not roaming) part of the profile.
@@ -188,7 +189,7 @@ std::unique_ptr<DocFileList> FireFox::ReadProfiles(const std::wstring& suffix) c
                 continue;
             target = value + suffix;
         }
-        if (!FitsPath(target))
+        if (!win32::FitsMaxPath(target))
             continue;
         if (cache)
             list->AddFolder(target, false);

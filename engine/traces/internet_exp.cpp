@@ -2,6 +2,7 @@
 
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
+#include "win32/path.h"
 #include "win32/unique_handle.h"
 
 #include <shlobj.h>
@@ -25,7 +26,7 @@ HRESULT InternetExp::CallRegistrationEntry(const char* entryName)
     if (!IsFullPath(folder))
         return E_FAIL;
     const std::wstring library = JoinPath(folder, kIEExtensionLibrary);
-    if (!FitsPath(library))
+    if (!win32::FitsMaxPath(library))
         return E_FAIL;
     win32::UniqueModule module(
         ::LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
@@ -131,7 +132,7 @@ std::unique_ptr<IDAsset> InternetExp::MakeHistoryAsset(bool confirm)
         HasJumpListFolder(version.dwMajorVersion, version.dwMinorVersion) &&
         ShellFolder(CSIDL_RECENT, recent)) {
         const std::wstring jumpLists = JoinPath(recent, kJumpListFolder);
-        if (FitsPath(jumpLists))
+        if (win32::FitsMaxPath(jumpLists))
             list->AddFolder(jumpLists, false);
     }
     return list;

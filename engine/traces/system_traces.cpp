@@ -2,8 +2,10 @@
 
 #include "framework/module.h"
 #include "resources/graventa/resource.h"
+#include "win32/path.h"
 #include "win32/registry.h"
 #include "win32/string_table.h"
+#include "win32/system_info.h"
 
 #include <sddl.h>
 #include <shlobj.h>
@@ -62,28 +64,11 @@ bool LooksLikeSid(const std::wstring& text)
     return true;
 }
 
-struct LocalFreeDeleter {
-    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
-};
-
 bool TokenUserSid(std::wstring& sid)
 {
     win32::UniqueHandleNull token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()))
-        return false;
-    DWORD cbUser = 0;
-    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &cbUser);
-    if (cbUser == 0)
-        return false;
-    std::vector<BYTE> user(cbUser);
-    if (!::GetTokenInformation(token.get(), TokenUser, user.data(), cbUser, &cbUser))
-        return false;
-    LPWSTR text = nullptr;
-    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
-        return false;
-    std::unique_ptr<wchar_t, LocalFreeDeleter> owned(text);
-    sid.assign(owned.get());
-    return true;
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+           win32::TokenUserSidString(token.get(), sid);
 }
 
 DWORD WindowsMajorVersion()
@@ -239,7 +224,7 @@ std::unique_ptr<DocFileList> MakeRecycleBinAsset(bool confirm)
         if (::GetDriveTypeW(root) != DRIVE_FIXED)
             continue;
         const std::wstring folder = root + recycle + sid;
-        if (folder.size() >= MAX_PATH)
+        if (!win32::FitsMaxPath(folder))
             continue;  // the engine's path buffers could not hold it
         list->AddFolder(folder, false);
     }

@@ -69,7 +69,7 @@ TEST_F(FreeSpaceWipeTest, FillsTheFreeSpaceThenGivesItAllBack)
     const uint64_t freeBefore = servicetest::FreeBytes(drive);
     ASSERT_GT(freeBefore, 16 * kCluster);
 
-    EXPECT_TRUE(eraser->BleachFreeSpace(drive));
+    EXPECT_TRUE(FreeSpaceWipe(*eraser).Run(drive));
 
     // Full when the files were cut, and all of it back afterwards.
     EXPECT_LE(calls.freeAtGiveBack, 16 * kCluster);
@@ -102,7 +102,7 @@ TEST_F(FreeSpaceWipeTest, ACancelFromAnotherThreadEndsPhaseOneAndDeletesItsFile)
     };
     const uint64_t freeBefore = servicetest::FreeBytes(drive);
 
-    EXPECT_FALSE(eraser->BleachFreeSpace(drive));
+    EXPECT_FALSE(FreeSpaceWipe(*eraser).Run(drive));
 
     EXPECT_THAT(Log(), HasSubstr("Free Space Bleaching aborted"));
     EXPECT_THAT(Log(), Not(HasSubstr("DiskBleach completed")));
@@ -122,7 +122,7 @@ TEST_F(FreeSpaceWipeTest, AFullVolumeIsWipedWithoutADivisionByZero)
     servicetest::Filler filler(drive);
     ASSERT_EQ(0u, servicetest::FreeBytes(drive));
 
-    EXPECT_TRUE(eraser->BleachFreeSpace(drive));
+    EXPECT_TRUE(FreeSpaceWipe(*eraser).Run(drive));
     EXPECT_TRUE(calls.Percents().empty());
     EXPECT_EQ(100, manager.GetProgress()->GetStoredPercent());
     EXPECT_THAT(Log(), HasSubstr("DiskBleach completed successfully."));
@@ -134,7 +134,7 @@ TEST_F(FreeSpaceWipeTest, APercentageOf100BeforeTheEndIsStoredAs99)
     // bytes than the volume had free.
     calls.fakeBytes = 2 * 3 * servicetest::FreeBytes(drive);
 
-    EXPECT_TRUE(eraser->BleachFreeSpace(drive));
+    EXPECT_TRUE(FreeSpaceWipe(*eraser).Run(drive));
     const std::vector<int> percents = calls.Percents();
     ASSERT_FALSE(percents.empty());
     EXPECT_EQ(99, percents.back());
@@ -149,7 +149,7 @@ TEST_F(FreeSpaceWipeTest, ATempFolderThatIsALinkIsAFailureToCreate)
     PlantedLink link(drive + L"ShredderTemp", victim);
     ASSERT_TRUE(link.Made());
 
-    EXPECT_FALSE(eraser->BleachFreeSpace(drive));
+    EXPECT_FALSE(FreeSpaceWipe(*eraser).Run(drive));
     EXPECT_THAT(Log(), HasSubstr("Could not create free-space cleanup file."));
     EXPECT_FALSE(RemoveTempFolders(drive));
 
@@ -166,7 +166,7 @@ TEST_F(FreeSpaceWipeTest, ALeftoverPhaseOneFileThatIsALinkIsNeverOpened)
     PlantedLink link(drive + L"ShredderTemp\\SHREDTEMP", victim);
     ASSERT_TRUE(link.Made());
 
-    EXPECT_FALSE(eraser->BleachFreeSpace(drive));
+    EXPECT_FALSE(FreeSpaceWipe(*eraser).Run(drive));
     EXPECT_THAT(Log(), HasSubstr("Could not create free-space cleanup file."));
     EXPECT_EQ("victim data", ReadWholeFile(victim));
 }
@@ -195,7 +195,7 @@ TEST_F(MftPassTest, FillsFoldersOf3000UntilTheTableGrowsThenRemovesEverything)
     query.growAfterFiles = 3500;
     query.snapshotFolder = drive + L"ShredderTemp";
 
-    EXPECT_TRUE(eraser->WipeFreeMftEntries(drive));
+    EXPECT_TRUE(FreeSpaceWipe(*eraser).WipeFreeMftEntries(drive));
 
     // What the pass had made when the table grew.
     using Folder = servicetest::FolderSnapshot;
@@ -230,7 +230,7 @@ TEST_F(MftPassTest, AnEarlierRunsFolderLosesOnlyThePassesOwnFiles)
     ASSERT_TRUE(testsupport::WriteFileBytes(
         folder + L"\\1" + std::wstring(205, L'0') + L"0000002A", "not ours"));
 
-    eraser->WipeFreeMftEntries(drive);
+    FreeSpaceWipe(*eraser).WipeFreeMftEntries(drive);
 
     EXPECT_FALSE(testsupport::PathExists(own));
     EXPECT_EQ("someone's", ReadWholeFile(folder + L"\\keep.txt"));
@@ -247,7 +247,7 @@ TEST_F(MftPassTest, AnMftFolderThatIsALinkIsNeverEntered)
     PlantedLink link(drive + L"ShredderTemp\\~ShredTempMFTEntries0000", victim);
     ASSERT_TRUE(link.Made());
 
-    eraser->WipeFreeMftEntries(drive);
+    FreeSpaceWipe(*eraser).WipeFreeMftEntries(drive);
 
     EXPECT_THAT(Log(), HasSubstr("Cannot create directory to delete MFT entries."));
     EXPECT_EQ("victim data", ReadWholeFile(victim + L"\\" + ownName));
@@ -263,7 +263,7 @@ TEST_F(MftPassTest, AFileOfThePassesNameThatIsALinkIsLeftAlone)
     PlantedLink link(folder + L"\\" + std::wstring(206, L'0') + L"00000000", victim);
     ASSERT_TRUE(link.Made());
 
-    eraser->WipeFreeMftEntries(drive);
+    FreeSpaceWipe(*eraser).WipeFreeMftEntries(drive);
 
     EXPECT_EQ("victim data", ReadWholeFile(victim));
     EXPECT_THAT(Log(), HasSubstr("Cannot create directory to delete MFT entries."));
@@ -277,7 +277,7 @@ TEST_F(MftPassTest, ATempFolderThatIsALinkStopsThePass)
     PlantedLink link(drive + L"ShredderTemp", victim);
     ASSERT_TRUE(link.Made());
 
-    EXPECT_FALSE(eraser->WipeFreeMftEntries(drive));
+    EXPECT_FALSE(FreeSpaceWipe(*eraser).WipeFreeMftEntries(drive));
     EXPECT_TRUE(servicetest::Names(victim).empty());
 }
 

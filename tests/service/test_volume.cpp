@@ -3,6 +3,7 @@
 #include "engine/disk_bleach.h"
 #include "framework/build_seams.h"
 #include "service/bleach_server.h"
+#include "win32/system_info.h"
 
 #include <cwctype>
 
@@ -35,7 +36,7 @@ ServiceOptions TestServiceOptions(DWORD argc, wchar_t** argv)
             continue;
         options.pipes = BleachPipeNames::WithSuffix(argument.substr(prefix.size()));
         options.runWipe = [](ShredManager& manager) {
-            RunDiskBleachOnTestVolume(manager, SystemDriveRoot());
+            RunDiskBleachOnTestVolume(manager, win32::WindowsDriveRoot());
         };
     }
     return options;

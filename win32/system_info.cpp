@@ -1,0 +1,79 @@
+#include "win32/system_info.h"
+
+#include "win32/unique_handle.h"
+
+#include <sddl.h>
+
+#include <vector>
+
+namespace win32 {
+
+namespace {
+
+constexpr wchar_t kDefaultWindowsFolder[] = L"C:\\WINDOWS";
+constexpr wchar_t kDefaultDriveRoot[] = L"C:\\";
+
+}  // namespace
+
+std::wstring WindowsFolder()
+{
+    const DWORD cch = ::GetEnvironmentVariableW(L"WINDIR", nullptr, 0);
+    if (cch == 0)
+        return kDefaultWindowsFolder;
+    std::wstring folder(cch, L'\0');
+    const DWORD cchGot = ::GetEnvironmentVariableW(L"WINDIR", folder.data(), cch);
+    if (cchGot == 0 || cchGot >= cch)
+        return kDefaultWindowsFolder;
+    folder.resize(cchGot);
+    return folder;
+}
+
+std::wstring WindowsDriveRoot()
+{
+    const std::wstring folder = WindowsFolder();
+    const size_t slash = folder.find(L'\\');
+    if (slash == std::wstring::npos)
+        return kDefaultDriveRoot;
+    return folder.substr(0, slash + 1);
+}
+
+std::wstring SystemFolderDriveRoot()
+{
+    wchar_t system[MAX_PATH];
+    const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
+    if (cch == 0 || cch >= ARRAYSIZE(system))
+        return {};
+    std::wstring folder(system, cch);
+    const size_t slash = folder.find(L'\\');
+    return slash == std::wstring::npos ? folder : folder.substr(0, slash + 1);
+}
+
+bool TokenUserSidString(HANDLE token, std::wstring& sid)
+{
+    DWORD cbUser = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &cbUser);
+    if (cbUser < sizeof(TOKEN_USER))
+        return false;
+    std::vector<BYTE> user(cbUser);
+    if (!::GetTokenInformation(token, TokenUser, user.data(), cbUser, &cbUser))
+        return false;
+    UniqueLocal<wchar_t*> text;
+    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid,
+                                  text.put()))
+        return false;
+    sid.assign(text.get());
+    return true;
+}
+
+std::wstring SystemMessageText(DWORD error, DWORD languageId)
+{
+    UniqueLocal<wchar_t*> buffer;
+    const DWORD cch = ::FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, languageId, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+    if (cch == 0 || !buffer)
+        return {};
+    return std::wstring(buffer.get(), cch);
+}
+
+}  // namespace win32

@@ -1,0 +1,32 @@
+// Where the system lives, who the caller is, and what an error code says:
+// small lookups several deliverables make.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace win32 {
+
+// The Windows folder as WINDIR names it; "C:\WINDOWS" when it is not set.
+std::wstring WindowsFolder();
+
+// The root ("C:\") of the drive the Windows folder is on, as WINDIR names
+// it; "C:\" when that has no root. The drive the bleach service wipes.
+std::wstring WindowsDriveRoot();
+
+// The root of the drive the system folder is on, as the system itself
+// reports it (no environment value can move it); empty when the system
+// folder cannot be read. What the protected paths compare with.
+std::wstring SystemFolderDriveRoot();
+
+// The text form ("S-1-5-...") of the user of `token` (opened with
+// TOKEN_QUERY); false when it cannot be read.
+bool TokenUserSidString(HANDLE token, std::wstring& sid);
+
+// The system's message text for `error` as FormatMessageW gives it (line
+// break at its end included); empty when the system has none.
+// `languageId` 0 lets the system choose the language.
+std::wstring SystemMessageText(DWORD error, DWORD languageId = 0);
+
+}  // namespace win32
