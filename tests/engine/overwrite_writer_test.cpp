@@ -111,7 +111,10 @@ TEST_P(WriteSequenceTest, LastByteThenChunksThenTruncateRenamesAndDelete)
             ASSERT_EQ(disk.compare(static_cast<size_t>(offset), length, calls.randomBlock, 0, length), 0)
                 << "chunk at " << offset;
         }
-        EXPECT_NE(disk, original);
+        // One random byte may equal the original one by chance.
+        if (c.size > 1) {
+            EXPECT_NE(disk, original);
+        }
     }
 }
 

@@ -10,12 +10,31 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <atomic>
 #include <string>
+#include <set>
 #include <thread>
 
 namespace graventatest {
 namespace {
+
+// The threads of process `processId` now.
+std::set<DWORD> ThreadsOf(DWORD processId)
+{
+    std::set<DWORD> threads;
+    win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{sizeof(entry)};
+    if (snapshot && ::Thread32First(snapshot.get(), &entry)) {
+        do {
+            if (entry.th32OwnerProcessID == processId)
+                threads.insert(entry.th32ThreadID);
+        } while (::Thread32Next(snapshot.get(), &entry));
+    }
+    return threads;
+}
 
 constexpr int kWarnText = 1004;
 constexpr int kQuestionText = 1005;
@@ -362,9 +381,16 @@ TEST_F(Resident, HoldsTheSessionWhileAShutdownShredOutlastsItsWait)
 
     // An earlier shred-all has signalled the end of a run before.
     Put(file, 100);
+    const std::set<DWORD> idle = ThreadsOf(resident.Id());
     SendMainWindowCommand(kCommandShredAll, nullptr);
     ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
     ASSERT_TRUE(NoneLeft({file}));
+    // Its balloon goes out before its thread ends; a shutdown that came in
+    // between would be taken by that run (which is how it should be).
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::set<DWORD> now = ThreadsOf(resident.Id());
+        return std::includes(idle.begin(), idle.end(), now.begin(), now.end());
+    })) << "the first shred-all's threads end";
 
     Put(file, 200);
     balloons.HoldNextBalloon();
