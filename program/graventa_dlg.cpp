@@ -4,6 +4,7 @@
 #include "engine/ui/shred_dialogs.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
+#include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
 #include "settings/settings_store.h"
 #include "win32/registry.h"
@@ -16,8 +17,6 @@ namespace {
 constexpr int kShredHotKeyId = 1;
 constexpr DWORD kShutdownWaitMs = 3000;
 constexpr DWORD kDesktopIconPauseMs = 1500;
-// The bleach service's command to unregister the desktop icon.
-constexpr int kUnregisterDesktopIcon = 0x1060;
 // Flag of the shell change notification the desktop refresh ends with.
 constexpr UINT kAssocChangedFlags = 0x2000;
 // The system's shutdown screen that lists the programs holding it back.
