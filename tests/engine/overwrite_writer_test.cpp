@@ -2,6 +2,7 @@
 // deletes, what is on disk before the file goes, and the failure paths.
 #include "engine/erase_methods.h"
 #include "engine/run_state.h"
+#include "tests/common/system_text.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/engine/erase_test_support.h"
 
@@ -22,20 +23,10 @@ using testsupport::ReadFileBytes;
 using testsupport::ScratchFolder;
 using testsupport::WriteFileBytes;
 using ::testing::HasSubstr;
+using testsupport::SystemText;
 
 namespace {
 
-std::string SystemText(DWORD code)
-{
-    wchar_t* buffer = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = buffer ? buffer : L"";
-    if (buffer)
-        ::LocalFree(buffer);
-    return enginetest::Ansi(text);
-}
 
 // Every pass writes each region three times: zeros, 0xFF, random.
 void AddRegion(std::vector<std::string>& writes, uint64_t position, uint64_t length, int passes)
