@@ -238,16 +238,24 @@ TEST_F(BackupBlob, BadCountsLengthsAndProfileNumbersAreRefused)
     ASSERT_TRUE(writer.WriteBackupBlob(good));
     const std::wstring before = DumpKey(HKEY_CURRENT_USER, kProductKey);
     const size_t advancedLists = 102 + 30;
+    // The first file path of the advanced profile: its length, then its text.
+    const size_t path = advancedLists + 9;
+    const uint32_t cbPath = U32At(good, advancedLists + 5);
+    ASSERT_EQ(std::string("C:\\Docs\\a.doc"), reinterpret_cast<const char*>(&good[path]));
     struct Damage {
         const char* what;
         size_t offset;
         uint32_t value;
+        bool oneByte = false;
     } damages[] = {
         {"file count past the block", advancedLists, 1000},
         {"file count wraps", advancedLists, 0xFFFFFFFF},
         {"path length zero", advancedLists + 5, 0},
         {"path length past the block", advancedLists + 5, 0x7FFFFFF0},
         {"path length without its NUL", advancedLists + 5, 5},
+        {"path whose NUL is overwritten", path + cbPath - 1, 'x', true},
+        {"block ending one byte before the path does", 0, static_cast<uint32_t>(path + cbPath - 1)},
+        {"key text without a NUL inside its length", 7, 1, true},
         {"record number 7", 72, 7},
         {"record number negative", 42, 0xFFFFFFFF},
         {"profile in force 5", 8, 5},
@@ -255,17 +263,14 @@ TEST_F(BackupBlob, BadCountsLengthsAndProfileNumbersAreRefused)
     };
     for (const auto& damage : damages) {
         auto block = good;
-        PutU32(block, damage.offset, damage.value);
+        if (damage.oneByte)
+            block[damage.offset] = static_cast<BYTE>(damage.value);
+        else
+            PutU32(block, damage.offset, damage.value);
         SettingsStore reader;
         EXPECT_FALSE(reader.ReadBackupBlob(block.data(), block.size())) << damage.what;
         EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kProductKey)) << damage.what;
     }
-    // A key text without a NUL inside its length.
-    auto block = good;
-    block[7] = 1;
-    SettingsStore reader;
-    EXPECT_FALSE(reader.ReadBackupBlob(block.data(), block.size()));
-    EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kProductKey));
 }
 
 TEST_F(BackupBlob, AProfileNumberTwiceWritesThatSubkeyTwice)
