@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -238,10 +239,13 @@ TEST_F(BackupBlob, BadCountsLengthsAndProfileNumbersAreRefused)
     ASSERT_TRUE(writer.WriteBackupBlob(good));
     const std::wstring before = DumpKey(HKEY_CURRENT_USER, kProductKey);
     const size_t advancedLists = 102 + 30;
-    // The first file path of the advanced profile: its length, then its text.
-    const size_t path = advancedLists + 9;
-    const uint32_t cbPath = U32At(good, advancedLists + 5);
-    ASSERT_EQ(std::string("C:\\Docs\\a.doc"), reinterpret_cast<const char*>(&good[path]));
+    // The block ends with the simple profile's exclude entry: nothing read
+    // after it could notice a reader that overran it.
+    const char keep[] = "C:\\Keep";
+    const size_t lastText = static_cast<size_t>(
+        std::search(good.begin(), good.end(), keep, keep + sizeof(keep)) - good.begin());
+    ASSERT_EQ(sizeof(keep), U32At(good, lastText - 4));
+    const size_t lastEnd = lastText + sizeof(keep);
     struct Damage {
         const char* what;
         size_t offset;
@@ -253,8 +257,8 @@ TEST_F(BackupBlob, BadCountsLengthsAndProfileNumbersAreRefused)
         {"path length zero", advancedLists + 5, 0},
         {"path length past the block", advancedLists + 5, 0x7FFFFFF0},
         {"path length without its NUL", advancedLists + 5, 5},
-        {"path whose NUL is overwritten", path + cbPath - 1, 'x', true},
-        {"block ending one byte before the path does", 0, static_cast<uint32_t>(path + cbPath - 1)},
+        {"last text whose NUL is overwritten", lastEnd - 1, 'x', true},
+        {"block ending one byte before its last text does", 0, static_cast<uint32_t>(lastEnd - 1)},
         {"key text without a NUL inside its length", 7, 1, true},
         {"record number 7", 72, 7},
         {"record number negative", 42, 0xFFFFFFFF},
