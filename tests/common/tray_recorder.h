@@ -1,10 +1,13 @@
-// A stand-in for the plug-in's tray pipe: serves the per-user pipe on a
-// thread of its own, one message per connection, and records every balloon.
-// An instance of the pipe is always listening, from construction on.
+// A stand-in for the plug-in's tray pipe: records every balloon. An instance
+// of the pipe is always listening, from construction on, and each sender is
+// read on a thread of its own, so a new connection is accepted while one is
+// being read. With HoldNextBalloon the next sender stays blocked in its write
+// until ReleaseHeldBalloon, which pins a run where it announces itself.
 #pragma once
 
-#include "win32/unique_handle.h"
+#include <windows.h>
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,19 +31,34 @@ public:
     bool Ready() const { return m_ready; }
     std::vector<Balloon> Balloons() const;
     std::vector<int> Ids() const;
-    // Waits up to `milliseconds` until at least `count` balloons arrived.
+    size_t CountWithId(int id) const;
+    // Waits until at least `count` balloons arrived.
     bool WaitFor(size_t count, DWORD milliseconds) const;
+    // Waits until `count` balloons with `id` have arrived.
+    bool WaitForBalloon(int id, size_t count = 1) const;
+
+    void HoldNextBalloon();
+    // Waits until a held sender is connected.
+    bool WaitForHeldSender();
+    void ReleaseHeldBalloon();
 
 private:
-    win32::UniqueFile CreateInstance() const;
-    void Serve(win32::UniqueFile pipe);
+    HANDLE CreateInstance() const;
+    void Listen(HANDLE pipe);
+    void Serve(HANDLE pipe);
+    size_t CountLocked(int id) const;
 
     std::wstring m_name;
     bool m_ready = false;
-    win32::UniqueHandleNull m_stop;
-    std::thread m_thread;
+    bool m_stopping = false;
+    bool m_holdNext = false;
+    bool m_holding = false;
+    bool m_released = false;
     mutable std::mutex m_lock;
+    mutable std::condition_variable m_changed;
     std::vector<Balloon> m_balloons;
+    std::vector<std::thread> m_servers;
+    std::thread m_listener;
 };
 
 }  // namespace testsupport

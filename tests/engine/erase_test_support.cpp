@@ -331,35 +331,19 @@ FileHeldByOtherProcess::FileHeldByOtherProcess(const std::wstring& path)
     const std::wstring readyName = L"ScoravelTestHoldReady-" + tag;
     const std::wstring releaseName = L"ScoravelTestHoldRelease-" + tag;
     win32::UniqueHandleNull ready(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-    m_release = ::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
-    wchar_t module[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, module, ARRAYSIZE(module));
-    // Under Wine without a drive for the host's root the program's own name
-    // is only reachable in its \\?\ form.
-    std::wstring self = module;
-    if (::GetFileAttributesW(self.c_str()) == INVALID_FILE_ATTRIBUTES)
-        self = L"\\\\?\\" + self;
+    m_release.reset(::CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetTempPathW(ARRAYSIZE(temp), temp);
-
-    ::SetEnvironmentVariableW(kHoldPathVariable, path.c_str());
-    ::SetEnvironmentVariableW(kHoldReadyVariable, readyName.c_str());
-    ::SetEnvironmentVariableW(kHoldReleaseVariable, releaseName.c_str());
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + self + L"\"";
-    const BOOL started = ::CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                          0, nullptr, temp, &startup, &process);
-    ::SetEnvironmentVariableW(kHoldPathVariable, nullptr);
-    ::SetEnvironmentVariableW(kHoldReadyVariable, nullptr);
-    ::SetEnvironmentVariableW(kHoldReleaseVariable, nullptr);
-    if (!started) {
+    testsupport::ChildOptions options;
+    options.folder = temp;
+    options.environment = {{kHoldPathVariable, path},
+                           {kHoldReadyVariable, readyName},
+                           {kHoldReleaseVariable, releaseName}};
+    if (!m_holder.Start(testsupport::ProgramBesideTest(), {}, options)) {
         ADD_FAILURE() << "cannot start the holder process, error " << ::GetLastError();
         return;
     }
-    ::CloseHandle(process.hThread);
-    m_process = process.hProcess;
-    const HANDLE waits[] = {ready.get(), m_process};
+    const HANDLE waits[] = {ready.get(), m_holder.Handle()};
     m_holding = ::WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
     EXPECT_TRUE(m_holding) << "the holder process could not open the file";
 }
@@ -367,13 +351,8 @@ FileHeldByOtherProcess::FileHeldByOtherProcess(const std::wstring& path)
 FileHeldByOtherProcess::~FileHeldByOtherProcess()
 {
     if (m_release)
-        ::SetEvent(m_release);
-    if (m_process) {
-        ::WaitForSingleObject(m_process, 30000);
-        ::CloseHandle(m_process);
-    }
-    if (m_release)
-        ::CloseHandle(m_release);
+        ::SetEvent(m_release.get());
+    m_holder.WaitForExit(30000);
 }
 
 void SetSuccessLogging(DWORD value)

@@ -7,6 +7,7 @@
 #include "engine/file_calls.h"
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
+#include "tests/common/child_process.h"
 #include "tests/common/scratch_folder.h"
 
 #include <functional>
@@ -144,8 +145,8 @@ public:
     bool Holding() const { return m_holding; }
 
 private:
-    HANDLE m_process = nullptr;
-    HANDLE m_release = nullptr;
+    testsupport::ChildProcess m_holder;
+    win32::UniqueHandleNull m_release;
     bool m_holding = false;
 };
 

@@ -2,6 +2,7 @@
 // deletes, what is on disk before the file goes, and the failure paths.
 #include "engine/erase_methods.h"
 #include "engine/run_state.h"
+#include "tests/common/system_text.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/engine/erase_test_support.h"
 
@@ -22,20 +23,10 @@ using testsupport::ReadFileBytes;
 using testsupport::ScratchFolder;
 using testsupport::WriteFileBytes;
 using ::testing::HasSubstr;
+using testsupport::SystemText;
 
 namespace {
 
-std::string SystemText(DWORD code)
-{
-    wchar_t* buffer = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = buffer ? buffer : L"";
-    if (buffer)
-        ::LocalFree(buffer);
-    return enginetest::Ansi(text);
-}
 
 // Every pass writes each region three times: zeros, 0xFF, random.
 void AddRegion(std::vector<std::string>& writes, uint64_t position, uint64_t length, int passes)
@@ -266,15 +257,22 @@ TEST_F(WriterTest, MissingFileIsReportedNotFound)
                                                 " not found:\r\n" + SystemText(ERROR_FILE_NOT_FOUND)));
 }
 
-TEST_F(WriterTest, PathTooLongForTheBufferIsSkippedWholeAndCounted)
+// A file whose full path is exactly `cch` characters, in folders under `root`.
+std::wstring PathOfLength(const std::wstring& root, size_t cch, size_t cbContent)
 {
-    std::wstring folder = scratch.Path();
-    while (folder.size() < MAX_PATH) {
+    std::wstring folder = root;
+    while (folder.size() + 41 + 12 < cch) {
         folder += L"\\" + std::wstring(40, L'd');
-        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+        EXPECT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
     }
-    const std::wstring path = folder + L"\\long.bin";
-    ASSERT_TRUE(WriteFileBytes(path, Filler(3000)));
+    const std::wstring path = folder + L"\\" + std::wstring(cch - folder.size() - 1, L'f');
+    EXPECT_TRUE(WriteFileBytes(L"\\\\?\\" + path, Filler(cbContent)));
+    return path;
+}
+
+TEST_F(WriterTest, PathOfMaxPathCharactersIsSkippedWholeAndCounted)
+{
+    const std::wstring path = PathOfLength(scratch.Path(), MAX_PATH, 3000);
     DocFileList list;
     list.AddFile(path);
     eraser.SetByteCount(3000 + 1000);
@@ -282,11 +280,21 @@ TEST_F(WriterTest, PathTooLongForTheBufferIsSkippedWholeAndCounted)
 
     EXPECT_TRUE(calls.Events().empty());
     std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(path, bytes));
+    ASSERT_TRUE(ReadFileBytes(L"\\\\?\\" + path, bytes));
     EXPECT_EQ(bytes, Filler(3000));
     EXPECT_EQ(run.Reporter().percents, std::vector<int>({75, 100}));
     EXPECT_THAT(log.ReadBody(eraser), HasSubstr("\r\n->Error opening " + enginetest::Ansi(path) +
                                                 " for delete:\r\n" + SystemText(ERROR_FILENAME_EXCED_RANGE)));
+}
+
+TEST_F(WriterTest, PathOneShorterThanMaxPathIsShredded)
+{
+    const std::wstring path = PathOfLength(scratch.Path(), MAX_PATH - 1, 3000);
+    DocFile file;
+    file.SetPath(path);
+    EXPECT_TRUE(eraser.ShredFile(&file, 1));
+    EXPECT_FALSE(calls.Writes().empty());
+    EXPECT_FALSE(PathExists(L"\\\\?\\" + path));
 }
 
 TEST_F(WriterTest, FolderIsRenamedThenRemovedAndKeepsItsNameWhenItCannotBe)

@@ -2,6 +2,7 @@
 // and cache.
 #include "engine/erase_methods.h"
 #include "engine/run_state.h"
+#include "tests/common/system_text.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/engine/erase_test_support.h"
 #include "win32/registry.h"
@@ -17,19 +18,10 @@ using enginetest::TestRun;
 using testsupport::DumpKey;
 using testsupport::PutString;
 using ::testing::HasSubstr;
+using testsupport::SystemText;
 
 namespace {
 
-std::string SystemText(DWORD code)
-{
-    wchar_t* buffer = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = buffer ? buffer : L"";
-    if (buffer)
-        ::LocalFree(buffer);
-    return enginetest::Ansi(text);
-}
 
 class RegistryEraseTest : public testsupport::ProductRegistryTest {
 protected:

@@ -1,6 +1,7 @@
 // The shred log: banner, the success-logging switch, system texts, and how
 // paths reach the file (ANSI, CR LF, "%" as it stands).
 #include "engine/erase_methods.h"
+#include "tests/common/system_text.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/engine/erase_test_support.h"
@@ -132,12 +133,8 @@ TEST_F(ShredLogTest, SystemTextFollowsTheLineOrUnknownStandsInForIt)
     eraser.LogError(L"\n->unknown:\n", 0x2FFFFF01, true);
     eraser.LogError(L"\n->plain\n", ERROR_ACCESS_DENIED, false);
 
-    wchar_t* buffer = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, ERROR_ACCESS_DENIED, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    ASSERT_TRUE(buffer);
-    const std::string denied = Ansi(buffer);
-    ::LocalFree(buffer);
+    const std::string denied = testsupport::SystemText(ERROR_ACCESS_DENIED);
+    ASSERT_FALSE(denied.empty());
     // The system's own CR LF is not doubled.
     EXPECT_EQ(denied.substr(denied.size() - 2), "\r\n");
     EXPECT_EQ(log.ReadBody(eraser), "\r\n->known:\r\n" + denied +

@@ -263,8 +263,8 @@ TEST_F(ShredManagerTest, ExcludedAndProtectedEntriesSurviveAShreddedFolder)
     custom.SetEraseMethod(kEraseOnePass);
     custom.AddFileEntry(m_data, false);
     custom.AddFileEntry(systemFile, false);
-    custom.AddExcludeEntry(L"C:\\elsewhere\\*.txt");
-    custom.AddExcludeEntry(m_data + L"\\keep");
+    custom.AddExcludeEntry(L"C:\\elsewhere\\*.TXT");  // entries match in any letter case
+    custom.AddExcludeEntry(m_data + L"\\KEEP");
     UseProfile(custom, manager);
     testsupport::TrayRecorder tray;
     ASSERT_TRUE(tray.Ready());

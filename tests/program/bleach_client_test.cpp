@@ -6,6 +6,7 @@
 #include "resources/graventa/resource.h"
 #include "ipc/bleach_protocol.h"
 #include "tests/common/tray_recorder.h"
+#include "tests/common/wait.h"
 #include "tests/program/bleach_fake_service.h"
 #include "win32/string_table.h"
 
@@ -20,17 +21,8 @@ namespace {
 using bleachtest::ControlMessage;
 using bleachtest::FakeBleachService;
 
-constexpr DWORD kPatienceMs = 60000;
-
-bool WaitUntil(const std::function<bool()>& done)
-{
-    for (DWORD waited = 0; waited < kPatienceMs; waited += 20) {
-        if (done())
-            return true;
-        ::Sleep(20);
-    }
-    return done();
-}
+using testsupport::kPatienceMs;
+using testsupport::WaitUntil;
 
 std::wstring Text(UINT id)
 {

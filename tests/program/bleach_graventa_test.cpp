@@ -6,6 +6,7 @@
 #include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
 #include "tests/program/bleach_fake_service.h"
+#include "tests/common/tray_recorder.h"
 #include "tests/program/graventa_test_support.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,7 @@ protected:
 
 TEST_F(ResidentBleach, RunsOneBleachAtATimeAndShowsItOnRequest)
 {
-    BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     ASSERT_TRUE(balloons.Ready());
     bleachtest::FakeBleachService service(suffix);
     ASSERT_TRUE(service.Ready());

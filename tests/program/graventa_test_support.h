@@ -4,27 +4,23 @@
 // plug-in's tray pipe.
 #pragma once
 
+#include "tests/common/child_process.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/wait.h"
 #include "win32/unique_handle.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <condition_variable>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace graventatest {
 
-inline constexpr DWORD kPatienceMs = 60000;
-
-// Polls `done` until it holds or `timeoutMs` have passed.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = kPatienceMs);
+using testsupport::kPatienceMs;
+using testsupport::WaitUntil;
 
 // A built program of this tree as a path Wine can open.
 std::wstring BuiltProgram(const char* unixPath);
@@ -51,16 +47,15 @@ public:
     // The command window of this process, once it answers messages.
     HWND WaitForWindow();
     HWND Window() const { return m_window; }
-    DWORD Id() const { return m_id; }
+    DWORD Id() const { return m_child.Id(); }
     // True once the process has ended; its exit code in `code`.
-    bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr);
-    bool HasExited() { return WaitForExit(0); }
+    bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr) { return m_child.WaitForExit(timeoutMs, code); }
+    bool HasExited() { return m_child.HasExited(); }
     // Asks the message loop to end; kills the process when it does not.
     void Stop();
 
 private:
-    win32::UniqueHandleNull m_process;
-    DWORD m_id = 0;
+    testsupport::ChildProcess m_child;
     HWND m_window = nullptr;
 };
 
@@ -93,51 +88,6 @@ std::wstring SendCommand(HWND window, UINT code, const wchar_t* text);
 bool IsClosedFile(const std::wstring& path);
 std::string ReadText(const std::wstring& path);
 size_t CountOf(const std::string& text, const std::string& part);
-
-// The plug-in's tray pipe, served by the test: records every balloon. With
-// HoldNextBalloon, the next sender stays blocked in its write until
-// ReleaseHeldBalloon, which pins a run at the point where it announces
-// itself.
-class BalloonRecorder {
-public:
-    struct Balloon {
-        std::wstring title;
-        std::wstring text;
-        int id = 0;
-    };
-
-    BalloonRecorder();
-    ~BalloonRecorder();
-    BalloonRecorder(const BalloonRecorder&) = delete;
-    BalloonRecorder& operator=(const BalloonRecorder&) = delete;
-
-    bool Ready() const { return m_ready; }
-    void HoldNextBalloon();
-    // Waits until a held sender is connected.
-    bool WaitForHeldSender();
-    void ReleaseHeldBalloon();
-    // Waits until `count` balloons with `id` have arrived.
-    bool WaitForBalloon(int id, size_t count = 1);
-    std::vector<Balloon> Balloons();
-    size_t CountWithId(int id);
-
-private:
-    win32::UniqueFile CreateInstance() const;
-    void Listen(win32::UniqueFile pipe);
-    void Serve(win32::UniqueFile pipe);
-
-    std::wstring m_name;
-    bool m_ready = false;
-    bool m_stopping = false;
-    bool m_holdNext = false;
-    bool m_holding = false;
-    bool m_released = false;
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::vector<Balloon> m_balloons;
-    std::vector<std::thread> m_servers;
-    std::thread m_listener;
-};
 
 // What a test profile asks for: an Advanced profile with every trace off and
 // no confirmation, that shreds exactly `files` (one pass).

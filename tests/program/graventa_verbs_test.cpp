@@ -1,5 +1,6 @@
 // Graventa.exe started with a verb: it acts once and ends. Run as a real
 // process under Wine, beside a resident instance where the verb needs one.
+#include "tests/common/tray_recorder.h"
 #include "tests/program/graventa_test_support.h"
 
 #include "engine/shred_manager.h"
@@ -28,7 +29,7 @@ TEST_F(Verbs, ShredAllWithoutAResidentDoesNothing)
 {
     const std::wstring file = Put(data / L"stays.txt", 100);
     SaveProfile({.files = {file}});
-    BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     RunVerb({L"ShredAll"});
     EXPECT_TRUE(Untouched({file}));
     EXPECT_FALSE(testsupport::PathExists(log));
@@ -39,7 +40,7 @@ TEST_F(Verbs, ShredAllInAnyCaseHandsAnUnattendedRunToTheResident)
 {
     const std::wstring file = Put(data / L"goes.txt", 100);
     SaveProfile({.files = {file}});
-    BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     ASSERT_TRUE(balloons.Ready());
     StartResident();
 

@@ -1,6 +1,7 @@
 // The resident Graventa.exe driven the way the other deliverables drive it:
 // window-text commands, posted hot keys and the end of the session, sent
 // from this process to the real program running under Wine.
+#include "tests/common/tray_recorder.h"
 #include "tests/program/graventa_test_support.h"
 
 #include "ipc/tray_notify_client.h"
@@ -203,7 +204,7 @@ TEST_F(Resident, StartsOneShredAllAtATime)
     const std::wstring first = Put(data / L"first.txt", 2000);
     const std::wstring second = Put(data / L"second.txt", 3000);
     SaveProfile({.files = {first, second}});
-    BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     ASSERT_TRUE(balloons.Ready());
     balloons.HoldNextBalloon();
     StartResident();
@@ -235,7 +236,7 @@ TEST_F(Resident, StopsARunningShredAllWhenTheSessionEnds)
     const std::vector<std::wstring> files = {Put(data / L"a.txt", 100), Put(data / L"b.txt", 200),
                                              Put(data / L"c.txt", 300)};
     SaveProfile({.files = files});
-    BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     ASSERT_TRUE(balloons.Ready());
     balloons.HoldNextBalloon();
     StartResident();
@@ -313,7 +314,7 @@ TEST_F(Resident, StartsAnInteractiveShredAllOnItsHotKey)
 {
     const std::wstring file = Put(data / L"hot.txt", 4000);
     SaveProfile({.files = {file}, .hotKey = L'S'});
-    BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     ASSERT_TRUE(balloons.Ready());
     StartResident();
 
@@ -375,7 +376,7 @@ TEST_F(Resident, HoldsTheSessionWhileAShutdownShredOutlastsItsWait)
 {
     const std::wstring file = data / L"twice.txt";
     SaveProfile({.files = {file}, .shredAtShutdown = true});
-    BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     ASSERT_TRUE(balloons.Ready());
     StartResident({.unattended = false});
 

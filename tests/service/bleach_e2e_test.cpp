@@ -7,6 +7,7 @@
 #include "engine/free_space_wipe.h"
 #include "service/service_frame.h"
 #include "tests/common/registry_sandbox.h"
+#include "tests/common/tray_recorder.h"
 #include "tests/program/graventa_test_support.h"
 #include "win32/unique_handle.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 using graventatest::BuiltProgram;
 using graventatest::GraventaProcess;
-using graventatest::WaitUntil;
+using testsupport::WaitUntil;
 
 constexpr wchar_t kDrive[] = L"C:\\";
 constexpr wchar_t kInstall[] = L"C:\\Scoravel";
@@ -96,19 +97,6 @@ bool MutexIsFree()
     return mutex && ::GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
-bool RunAndWait(const std::wstring& program, const std::wstring& arguments)
-{
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          kInstall, &startup, &process))
-        return false;
-    win32::UniqueHandleNull processHandle(process.hProcess);
-    win32::UniqueHandleNull threadHandle(process.hThread);
-    return ::WaitForSingleObject(processHandle.get(), 60000) == WAIT_OBJECT_0;
-}
-
 bool StateIs(SC_HANDLE service, DWORD state)
 {
     SERVICE_STATUS status{};
@@ -149,7 +137,9 @@ TEST(BleachEndToEnd, WipesTheBoundedSystemDriveThroughTheInstalledService)
     win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     ASSERT_TRUE(manager);
     ServiceRemoval removal;
-    ASSERT_TRUE(RunAndWait(wardelle, L"install"));
+    testsupport::ChildOptions inInstall;
+    inInstall.folder = kInstall;
+    ASSERT_TRUE(testsupport::RunAndWait(wardelle, L"install", inInstall));
     win32::UniqueService service(::OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
     ASSERT_TRUE(service) << "\"Wardelle.exe install\" made no service";
     // An auto-start service may already be up from an earlier Wine start.
@@ -158,7 +148,7 @@ TEST(BleachEndToEnd, WipesTheBoundedSystemDriveThroughTheInstalledService)
     }
     ASSERT_TRUE(WaitUntil([&] { return StateIs(service.get(), SERVICE_RUNNING); }));
 
-    graventatest::BalloonRecorder balloons;
+    testsupport::TrayRecorder balloons;
     ASSERT_TRUE(balloons.Ready());
     GraventaProcess resident;
     ASSERT_TRUE(resident.Start(graventa, {}, install));

@@ -11,11 +11,13 @@
 #include "engine/shred_manager.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/wait.h"
 #include "tests/service/free_space_test_support.h"
 #include "tests/service/service_test_support.h"
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <thread>
 
 using servicetest::PlantedLink;
@@ -321,6 +323,31 @@ TEST_F(DiskBleachRunTest, LeavesOnlyItsLogInTheInstallFolder)
     const std::string log = ReadWholeFile(scratch / names[0]);
     EXPECT_THAT(log, HasSubstr(std::string(100, '*') + "\r\nDATE - "));
     EXPECT_THAT(log, HasSubstr("->DiskBleach completed successfully."));
+}
+
+TEST_F(DiskBleachRunTest, ACancelDuringTheMainPassLeavesNoTempFolder)
+{
+    ShredManager manager(true);
+    SetCurrentShredManager(&manager);
+    manager.Init();
+    // Cancelled once the main pass has its file: the fill is under way.
+    std::atomic<bool> ended{false};
+    std::thread canceller([&] {
+        if (testsupport::WaitUntil([&] {
+                return ended || testsupport::PathExists(drive + L"ShredderTemp\\SHREDTEMP");
+            }) && !ended)
+            manager.GetProgress()->RequestCancel();
+    });
+    EXPECT_TRUE(RunDiskBleachOnTestVolume(manager, drive));
+    ended = true;
+    canceller.join();
+    SetCurrentShredManager(nullptr);
+
+    const std::vector<std::wstring> names = servicetest::Names(scratch.Path());
+    ASSERT_EQ(1u, names.size());
+    EXPECT_THAT(ReadWholeFile(scratch / names[0]), HasSubstr("Free Space Bleaching aborted"));
+    EXPECT_FALSE(testsupport::PathExists(drive + L"ShredderTemp"));
+    EXPECT_FALSE(testsupport::PathExists(drive + L"ShredderTemp1"));
 }
 
 TEST_F(DiskBleachRunTest, TheTestEntryRefusesTheSystemDriveAndAnyBigVolume)

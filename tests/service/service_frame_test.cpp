@@ -5,6 +5,7 @@
 #include "framework/build_seams.h"
 #include "service/service_frame.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/wait.h"
 #include "tests/service/service_test_support.h"
 #include "win32/registry.h"
 
@@ -188,15 +189,9 @@ protected:
     // Runs the program with `arguments` and waits for it to end.
     bool RunProgram(const std::wstring& arguments)
     {
-        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-        STARTUPINFOW startup{sizeof(startup)};
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, scratch.Path().c_str(), &startup, &process))
-            return false;
-        win32::UniqueHandleNull processHandle(process.hProcess);
-        win32::UniqueHandleNull threadHandle(process.hThread);
-        return ::WaitForSingleObject(processHandle.get(), 60000) == WAIT_OBJECT_0;
+        testsupport::ChildOptions options;
+        options.folder = scratch.Path();
+        return testsupport::RunAndWait(program, arguments, options);
     }
 
     bool ServiceExists(const std::wstring& name)
@@ -210,14 +205,9 @@ protected:
     bool WaitForState(SC_HANDLE service, DWORD state)
     {
         SERVICE_STATUS status{};
-        for (int i = 0; i < 600; ++i) {
-            if (!::QueryServiceStatus(service, &status))
-                return false;
-            if (status.dwCurrentState == state)
-                return true;
-            ::Sleep(50);
-        }
-        return false;
+        return testsupport::WaitUntil([&] {
+            return ::QueryServiceStatus(service, &status) && status.dwCurrentState == state;
+        }, 30000);
     }
 
     testsupport::ScratchFolder scratch;
@@ -306,13 +296,7 @@ TEST_F(WardelleProgramTest, InstallsStartsStopsAndRemovesThroughTheServiceManage
     service.reset();
 
     EXPECT_TRUE(RemoveServiceNamed(name, display));
-    bool gone = false;
-    for (int i = 0; i < 600 && !gone; ++i) {
-        gone = !ServiceExists(name);
-        if (!gone)
-            ::Sleep(50);
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !ServiceExists(name); }, 30000));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "tests/service/test_volume.h"
 #include "tests/service/service_test_support.h"
 
+#include "tests/common/wait.h"
+
 #include "engine/disk_bleach.h"
 #include "tests/common/scratch_folder.h"
 
@@ -186,40 +188,17 @@ StalledClient::StalledClient(const std::wstring& controlPipe, int command, int p
 {
     const std::wstring eventName = L"Local\\ScoravelStalledClient" + UniqueSuffix();
     m_release.reset(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-    wchar_t module[MAX_PATH];
-    const DWORD cch = ::GetModuleFileNameW(nullptr, module, ARRAYSIZE(module));
-    if (!m_release || cch == 0 || cch >= ARRAYSIZE(module))
-        return;
-    std::wstring program = module;
-    program = program.substr(0, program.rfind(L'\\') + 1) + L"stalled_client.exe";
-    // Without a drive for the host's root, Wine reaches the build tree only
-    // in the \\?\ form.
-    if (::GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES)
-        program = L"\\\\?\\" + program;
-    std::wstring commandLine = L"\"" + program + L"\" \"" + controlPipe + L"\" " +
-                               std::to_wstring(command) + L" " + std::to_wstring(processId) +
-                               L" " + std::to_wstring(threadId) + L" " + eventName;
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &startup, &process))
-        return;
-    ::CloseHandle(process.hThread);
-    m_process.reset(process.hProcess);
+    if (m_release)
+        m_process.Start(testsupport::ProgramBesideTest(L"stalled_client.exe"),
+                        testsupport::QuotedArguments({controlPipe, std::to_wstring(command),
+                                                      std::to_wstring(processId),
+                                                      std::to_wstring(threadId), eventName}));
 }
 
 StalledClient::~StalledClient()
 {
-    if (!m_process)
-        return;
     ::SetEvent(m_release.get());
-    if (::WaitForSingleObject(m_process.get(), 20000) != WAIT_OBJECT_0)
-        ::TerminateProcess(m_process.get(), 1);
-}
-
-bool StalledClient::Running() const
-{
-    return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT;
+    m_process.WaitForExit(20000);
 }
 
 TestServer::TestServer(const std::wstring& installFolder)
@@ -237,12 +216,7 @@ TestServer::~TestServer()
 
 bool TestServer::WaitForQueued(size_t count)
 {
-    for (int i = 0; i < 1000; ++i) {
-        if (m_server->QueuedRequests() == count)
-            return true;
-        ::Sleep(10);
-    }
-    return false;
+    return testsupport::WaitUntil([&] { return m_server->QueuedRequests() == count; }, 10000);
 }
 
 std::wstring BoundedTestDrive()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "service/bleach_server.h"
+#include "tests/common/child_process.h"
 #include "win32/unique_handle.h"
 
 #include <gtest/gtest.h>
@@ -55,12 +56,12 @@ public:
     StalledClient(const StalledClient&) = delete;
     StalledClient& operator=(const StalledClient&) = delete;
 
-    bool Started() const { return static_cast<bool>(m_process); }
-    bool Running() const;
+    bool Started() const { return m_process.Handle() != nullptr; }
+    bool Running() { return !m_process.HasExited(); }
 
 private:
     win32::UniqueHandleNull m_release;
-    win32::UniqueHandleNull m_process;
+    testsupport::ChildProcess m_process;
 };
 
 // A server on its own pipes with its own events, listening while it lives.

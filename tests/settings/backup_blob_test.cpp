@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -238,16 +239,27 @@ TEST_F(BackupBlob, BadCountsLengthsAndProfileNumbersAreRefused)
     ASSERT_TRUE(writer.WriteBackupBlob(good));
     const std::wstring before = DumpKey(HKEY_CURRENT_USER, kProductKey);
     const size_t advancedLists = 102 + 30;
+    // The block ends with the simple profile's exclude entry: nothing read
+    // after it could notice a reader that overran it.
+    const char keep[] = "C:\\Keep";
+    const size_t lastText = static_cast<size_t>(
+        std::search(good.begin(), good.end(), keep, keep + sizeof(keep)) - good.begin());
+    ASSERT_EQ(sizeof(keep), U32At(good, lastText - 4));
+    const size_t lastEnd = lastText + sizeof(keep);
     struct Damage {
         const char* what;
         size_t offset;
         uint32_t value;
+        bool oneByte = false;
     } damages[] = {
         {"file count past the block", advancedLists, 1000},
         {"file count wraps", advancedLists, 0xFFFFFFFF},
         {"path length zero", advancedLists + 5, 0},
         {"path length past the block", advancedLists + 5, 0x7FFFFFF0},
         {"path length without its NUL", advancedLists + 5, 5},
+        {"last text whose NUL is overwritten", lastEnd - 1, 'x', true},
+        {"block ending one byte before its last text does", 0, static_cast<uint32_t>(lastEnd - 1)},
+        {"key text without a NUL inside its length", 7, 1, true},
         {"record number 7", 72, 7},
         {"record number negative", 42, 0xFFFFFFFF},
         {"profile in force 5", 8, 5},
@@ -255,17 +267,14 @@ TEST_F(BackupBlob, BadCountsLengthsAndProfileNumbersAreRefused)
     };
     for (const auto& damage : damages) {
         auto block = good;
-        PutU32(block, damage.offset, damage.value);
+        if (damage.oneByte)
+            block[damage.offset] = static_cast<BYTE>(damage.value);
+        else
+            PutU32(block, damage.offset, damage.value);
         SettingsStore reader;
         EXPECT_FALSE(reader.ReadBackupBlob(block.data(), block.size())) << damage.what;
         EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kProductKey)) << damage.what;
     }
-    // A key text without a NUL inside its length.
-    auto block = good;
-    block[7] = 1;
-    SettingsStore reader;
-    EXPECT_FALSE(reader.ReadBackupBlob(block.data(), block.size()));
-    EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kProductKey));
 }
 
 TEST_F(BackupBlob, AProfileNumberTwiceWritesThatSubkeyTwice)
