@@ -93,10 +93,11 @@ int wmain(int argc, wchar_t** argv)
     const double fillSeconds = Seconds(clock.fillStart, clock.fillEnd);
     const unsigned long long filled = freeBytes.QuadPart;
     auto mibPerSecond = [](double bytes, double s) { return s > 0 ? bytes / 1048576.0 / s : 0.0; };
-    std::printf("wiped=%d filled_bytes=%llu bytes_written=%llu seconds=%.3f mib_per_s=%.1f "
-                "fill_bytes_written=%llu fill_seconds=%.3f fill_mib_per_s=%.1f\n",
-                wiped ? 1 : 0, filled, 3 * filled, seconds,
-                mibPerSecond(3.0 * static_cast<double>(filled), seconds), clock.fillBytes,
-                fillSeconds, mibPerSecond(static_cast<double>(clock.fillBytes), fillSeconds));
+    std::printf(
+        "wiped=%d filled_bytes=%llu bytes_written=%llu seconds=%.3f mib_per_s=%.1f "
+        "fill_bytes_written=%llu fill_seconds=%.3f fill_mib_per_s=%.1f\n",
+        wiped ? 1 : 0, filled, 3 * filled, seconds,
+        mibPerSecond(3.0 * static_cast<double>(filled), seconds), clock.fillBytes, fillSeconds,
+        mibPerSecond(static_cast<double>(clock.fillBytes), fillSeconds));
     return wiped ? 0 : 1;
 }

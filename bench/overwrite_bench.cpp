@@ -18,7 +18,8 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
 {
     LARGE_INTEGER frequency{};
     ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(to.QuadPart - from.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 LARGE_INTEGER Now()
@@ -33,9 +34,10 @@ void PrintMemory()
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof(counters);
     if (::GetProcessMemoryInfo(::GetCurrentProcess(),
-                               reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters)))
-        std::printf("peak_working_set_kib=%zu private_kib=%zu\n", counters.PeakWorkingSetSize / 1024,
-                    counters.PrivateUsage / 1024);
+                               reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                               sizeof(counters)))
+        std::printf("peak_working_set_kib=%zu private_kib=%zu\n",
+                    counters.PeakWorkingSetSize / 1024, counters.PrivateUsage / 1024);
 }
 
 size_t CountFiles(AssetList& children)

@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-
-
 namespace {
 
 using QueryUserTokenFn = BOOL(WINAPI*)(ULONG session, PHANDLE token);

@@ -12,7 +12,8 @@
 namespace {
 
 // Silent, no confirmation, allow undo, no error interface.
-constexpr FILEOP_FLAGS kRecycleFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
+constexpr FILEOP_FLAGS kRecycleFlags =
+    FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
 static_assert(kRecycleFlags == 0x454);
 
 bool IsMissing(DWORD error)

@@ -179,10 +179,9 @@ namespace freespace {
 
 bool FinalRootOf(const std::wstring& drive, std::wstring& rootFinal)
 {
-    win32::UniqueFile root(::CreateFileW(drive.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                         nullptr));
+    win32::UniqueFile root(::CreateFileW(
+        drive.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!root)
         return false;
     std::wstring path = FinalPathOf(root.get());
@@ -277,8 +276,8 @@ bool FreeSpaceWipe::Run(const std::wstring& drive)
     DWORD ownError = freespace::kErrorNotOwnItem;
     win32::UniqueFile heldTemp;
     if (freespace::FinalRootOf(drive, rootFinal))
-        heldTemp = freespace::HoldOwnFolder(tempFolder, rootFinal + freespace::kTempFolderName,
-                                            ownError);
+        heldTemp =
+            freespace::HoldOwnFolder(tempFolder, rootFinal + freespace::kTempFolderName, ownError);
     if (!heldTemp) {
         m_eraser.LogTextLine(IDS_LOG_BLEACH_CLEANUP_FILE, {}, ownError, true);
         return false;

@@ -2,7 +2,6 @@
 // rename, delete) or one folder (rename, remove). Links are removed as links;
 // what they point at is never opened for writing, renamed or deleted.
 #include "engine/eraser.h"
-
 #include "resources/engine/text_ids.h"
 #include "win32/path.h"
 
@@ -10,8 +9,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -156,8 +155,8 @@ bool Eraser::RemoveLinkOnly(const std::wstring& fullPath, bool isFolder)
         FILE_ATTRIBUTE_TAG_INFO tag{};
         FILE_DISPOSITION_INFO disposition{};
         disposition.DeleteFile = TRUE;
-        if (!link || !::GetFileInformationByHandleEx(link.get(), FileAttributeTagInfo, &tag,
-                                                     sizeof(tag))) {
+        if (!link ||
+            !::GetFileInformationByHandleEx(link.get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
             error = ::GetLastError();
         } else if (!IsLinkAttributes(tag.FileAttributes) ||
                    !win32::HandleReachesPath(link.get(), fullPath)) {
@@ -237,9 +236,9 @@ bool Eraser::OverwriteFullPath(std::wstring& path, uint64_t size)
         return false;
     }
     {
-        win32::UniqueFile file(Calls().Open(win32::ExtendedPath(path).c_str(),
-                                            GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
-                                            FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT));
+        win32::UniqueFile file(
+            Calls().Open(win32::ExtendedPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                         OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT));
         if (!file) {
             LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ::GetLastError(), true);
             return false;
@@ -262,12 +261,13 @@ bool Eraser::OverwriteFullPath(std::wstring& path, uint64_t size)
             // the next chunk, then cut the file to nothing. Where the system
             // ignores write-through (Wine), the passes wait in a cache that
             // cutting the file would discard unwritten: flush before the cut.
-            bool done = Calls().Seek(file.get(), static_cast<LONGLONG>(size - 1), FILE_BEGIN,
-                                     nullptr) &&
-                        OverwriteContents(file.get(), 1) &&
-                        Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
+            bool done =
+                Calls().Seek(file.get(), static_cast<LONGLONG>(size - 1), FILE_BEGIN, nullptr) &&
+                OverwriteContents(file.get(), 1) &&
+                Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
             for (uint64_t offset = 0; done && offset < size - 1; offset += kPatternSize)
-                done = OverwriteContents(file.get(), std::min<uint64_t>(kPatternSize, size - 1 - offset));
+                done = OverwriteContents(file.get(),
+                                         std::min<uint64_t>(kPatternSize, size - 1 - offset));
             done = done && Calls().Flush(file.get()) &&
                    Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr) && Calls().Truncate(file.get());
             if (!done) {
@@ -322,7 +322,8 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
             firstWrite = false;
             uint64_t remaining = length;
             while (remaining > 0) {
-                const DWORD cbPiece = static_cast<DWORD>(std::min<uint64_t>(remaining, kPatternSize));
+                const DWORD cbPiece =
+                    static_cast<DWORD>(std::min<uint64_t>(remaining, kPatternSize));
                 DWORD cbWritten = 0;
                 if (Calls().Write(file, patterns->block[pattern], cbPiece, &cbWritten)) {
                     if (cbWritten > 0) {
@@ -341,13 +342,15 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
                     for (DWORD i = 0; i < cbPiece / kFallbackSize; ++i) {
                         if (!Calls().Write(file, fallback[pattern], kFallbackSize, &cbWritten) ||
                             cbWritten != kFallbackSize) {
-                            DebugLine(L"EFContents: ErrCHK3 - %d\n", static_cast<int>(::GetLastError()));
+                            DebugLine(L"EFContents: ErrCHK3 - %d\n",
+                                      static_cast<int>(::GetLastError()));
                             pieceWritten = false;
                         }
                     }
                     const DWORD cbRest = cbPiece % kFallbackSize;
-                    if (cbRest != 0 && (!Calls().Write(file, fallback[pattern], cbRest, &cbWritten) ||
-                                        cbWritten != cbRest)) {
+                    if (cbRest != 0 &&
+                        (!Calls().Write(file, fallback[pattern], cbRest, &cbWritten) ||
+                         cbWritten != cbRest)) {
                         DebugLine(L"EFContents: ErrCHK4 - %d - %d\n",
                                   static_cast<int>(::GetLastError()), static_cast<int>(cbRest));
                         pieceWritten = false;
@@ -386,7 +389,8 @@ void Eraser::RenameBeforeDelete(std::wstring& path, std::wstring& startPath)
                 c = kRenameAlphabet[static_cast<unsigned>(c) % kRenameAlphabetSize];
         }
         const std::wstring renamed = folder + name;
-        if (!Calls().Rename(win32::ExtendedPath(path).c_str(), win32::ExtendedPath(renamed).c_str()))
+        if (!Calls().Rename(win32::ExtendedPath(path).c_str(),
+                            win32::ExtendedPath(renamed).c_str()))
             break;
         path = renamed;
     }
@@ -439,7 +443,8 @@ bool Eraser::DeleteFolder(DocFolder* folder, int32_t passes)
         LogTextLine(IDS_LOG_DELETE_FAILED, {startPath}, ::GetLastError(), true);
         folder->SetStatus(kAssetFolderNotRemoved);
         if (!win32::EqualNoCase(path, startPath) &&
-            !Calls().Rename(win32::ExtendedPath(path).c_str(), win32::ExtendedPath(startPath).c_str()))
+            !Calls().Rename(win32::ExtendedPath(path).c_str(),
+                            win32::ExtendedPath(startPath).c_str()))
             LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
         return false;
     }

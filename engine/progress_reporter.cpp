@@ -2,7 +2,8 @@
 
 ProgressReporter::ProgressReporter(std::unique_ptr<ProgressWindow> window)
     : m_identifier(static_cast<int>(::GetCurrentProcessId() + ::GetCurrentThreadId())),
-      m_silent(!window), m_window(std::move(window))
+      m_silent(!window),
+      m_window(std::move(window))
 {
 }
 

@@ -1,6 +1,5 @@
 // The writer's registry and URL-cache deletes.
 #include "engine/eraser.h"
-
 #include "resources/engine/text_ids.h"
 
 #include <shlwapi.h>
@@ -48,19 +47,22 @@ bool Eraser::DeleteRegistryEntry(RegistryEntry* entry)
         const std::wstring& valueName = item.second;
         const size_t slash = keyPath.find(L'\\');
         const std::wstring rootName = keyPath.substr(0, slash);
-        const std::wstring subkey = slash == std::wstring::npos ? std::wstring() : keyPath.substr(slash + 1);
+        const std::wstring subkey =
+            slash == std::wstring::npos ? std::wstring() : keyPath.substr(slash + 1);
         const HKEY root = RootFor(rootName);
 
         // The shell's deletes report failure only in their result; the
         // thread's last error stays 0.
         if (valueName.empty()) {
             if (NamesWholeRoot(subkey)) {
-                LogTextLine(IDS_LOG_KEY_DELETE_FAILED, {rootName, subkey}, ERROR_INVALID_PARAMETER, true);
+                LogTextLine(IDS_LOG_KEY_DELETE_FAILED, {rootName, subkey}, ERROR_INVALID_PARAMETER,
+                            true);
                 continue;
             }
             const LSTATUS status = ::SHDeleteKeyW(root, subkey.c_str());
             if (status != ERROR_SUCCESS) {
-                LogTextLine(IDS_LOG_KEY_DELETE_FAILED, {rootName, subkey}, static_cast<DWORD>(status), true);
+                LogTextLine(IDS_LOG_KEY_DELETE_FAILED, {rootName, subkey},
+                            static_cast<DWORD>(status), true);
                 continue;
             }
             anyDeleted = true;
@@ -112,7 +114,8 @@ int32_t Eraser::DeleteUrlCacheEntries(int32_t flags)
         cbEntry = static_cast<DWORD>(buffer.size());
         bool advanced = ::FindNextUrlCacheEntryW(find.get(), entry, &cbEntry);
         // Each retry has strictly more room than the one before.
-        while (!advanced && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER && cbEntry > buffer.size()) {
+        while (!advanced && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER &&
+               cbEntry > buffer.size()) {
             buffer.resize(cbEntry);
             entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
             advanced = ::FindNextUrlCacheEntryW(find.get(), entry, &cbEntry);

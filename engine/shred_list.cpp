@@ -3,9 +3,8 @@
 // everything in it that lies on the exclude list or in a protected place is
 // marked so that the run and the engine skip it. Also the list's weight and
 // the post-shred actions.
-#include "engine/shred_manager.h"
-
 #include "engine/eraser.h"
+#include "engine/shred_manager.h"
 #include "engine/traces/browser.h"
 #include "engine/traces/system_traces.h"
 #include "settings/install_location.h"
@@ -22,11 +21,15 @@ enum class Selector { Nothing, InternetExplorer, Firefox, Everything };
 Selector SelectorFor(int32_t listType)
 {
     switch (listType) {
-    case kListInternetExplorer: return Selector::InternetExplorer;
-    case kListFirefox: return Selector::Firefox;
+    case kListInternetExplorer:
+        return Selector::InternetExplorer;
+    case kListFirefox:
+        return Selector::Firefox;
     case 5:
-    case kListEverything: return Selector::Everything;
-    default: return Selector::Nothing;
+    case kListEverything:
+        return Selector::Everything;
+    default:
+        return Selector::Nothing;
     }
 }
 
@@ -152,7 +155,8 @@ void ShredManager::BuildShredList(int32_t listType)
     for (int i = 0; i < settings.GetFilesAndFoldersCount(); ++i) {
         bool confirm = false;
         const std::wstring path = settings.GetFileEntry(i, confirm);
-        if (path.empty() || !win32::FitsMaxPath(path) || ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
+        if (path.empty() || !win32::FitsMaxPath(path) ||
+            ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
             continue;
         std::unique_ptr<IDAsset> asset = MakePathAsset(path);
         asset->SetConfirm(confirm);

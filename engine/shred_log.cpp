@@ -2,7 +2,6 @@
 // event, flushed to the system as it is written so that the file is complete
 // up to the last event even when the process ends abruptly.
 #include "engine/eraser.h"
-
 #include "resources/engine/text_ids.h"
 #include "win32/string_table.h"
 #include "win32/system_info.h"
@@ -99,10 +98,10 @@ bool Eraser::OpenLog(const std::wstring& path)
     if (!date.empty()) {
         SYSTEMTIME now{};
         ::GetLocalTime(&now);
-        WriteText(FormatLogText(date, {std::to_wstring(now.wMonth), std::to_wstring(now.wDay),
-                                       std::to_wstring(now.wYear), std::to_wstring(now.wHour),
-                                       std::to_wstring(now.wMinute),
-                                       std::to_wstring(now.wSecond)}));
+        WriteText(
+            FormatLogText(date, {std::to_wstring(now.wMonth), std::to_wstring(now.wDay),
+                                 std::to_wstring(now.wYear), std::to_wstring(now.wHour),
+                                 std::to_wstring(now.wMinute), std::to_wstring(now.wSecond)}));
     }
     WriteText(stars + L"\n");
     return true;

@@ -1,6 +1,5 @@
 // The real platform calls behind the post-shred actions.
 #include "engine/shred_manager.h"
-
 #include "win32/com_ptr.h"
 #include "win32/unique_handle.h"
 
@@ -13,8 +12,10 @@
 
 namespace {
 
-const GUID kClsidUrlHistory = {0x3C374A40, 0xBAE4, 0x11CF, {0xBF, 0x7D, 0x00, 0xAA, 0x00, 0x69, 0x46, 0xEE}};
-const GUID kIidUrlHistoryStg2 = {0xAFA0DC11, 0xC313, 0x11D0, {0x83, 0x1A, 0x00, 0xC0, 0x4F, 0xD5, 0xAE, 0x38}};
+const GUID kClsidUrlHistory = {
+    0x3C374A40, 0xBAE4, 0x11CF, {0xBF, 0x7D, 0x00, 0xAA, 0x00, 0x69, 0x46, 0xEE}};
+const GUID kIidUrlHistoryStg2 = {
+    0xAFA0DC11, 0xC313, 0x11D0, {0x83, 0x1A, 0x00, 0xC0, 0x4F, 0xD5, 0xAE, 0x38}};
 
 // Protected Storage, declared here as far as the clean-up uses it; the slots
 // it never calls keep their places in the table.
@@ -90,8 +91,8 @@ bool ClearSubtype(IPStore* store, const GUID& type, const GUID& subtype, bool& d
         if (name) {
             DWORD cbData = 0;
             BYTE* data = nullptr;
-            if (SUCCEEDED(store->ReadItem(kPstKeyCurrentUser, &type, &subtype, name, &cbData,
-                                          &data, nullptr, 0)) &&
+            if (SUCCEEDED(store->ReadItem(kPstKeyCurrentUser, &type, &subtype, name, &cbData, &data,
+                                          nullptr, 0)) &&
                 name[0] != L'\0')
                 names.emplace_back(name);
             ::CoTaskMemFree(data);
@@ -101,8 +102,8 @@ bool ClearSubtype(IPStore* store, const GUID& type, const GUID& subtype, bool& d
     }
     bool lastSucceeded = false;
     for (const auto& itemName : names) {
-        lastSucceeded = SUCCEEDED(store->DeleteItem(kPstKeyCurrentUser, &type, &subtype,
-                                                    itemName.c_str(), nullptr, 0));
+        lastSucceeded = SUCCEEDED(
+            store->DeleteItem(kPstKeyCurrentUser, &type, &subtype, itemName.c_str(), nullptr, 0));
         deletedAny = true;
     }
     return lastSucceeded;
@@ -120,7 +121,7 @@ bool ShredPlatform::ReadIEVersion(std::wstring& version)
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
     buffer[cbData / sizeof(wchar_t) < ARRAYSIZE(buffer) ? cbData / sizeof(wchar_t)
-                                                         : ARRAYSIZE(buffer) - 1] = L'\0';
+                                                        : ARRAYSIZE(buffer) - 1] = L'\0';
     version = buffer;
     return true;
 }
@@ -132,9 +133,9 @@ bool ShredPlatform::ClearUrlHistory()
     {
         // Released before the apartment goes.
         win32::ComPtr<IUrlHistoryStg2> history;
-        const HRESULT created = ::CoCreateInstance(
-            kClsidUrlHistory, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-            kIidUrlHistoryStg2, history.put_void());
+        const HRESULT created = ::CoCreateInstance(kClsidUrlHistory, nullptr,
+                                                   CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                                   kIidUrlHistoryStg2, history.put_void());
         if (SUCCEEDED(created) && history) {
             history->ClearHistory();
             cleared = true;
@@ -165,7 +166,8 @@ bool ShredPlatform::ClearProtectedStorage()
     if (cch == 0 || cch >= ARRAYSIZE(system) - 16)
         return false;
     const std::wstring library = std::wstring(system, cch) + L"\\pstorec.dll";
-    win32::UniqueModule module(::LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    win32::UniqueModule module(
+        ::LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module)
         return false;
     const auto create = reinterpret_cast<PStoreCreateInstanceFn>(

@@ -1,10 +1,9 @@
 // The shred runs: one named item, and the list runs with their questions,
 // warnings, balloons and post-shred actions.
-#include "engine/shred_manager.h"
-
 #include "engine/erase_methods.h"
 #include "engine/eraser.h"
 #include "engine/run_state.h"
+#include "engine/shred_manager.h"
 #include "engine/table_text.h"
 #include "engine/traces/browser.h"
 #include "framework/module.h"

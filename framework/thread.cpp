@@ -11,8 +11,8 @@ bool CThread::CreateThread(bool suspended)
     DWORD threadId = 0;
     // Always created suspended, so that the id and handle are stored before
     // the thread can run (and, for auto-delete objects, delete itself).
-    HANDLE thread = ::CreateThread(nullptr, 0, &CThread::ThreadProc, this, CREATE_SUSPENDED,
-                                   &threadId);
+    HANDLE thread =
+        ::CreateThread(nullptr, 0, &CThread::ThreadProc, this, CREATE_SUSPENDED, &threadId);
     if (!thread)
         return false;
     m_thread.reset(thread);

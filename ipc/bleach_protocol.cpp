@@ -72,8 +72,7 @@ bool IsBleachCommand(int32_t code)
 std::string FormatControlMessage(int32_t command, int32_t processId, int32_t threadId)
 {
     const std::wstring text = std::wstring(kControlMarker) + L":" + std::to_wstring(command) +
-                              L":" + std::to_wstring(processId) + L":" +
-                              std::to_wstring(threadId);
+                              L":" + std::to_wstring(processId) + L":" + std::to_wstring(threadId);
     return Utf16Bytes(text) + std::string(2, '\0');
 }
 

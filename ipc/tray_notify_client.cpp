@@ -67,10 +67,8 @@ BOOL TrayNotifyClient::Send(const wchar_t* title, const wchar_t* text, int id)
 
     // Identification only: whoever serves the pipe learns who we are but
     // cannot act as us.
-    win32::UniqueFile pipe(::CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, nullptr,
-                                         OPEN_EXISTING,
-                                         SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
-                                         nullptr));
+    win32::UniqueFile pipe(::CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
     if (!pipe) {
         // A busy server gets one chance to free an instance; the balloon is
         // dropped either way rather than holding the worker up again.

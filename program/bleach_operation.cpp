@@ -2,11 +2,11 @@
 
 #include "engine/ui/shred_dialogs.h"
 #include "framework/build_seams.h"
-#include "ipc/tray_notify_client.h"
 #include "framework/module.h"
+#include "ipc/bleach_protocol.h"
+#include "ipc/tray_notify_client.h"
 #include "program/graventa_dlg.h"
 #include "resources/graventa/resource.h"
-#include "ipc/bleach_protocol.h"
 #include "win32/string_table.h"
 
 #include <objbase.h>
@@ -33,8 +33,8 @@ bool ReadReply(HANDLE pipe, int32_t& value, int32_t processId, int32_t threadId)
     for (;;) {
         wchar_t buffer[kCbReplyBuffer / sizeof(wchar_t)] = {};
         DWORD cbRead = 0;
-        const BOOL read = ::ReadFile(pipe, buffer, kCbReplyBuffer - sizeof(wchar_t), &cbRead,
-                                     nullptr);
+        const BOOL read =
+            ::ReadFile(pipe, buffer, kCbReplyBuffer - sizeof(wchar_t), &cbRead, nullptr);
         const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
         if (!read && error != ERROR_MORE_DATA)
             return false;
@@ -118,8 +118,7 @@ void CBleachAllOperation::SetPercent(int percent)
         dialog->SetPercent(percent);
 }
 
-bool CBleachAllOperation::OpenPipe(const std::wstring& name, DWORD access,
-                                   win32::UniqueFile& pipe)
+bool CBleachAllOperation::OpenPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe)
 {
     win32::UniqueFile opened(
         ::CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -231,8 +230,7 @@ void CBleachAllOperation::Run(const BleachClientPipes& pipes)
 
     // Also after a completed bleach: it is what lets the service end this
     // status connection.
-    if (control && WritePipeMessage(control.get(), kStopBleach, processId, threadId) &&
-        statusPipe)
+    if (control && WritePipeMessage(control.get(), kStopBleach, processId, threadId) && statusPipe)
         ReadStatus(statusPipe.get(), status, processId, threadId);
 
     SendBalloon(percent == 100 ? IDS_BLEACH_COMPLETE : IDS_BLEACH_ABORTED, L"  ",
@@ -245,8 +243,8 @@ void CBleachAllOperation::Run(const BleachClientPipes& pipes)
     control.reset();
 }
 
-void CBleachAllOperation::FollowProgress(HANDLE progressPipe, int32_t processId,
-                                         int32_t threadId, int32_t& percent)
+void CBleachAllOperation::FollowProgress(HANDLE progressPipe, int32_t processId, int32_t threadId,
+                                         int32_t& percent)
 {
     for (;;) {
         // No window thread (it never started or has ended) ends the wait at

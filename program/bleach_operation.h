@@ -56,8 +56,7 @@ public:
     static bool OpenPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe);
     // One control message "$OVSC$:<command>:<pid>:<tid>" with its NUL, in
     // message read mode; true when all of it was written.
-    static bool WritePipeMessage(HANDLE pipe, int32_t command, int32_t processId,
-                                 int32_t threadId);
+    static bool WritePipeMessage(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId);
     // Reads one reply (blocking) and stores its value in `value` when it is
     // meant for `processId`/`threadId`. False only when the connection is
     // gone; any other unusable reply leaves `value` as it was.
@@ -76,8 +75,7 @@ private:
     void Run(const BleachClientPipes& pipes);
     // Leaves the loop at 100, at the stop button, when the window's thread is
     // gone or when the service ends the progress connection.
-    void FollowProgress(HANDLE progressPipe, int32_t processId, int32_t threadId,
-                        int32_t& percent);
+    void FollowProgress(HANDLE progressPipe, int32_t processId, int32_t threadId, int32_t& percent);
     static void SendBalloon(UINT titleId, const std::wstring& text, int id);
 
     BleachSlot& m_slot;

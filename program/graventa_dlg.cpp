@@ -2,10 +2,10 @@
 
 #include "engine/shred_manager.h"
 #include "engine/ui/shred_dialogs.h"
-#include "resources/graventa/resource.h"
-#include "settings/install_location.h"
 #include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
+#include "resources/graventa/resource.h"
+#include "settings/install_location.h"
 #include "settings/settings_store.h"
 #include "win32/registry.h"
 #include "win32/string_table.h"
@@ -46,9 +46,9 @@ void CreateOpenSecurityAttributes(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTR
 
 CGraventaDlg::CGraventaDlg() : fw::CDialog(IDD_GRAVENTA)
 {
-    m_icon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                             MAKEINTRESOURCEW(IDI_GRAVENTA), IMAGE_ICON, 0, 0,
-                                             LR_DEFAULTSIZE | LR_SHARED));
+    m_icon =
+        static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_GRAVENTA),
+                                        IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     if (const HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
         m_blockReasonCreate = reinterpret_cast<BlockReasonCreateFn>(
             reinterpret_cast<void*>(::GetProcAddress(user32, "ShutdownBlockReasonCreate")));
@@ -195,9 +195,9 @@ void CGraventaDlg::StartShredAll(bool shutdownMode)
     // end like one started for it.
     if (m_shredAll.ShowRunning(shutdownMode ? GetHwnd() : nullptr))
         return;
-    auto operation = std::make_unique<CShredAllOperation>(
-        m_shredAll, m_doneEvent.get(), shutdownMode ? GetHwnd() : nullptr,
-        shutdownMode || m_wait == 1);
+    auto operation = std::make_unique<CShredAllOperation>(m_shredAll, m_doneEvent.get(),
+                                                          shutdownMode ? GetHwnd() : nullptr,
+                                                          shutdownMode || m_wait == 1);
     m_shredAll.Begin(operation.get());
     win32::UniqueHandleNull thread;
     if (!LaunchOperation(std::move(operation), &thread)) {
@@ -315,7 +315,8 @@ bool CGraventaDlg::OnQueryEndSession(LPARAM reason, LRESULT& answer)
     if (m_doneEvent)
         ::ResetEvent(m_doneEvent.get());
     StartShredAll(true);
-    if (!m_doneEvent || ::WaitForSingleObject(m_doneEvent.get(), kShutdownWaitMs) != WAIT_OBJECT_0) {
+    if (!m_doneEvent ||
+        ::WaitForSingleObject(m_doneEvent.get(), kShutdownWaitMs) != WAIT_OBJECT_0) {
         // Still shredding: the session waits; the shred's end asks again.
         StartShredAll(false);
         answer = 0;

@@ -5,8 +5,8 @@
 // themselves when their thread ends.
 #pragma once
 
-#include "program/operation_slot.h"
 #include "framework/thread.h"
+#include "program/operation_slot.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>

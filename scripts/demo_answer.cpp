@@ -39,8 +39,8 @@ bool GraventaRuns(DWORD pid)
     bool found = false;
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found;
          more = ::Process32NextW(snapshot, &entry))
-        found = (pid == 0 || entry.th32ProcessID == pid) &&
-                ::_wcsicmp(entry.szExeFile, kProgram) == 0;
+        found =
+            (pid == 0 || entry.th32ProcessID == pid) && ::_wcsicmp(entry.szExeFile, kProgram) == 0;
     ::CloseHandle(snapshot);
     return found;
 }

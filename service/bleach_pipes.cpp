@@ -1,7 +1,6 @@
 // The pipe threads: three listeners that hand each connected client to a
 // thread of its own, and the control, status and progress connections.
 #include "service/bleach_server.h"
-
 #include "service/pipe_io.h"
 
 #include <algorithm>
@@ -243,8 +242,8 @@ void BleachServer::ControlPipeClientThread(HANDLE pipe)
             std::vector<char> rest(kCbControlMessageMax);
             do {
                 outcome = pipeio::ReadMessage(pipe, ioEvent.get(), rest.data(),
-                                              static_cast<DWORD>(rest.size()), m_stopEvent,
-                                              cbRead, error);
+                                              static_cast<DWORD>(rest.size()), m_stopEvent, cbRead,
+                                              error);
             } while (outcome == IoOutcome::Failed && error == ERROR_MORE_DATA);
             if (outcome != IoOutcome::Done)
                 break;

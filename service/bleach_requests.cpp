@@ -2,10 +2,9 @@
 // subscribers, the wipe bookkeeping and the current shred manager. Every
 // function here takes the service-wide lock for a moment and never waits
 // while holding it.
-#include "service/bleach_server.h"
-
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
+#include "service/bleach_server.h"
 #include "win32/system_info.h"
 
 #include <objbase.h>
@@ -169,8 +168,8 @@ bool BleachServer::BuildStatusReply(std::string& reply, StatusBinding& binding,
     case kSubscribeProgress:
     case kUnsubscribeProgress: {
         const int mode = request.command == kSubscribeProgress ? 1 : 2;
-        request.status = UpdateSubscribers(mode, request, binding.wipeSerial) ? kRequestDone
-                                                                            : kRequestFailed;
+        request.status =
+            UpdateSubscribers(mode, request, binding.wipeSerial) ? kRequestDone : kRequestFailed;
         break;
     }
     default:

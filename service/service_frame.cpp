@@ -1,9 +1,9 @@
-#include "win32/debug_output.h"
 #include "service/service_frame.h"
 
 #include "engine/disk_bleach.h"
 #include "engine/shred_manager.h"
 #include "settings/install_location.h"
+#include "win32/debug_output.h"
 #include "win32/system_info.h"
 
 #include <strsafe.h>
@@ -128,8 +128,7 @@ void BleachService::RunOneWipe()
     try {
         // No window and nobody to ask: the service has no desktop of its own.
         manager = std::make_unique<ShredManager>(
-            std::make_unique<ProgressReporter>(std::unique_ptr<ProgressWindow>()),
-            SilentShredUi());
+            std::make_unique<ProgressReporter>(std::unique_ptr<ProgressWindow>()), SilentShredUi());
     } catch (...) {
         return;  // no memory for a manager: no wipe this time
     }
@@ -235,7 +234,7 @@ void BleachService::ServiceFatalError(const wchar_t* api)
     const std::wstring message =
         win32::SystemMessageText(error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT));
     win32::DebugPrint(L"API = %ls, error code = %d, message = %ls", api, static_cast<int>(error),
-              message.c_str());
+                      message.c_str());
     // A failure without a code is still a failure.
     if (error == ERROR_SUCCESS)
         error = ERROR_GEN_FAILURE;
@@ -282,7 +281,7 @@ int RunWardelle(const wchar_t* commandLine)
         win32::DebugPrint(L"StartServiceCtrlDispatcher OK\n");
     else
         win32::DebugPrint(L"Error code for StartServiceCtrlDispatcher: %u.\n",
-                  static_cast<unsigned>(::GetLastError()));
+                          static_cast<unsigned>(::GetLastError()));
     return 0;
 }
 
@@ -337,7 +336,7 @@ void InstallService()
     const DWORD cch = ::GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
     if (cch == 0 || cch >= ARRAYSIZE(path)) {
         win32::DebugPrint(L"Unable to install %ls - %ls\n", kServiceDisplayName,
-                  GetLastErrorText().c_str());
+                          GetLastErrorText().c_str());
         return;
     }
     InstallServiceAs(kServiceName, kServiceDisplayName, path);
@@ -358,9 +357,9 @@ bool RemoveServiceNamed(const std::wstring& name, const std::wstring& displayNam
     SERVICE_STATUS status{};
     if (::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
         win32::DebugPrint(L"Stopping %ls.", displayName.c_str());
-        for (int poll = 0; poll < kRemoveStopPolls &&
-                           ::QueryServiceStatus(service.get(), &status) &&
-                           status.dwCurrentState == SERVICE_STOP_PENDING;
+        for (int poll = 0;
+             poll < kRemoveStopPolls && ::QueryServiceStatus(service.get(), &status) &&
+             status.dwCurrentState == SERVICE_STOP_PENDING;
              ++poll) {
             win32::DebugPrint(L".");
             ::Sleep(1000);
@@ -404,7 +403,8 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv)
         const SERVICE_STATUS_HANDLE handle =
             ::RegisterServiceCtrlHandlerW(name, ServiceCtrlHandler);
         if (!handle) {
-            win32::DebugPrint(L"RegisterServiceCtrlHandler failed - %ls\n", GetLastErrorText().c_str());
+            win32::DebugPrint(L"RegisterServiceCtrlHandler failed - %ls\n",
+                              GetLastErrorText().c_str());
             return;
         }
         ScmStatusSink sink(handle);

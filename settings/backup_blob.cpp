@@ -19,8 +19,8 @@ constexpr size_t kMaxTextChars = MAX_PATH - 1;
 
 // The flag order inside a record differs from the kind order.
 constexpr TraceKind kRecordOrder[kTraceKindCount] = {
-    kAutoComplete, kBrowseHistory, kBrowseURL, kCookies,  kTempIntFiles, kRecentMenu,
-    kRecentOfficeDocs, kRecentMP,  kRecentRP,  kRecycle,  kTempFiles};
+    kAutoComplete,     kBrowseHistory, kBrowseURL, kCookies, kTempIntFiles, kRecentMenu,
+    kRecentOfficeDocs, kRecentMP,      kRecentRP,  kRecycle, kTempFiles};
 
 bool CarriesLists(int32_t profile)
 {
@@ -46,8 +46,8 @@ bool ToAnsiField(const std::wstring& text, std::string& field)
         BOOL usedDefault = FALSE;
         BOOL* const pUsedDefault = utf8 ? nullptr : &usedDefault;
         const int cch = static_cast<int>(text.size());
-        const int cb = ::WideCharToMultiByte(codePage, flags, text.data(), cch, nullptr, 0,
-                                             nullptr, pUsedDefault);
+        const int cb = ::WideCharToMultiByte(codePage, flags, text.data(), cch, nullptr, 0, nullptr,
+                                             pUsedDefault);
         if (cb <= 0 || usedDefault)
             return false;
         converted.resize(static_cast<size_t>(cb));

@@ -66,12 +66,18 @@ const std::array<ProfileBody, 3>& BuiltInProfiles()
 const wchar_t* ProfileSubkeyName(int32_t profile)
 {
     switch (profile) {
-    case kProfileHigh: return L"High";
-    case kProfileMedium: return L"Medium";
-    case kProfileLow: return L"Low";
-    case kProfileAdvanced: return L"Advanced";
-    case kProfileSimple: return L"Simple";
-    default: return nullptr;
+    case kProfileHigh:
+        return L"High";
+    case kProfileMedium:
+        return L"Medium";
+    case kProfileLow:
+        return L"Low";
+    case kProfileAdvanced:
+        return L"Advanced";
+    case kProfileSimple:
+        return L"Simple";
+    default:
+        return nullptr;
     }
 }
 

@@ -2,7 +2,6 @@
 // user adds. It works on the canonical full path, so that spellings such as
 // "C:/", "C:" or "C:\Windows\..\Windows" are judged as what they name.
 #include "settings/settings_store.h"
-
 #include "win32/path.h"
 #include "win32/system_info.h"
 #include "win32/unique_handle.h"
@@ -108,12 +107,15 @@ bool SettingsStore::CanonicalPath(const std::wstring& path, std::wstring& canoni
 
     std::vector<wchar_t> longName(result.size() + MAX_PATH);
     const std::wstring extended = win32::ExtendedPath(result);
-    DWORD cch = ::GetLongPathNameW(extended.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+    DWORD cch =
+        ::GetLongPathNameW(extended.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
     if (cch >= longName.size()) {
         longName.resize(cch + 1);
-        cch = ::GetLongPathNameW(extended.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+        cch = ::GetLongPathNameW(extended.c_str(), longName.data(),
+                                 static_cast<DWORD>(longName.size()));
     }
-    if (cch > 0 && cch < longName.size() && !win32::FullPathOf(std::wstring(longName.data(), cch), result))
+    if (cch > 0 && cch < longName.size() &&
+        !win32::FullPathOf(std::wstring(longName.data(), cch), result))
         return false;
 
     canonical = win32::WithoutTrailingSeparators(result);
@@ -129,10 +131,10 @@ bool SettingsStore::IsProtectedPath(const std::wstring& path)
         return true;
     // A link anywhere in the path can lead into a protected place: judge
     // what opening the path would reach as well.
-    win32::UniqueFile item(::CreateFileW(
-        win32::ExtendedPath(canonical).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    win32::UniqueFile item(
+        ::CreateFileW(win32::ExtendedPath(canonical).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!item)
         return false;  // nothing there to be opened, so nothing to shred
     std::wstring reached;

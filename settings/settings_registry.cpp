@@ -2,9 +2,8 @@
 // Every stored value is outside input: a value that is missing, of the wrong
 // type or of the wrong size reads as its field's default (0, off, or the
 // profile and erase-method fallbacks), never as whatever was read before.
-#include "settings/settings_store.h"
-
 #include "settings/install_location.h"
+#include "settings/settings_store.h"
 #include "win32/registry.h"
 
 #include <cwchar>
@@ -159,9 +158,9 @@ LSTATUS WriteNumber(HKEY key, const wchar_t* name, int32_t value)
 std::vector<TraceKind> SaveOrder(int32_t profile)
 {
     if (profile == kProfileHigh)
-        return {kBrowseHistory, kBrowseURL,  kCookies,          kAutoComplete,
-                kTempIntFiles,  kRecycle,    kTempFiles,        kRecentMenu,
-                kRecentOfficeDocs, kRecentMP, kRecentRP};
+        return {kBrowseHistory,    kBrowseURL, kCookies,   kAutoComplete,
+                kTempIntFiles,     kRecycle,   kTempFiles, kRecentMenu,
+                kRecentOfficeDocs, kRecentMP,  kRecentRP};
     return StoredKinds(profile);
 }
 
@@ -380,7 +379,8 @@ LSTATUS WriteBleachGroup(HKEY key, const BleachGroup& group)
     WriteStatus status;
     status.Note(WriteFlag(key, L"ActivateFSBOnCron", group.fsbOnCron));
     status.Note(WriteNumber(key, L"cronFSBNumDays", group.cronFSBNumDays));
-    status.Note(WriteNumber(key, L"numFSBDaysSinceLastActivate", group.numFSBDaysSinceLastActivate));
+    status.Note(
+        WriteNumber(key, L"numFSBDaysSinceLastActivate", group.numFSBDaysSinceLastActivate));
     return status.First();
 }
 
@@ -419,11 +419,11 @@ bool WriteProfileChoice(int32_t profile, WriteStatus& status)
 
 LSTATUS SettingsStore::WriteTriggers(HKEY key) const
 {
-    return WriteTriggerGroup(key,
-                             {m_activateOnSystemShutdown, m_activateOnBrowserStartup,
-                              m_activateOnBrowserShutdown, m_activateOnKeyPress, m_activateOnCron,
-                              m_cronNumDays, m_numDaysSinceLastActivate},
-                             m_keyCodeVals);
+    return WriteTriggerGroup(
+        key,
+        {m_activateOnSystemShutdown, m_activateOnBrowserStartup, m_activateOnBrowserShutdown,
+         m_activateOnKeyPress, m_activateOnCron, m_cronNumDays, m_numDaysSinceLastActivate},
+        m_keyCodeVals);
 }
 
 LSTATUS SettingsStore::WriteBleachSchedule(HKEY key) const

@@ -68,11 +68,23 @@ public:
     bool GetConfirm(TraceKind kind) const { return m_body.confirm[kind]; }
     void SetConfirm(TraceKind kind, bool on) { m_body.confirm[kind] = on; }
 
-#define SCORAVEL_TRACE_FLAG_ACCESSORS(Kind)                                          \
-    bool GetShred##Kind() const { return GetShred(k##Kind); }                        \
-    void SetShred##Kind(bool on) { SetShred(k##Kind, on); }                          \
-    bool GetConfirmShred##Kind() const { return GetConfirm(k##Kind); }               \
-    void SetConfirmShred##Kind(bool on) { SetConfirm(k##Kind, on); }
+#define SCORAVEL_TRACE_FLAG_ACCESSORS(Kind) \
+    bool GetShred##Kind() const             \
+    {                                       \
+        return GetShred(k##Kind);           \
+    }                                       \
+    void SetShred##Kind(bool on)            \
+    {                                       \
+        SetShred(k##Kind, on);              \
+    }                                       \
+    bool GetConfirmShred##Kind() const      \
+    {                                       \
+        return GetConfirm(k##Kind);         \
+    }                                       \
+    void SetConfirmShred##Kind(bool on)     \
+    {                                       \
+        SetConfirm(k##Kind, on);            \
+    }
     SCORAVEL_TRACE_FLAG_ACCESSORS(BrowseHistory)
     SCORAVEL_TRACE_FLAG_ACCESSORS(BrowseURL)
     SCORAVEL_TRACE_FLAG_ACCESSORS(Cookies)
@@ -114,7 +126,10 @@ public:
     static std::wstring GetWindowsPattern();
     static std::wstring GetProgramFilesPattern();
     static std::wstring GetProgramFilesX86Pattern();
-    const std::array<std::wstring, 4>& ProtectedPatterns() const { return m_patterns; }
+    const std::array<std::wstring, 4>& ProtectedPatterns() const
+    {
+        return m_patterns;
+    }
 
     // Backup block of the whole settings (every profile) for the host's
     // backup and restore. False, with `block` untouched, when a text it

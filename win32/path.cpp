@@ -225,7 +225,8 @@ bool FinalPathOf(HANDLE handle, std::wstring& path)
     if (cchNeeded == 0)
         return false;
     std::wstring buffer(cchNeeded, L'\0');
-    const DWORD cch = ::GetFinalPathNameByHandleW(handle, buffer.data(), cchNeeded, VOLUME_NAME_DOS);
+    const DWORD cch =
+        ::GetFinalPathNameByHandleW(handle, buffer.data(), cchNeeded, VOLUME_NAME_DOS);
     if (cch == 0 || cch >= cchNeeded)
         return false;
     buffer.resize(cch);

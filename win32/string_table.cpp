@@ -8,8 +8,8 @@ namespace {
 // ids 16n to 16n + 15.
 bool FindInBlock(HMODULE module, UINT id, LANGID language, std::wstring& text)
 {
-    const HRSRC resource = ::FindResourceExW(
-        module, RT_STRING, MAKEINTRESOURCEW((id >> 4) + 1), language);
+    const HRSRC resource =
+        ::FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW((id >> 4) + 1), language);
     if (!resource)
         return false;
     const HGLOBAL loaded = ::LoadResource(module, resource);

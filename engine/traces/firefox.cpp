@@ -1,5 +1,4 @@
 #include "engine/traces/browser.h"
-
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "win32/path.h"

@@ -20,7 +20,8 @@ constexpr wchar_t kOfficeKey[] = L"Software\\Microsoft\\Office\\";
 constexpr wchar_t kRealPlayerKey[] = L"Software\\RealNetworks\\RealPlayer\\";
 constexpr wchar_t kMediaPlayerRecentKey[] =
     L"HKEY_CURRENT_USER\\Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList";
-constexpr wchar_t kProtectedStorageKey[] = L"Software\\Microsoft\\Protected Storage System Provider";
+constexpr wchar_t kProtectedStorageKey[] =
+    L"Software\\Microsoft\\Protected Storage System Provider";
 constexpr wchar_t kCurrentUserRoot[] = L"HKEY_CURRENT_USER\\";
 
 std::wstring TraceName(UINT id)

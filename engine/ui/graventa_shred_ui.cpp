@@ -33,7 +33,9 @@ IShredUi& ProgramShredUi()
 // The shredding program's managers (declared with the manager): defined here,
 // with the dialogs they ask through, so that the bleach service never links
 // them.
-ShredManager::ShredManager() : ShredManager(std::make_unique<ProgressReporter>(), ProgramShredUi()) {}
+ShredManager::ShredManager() : ShredManager(std::make_unique<ProgressReporter>(), ProgramShredUi())
+{
+}
 
 ShredManager::ShredManager(bool silent)
     : ShredManager(std::make_unique<ProgressReporter>(silent), ProgramShredUi())

@@ -81,10 +81,7 @@ void CProgressDlg::BringToFront()
     ::ShowWindow(hwnd, SW_SHOW);
 }
 
-CProgressThread::CProgressThread()
-    : m_ready(::CreateEventW(nullptr, FALSE, FALSE, nullptr))
-{
-}
+CProgressThread::CProgressThread() : m_ready(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
 CProgressThread::~CProgressThread()
 {

@@ -1,7 +1,6 @@
 // The shredding program's progress window behind a ProgressReporter, and the
 // reporter constructors that make one.
 #include "engine/progress_reporter.h"
-
 #include "engine/ui/progress_dialog.h"
 
 namespace {

@@ -81,7 +81,8 @@ void GrowTextControl(HWND dialog, HWND text, int grow)
         return;
 
     const RECT textRect = RectInParent(dialog, text);
-    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
         const RECT rect = RectInParent(dialog, child);
         const int width = rect.right - rect.left;
         const int height = rect.bottom - rect.top;

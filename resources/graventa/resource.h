@@ -7,44 +7,44 @@
 #include "../engine/text_ids.h"
 
 // Display names of the traces.
-#define IDS_RECENT_DOCUMENTS            116
-#define IDS_OFFICE_RECENT               117
-#define IDS_MEDIA_PLAYER_RECENT         118
-#define IDS_REAL_PLAYER_RECENT          119
-#define IDS_TEMP_FILES                  120
+#define IDS_RECENT_DOCUMENTS    116
+#define IDS_OFFICE_RECENT       117
+#define IDS_MEDIA_PLAYER_RECENT 118
+#define IDS_REAL_PLAYER_RECENT  119
+#define IDS_TEMP_FILES          120
 
 // Progress window.
-#define IDD_PROGRESS                    130
-#define IDC_PROGRESS_BAR                1000
-#define IDC_PROGRESS_TITLE              1001
-#define IDC_PROGRESS_STOP               1002
-#define IDC_PROGRESS_PERCENT            1003
+#define IDD_PROGRESS         130
+#define IDC_PROGRESS_BAR     1000
+#define IDC_PROGRESS_TITLE   1001
+#define IDC_PROGRESS_STOP    1002
+#define IDC_PROGRESS_PERCENT 1003
 
 // Display names of the browser traces.
-#define IDS_FIREFOX_COOKIES             106
-#define IDS_FIREFOX_AUTOCOMPLETE        107
-#define IDS_FIREFOX_HISTORY             108
-#define IDS_FIREFOX_URL_LIST            109
-#define IDS_FIREFOX_TEMP_FILES          110
-#define IDS_IE_COOKIES                  111
-#define IDS_IE_URL_LIST                 114
+#define IDS_FIREFOX_COOKIES      106
+#define IDS_FIREFOX_AUTOCOMPLETE 107
+#define IDS_FIREFOX_HISTORY      108
+#define IDS_FIREFOX_URL_LIST     109
+#define IDS_FIREFOX_TEMP_FILES   110
+#define IDS_IE_COOKIES           111
+#define IDS_IE_URL_LIST          114
 
 // Messages, progress texts and balloons of the runs and operations.
-#define IDS_SHRED_IN_PROGRESS           122
-#define IDS_BLEACH_IN_PROGRESS          123
-#define IDS_STOP_SHRED                  125
-#define IDS_STOP_BLEACH                 126
-#define IDS_BLEACH_ALREADY_RUNNING      127
-#define IDS_BLEACH_COMPLETE             130
-#define IDS_SHUTDOWN_BLOCK_REASON       133
-#define IDS_BALLOON_BLEACH_IN_PROGRESS  134
-#define IDS_BALLOON_BLEACH_CLICK        135
-#define IDS_SKIP_SHUTDOWN_SHRED         164
+#define IDS_SHRED_IN_PROGRESS          122
+#define IDS_BLEACH_IN_PROGRESS         123
+#define IDS_STOP_SHRED                 125
+#define IDS_STOP_BLEACH                126
+#define IDS_BLEACH_ALREADY_RUNNING     127
+#define IDS_BLEACH_COMPLETE            130
+#define IDS_SHUTDOWN_BLOCK_REASON      133
+#define IDS_BALLOON_BLEACH_IN_PROGRESS 134
+#define IDS_BALLOON_BLEACH_CLICK       135
+#define IDS_SKIP_SHUTDOWN_SHRED        164
 
 // Command window, warning and confirmation dialogs, icon.
-#define IDD_GRAVENTA                    129
-#define IDI_GRAVENTA                    140
-#define IDD_SHRED_WARN                  141
-#define IDD_SHRED_CONFIRM               177
-#define IDC_WARN_TEXT                   1004
-#define IDC_CONFIRM_TEXT                1005
+#define IDD_GRAVENTA      129
+#define IDI_GRAVENTA      140
+#define IDD_SHRED_WARN    141
+#define IDD_SHRED_CONFIRM 177
+#define IDC_WARN_TEXT     1004
+#define IDC_CONFIRM_TEXT  1005

@@ -68,8 +68,8 @@ std::wstring DumpKey(HKEY root, const std::wstring& path)
     return dump;
 }
 
-void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
-            const void* data, DWORD cbData)
+void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
+            DWORD cbData)
 {
     win32::UniqueKey key;
     ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(root, path.c_str(), KEY_SET_VALUE, key));

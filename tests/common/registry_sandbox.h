@@ -2,9 +2,9 @@
 // of a key tree for before/after comparisons.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
 #include <string>
 
 namespace testsupport {
@@ -20,8 +20,8 @@ void ClearProductKeys();
 std::wstring DumpKey(HKEY root, const std::wstring& path);
 
 // Raw writes for planting values a saver would never write.
-void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
-            const void* data, DWORD cbData);
+void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
+            DWORD cbData);
 void PutDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value);
 void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value);
 

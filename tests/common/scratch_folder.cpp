@@ -3,9 +3,8 @@
 #include "win32/path.h"
 #include "win32/unique_handle.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -66,7 +65,8 @@ void RemoveTree(const std::wstring& path)
             do {
                 const std::wstring name = found.cFileName;
                 // A name holding a separator would lead out of the folder.
-                if (name != L"." && name != L".." && name.find_first_of(L"\\/") == std::wstring::npos)
+                if (name != L"." && name != L".." &&
+                    name.find_first_of(L"\\/") == std::wstring::npos)
                     RemoveTree(item + L"\\" + name);
             } while (::FindNextFileW(find.get(), &found));
         }
@@ -81,10 +81,9 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
     if (!file)
         return false;
     DWORD written = 0;
-    return bytes.empty() ||
-           (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                        nullptr) &&
-            written == bytes.size());
+    return bytes.empty() || (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                         &written, nullptr) &&
+                             written == bytes.size());
 }
 
 bool ReadFileBytes(const std::wstring& path, std::string& bytes)

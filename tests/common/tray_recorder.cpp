@@ -53,11 +53,13 @@ TrayRecorder::~TrayRecorder()
     m_changed.notify_all();
     if (m_listener.joinable()) {
         // A connection of our own ends the wait for the next sender.
-        WaitUntil([&] {
-            win32::UniqueFile wake(::CreateFileW(m_name.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr));
-            return static_cast<bool>(wake);
-        }, 5000);
+        WaitUntil(
+            [&] {
+                win32::UniqueFile wake(::CreateFileW(m_name.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr));
+                return static_cast<bool>(wake);
+            },
+            5000);
         m_listener.join();
     }
     for (auto& server : m_servers)

@@ -1,11 +1,11 @@
 // The asset model: what the folder walks list, measure and mark.
 #include "engine/asset.h"
+
 #include "tests/common/scratch_folder.h"
 #include "tests/engine/erase_test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <map>
 
 using testsupport::ScratchFolder;
@@ -156,9 +156,10 @@ TEST(FileListTest, ItemsKeepOrderAndFoldersTakeTheListsConfirmFlag)
     entry.AddItem(L"HKEY_CURRENT_USER\\Software\\B", L"Value");
     auto items = entry.GetItems();
     items.clear();
-    EXPECT_THAT(entry.GetItems(),
-                ::testing::ElementsAre(RegistryEntry::Item{L"HKEY_CURRENT_USER\\Software\\A", L""},
-                                       RegistryEntry::Item{L"HKEY_CURRENT_USER\\Software\\B", L"Value"}));
+    EXPECT_THAT(
+        entry.GetItems(),
+        ::testing::ElementsAre(RegistryEntry::Item{L"HKEY_CURRENT_USER\\Software\\A", L""},
+                               RegistryEntry::Item{L"HKEY_CURRENT_USER\\Software\\B", L"Value"}));
     EXPECT_EQ(entry.GetKind(), AssetKind::RegistryEntry);
     EXPECT_EQ(list.GetKind(), AssetKind::FileList);
     EXPECT_EQ(entry.GetStatus(), kAssetNotDestroyed);

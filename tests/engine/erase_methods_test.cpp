@@ -1,25 +1,26 @@
 // The erase methods: the factory, the walk by kind, skips, progress and stop,
 // and simple delete through the Recycle Bin.
 #include "engine/erase_methods.h"
+
 #include "engine/run_state.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/engine/erase_test_support.h"
 
+#include <shellapi.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <shellapi.h>
 
 using enginetest::Ansi;
 using enginetest::Filler;
 using enginetest::LogFile;
 using enginetest::TestRun;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using testsupport::PathExists;
 using testsupport::ReadFileBytes;
 using testsupport::ScratchFolder;
 using testsupport::WriteFileBytes;
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -110,7 +111,8 @@ TEST_F(ShredRunTest, StopInsideAFolderPassesOverTheRestAndKeepsTheFolder)
     EXPECT_EQ(folder.GetStatus(), kAssetFolderNotRemoved);
     EXPECT_TRUE(PathExists(scratch / L"tree"));
     EXPECT_TRUE(folder.GetChildren().empty());
-    EXPECT_THAT(log.ReadBody(eraser), HasSubstr("\r\n->Error deleting " + Ansi(scratch / L"tree") + ":\r\n"));
+    EXPECT_THAT(log.ReadBody(eraser),
+                HasSubstr("\r\n->Error deleting " + Ansi(scratch / L"tree") + ":\r\n"));
 }
 
 TEST_F(ShredRunTest, ExcludedBlockedAndInUseAssetsAreSkippedWholeWithTheirLines)
@@ -141,10 +143,17 @@ TEST_F(ShredRunTest, ExcludedBlockedAndInUseAssetsAreSkippedWholeWithTheirLines)
     ASSERT_FALSE(run.Reporter().percents.empty());
     EXPECT_EQ(run.Reporter().percents.back(), 100);
     const std::string body = log.ReadBody(eraser);
-    EXPECT_THAT(body, HasSubstr("\r\n->Zarev Ozi could not shred this file or folder as it is added to the do not "
-                                "shred list.\r\n" + Ansi(scratch / L"keep")));
-    EXPECT_THAT(body, HasSubstr("\r\n->Zarev Ozi could not shred this file or folder as they are blocked from "
-                                "shredding.\r\n" + Ansi(scratch / L"blocked")));
+    EXPECT_THAT(
+        body,
+        HasSubstr(
+            "\r\n->Zarev Ozi could not shred this file or folder as it is added to the do not "
+            "shred list.\r\n" +
+            Ansi(scratch / L"keep")));
+    EXPECT_THAT(
+        body,
+        HasSubstr("\r\n->Zarev Ozi could not shred this file or folder as they are blocked from "
+                  "shredding.\r\n" +
+                  Ansi(scratch / L"blocked")));
     EXPECT_THAT(body, HasSubstr("\r\n->File " + Ansi(scratch / L"busy") +
                                 " is in use and cannot be shredded:\r\n"));
 }
@@ -262,10 +271,16 @@ TEST_F(ShredRunTest, SimpleDeleteLeavesFoldersThatAreNotEmptyOrCannotBeListed)
     EXPECT_EQ(file.GetStatus(), kAssetFolderNotRemoved);
     EXPECT_EQ(missing.GetStatus(), kAssetNotFound);
     const std::string body = log.ReadBody(eraser);
-    EXPECT_THAT(body, HasSubstr("\r\n->Zarev Ozi could not delete this file or folder as it is added to the do not "
-                                "delete list.\r\n" + Ansi(scratch / L"full\\excluded")));
-    EXPECT_THAT(body, HasSubstr("\r\n->Error deleting " + Ansi(scratch / L"full") + ": Not empty\r\n"));
-    EXPECT_THAT(body, HasSubstr("\r\n->Error deleting " + Ansi(scratch / L"notafolder") + ": Not empty\r\n"));
+    EXPECT_THAT(
+        body,
+        HasSubstr(
+            "\r\n->Zarev Ozi could not delete this file or folder as it is added to the do not "
+            "delete list.\r\n" +
+            Ansi(scratch / L"full\\excluded")));
+    EXPECT_THAT(body,
+                HasSubstr("\r\n->Error deleting " + Ansi(scratch / L"full") + ": Not empty\r\n"));
+    EXPECT_THAT(body, HasSubstr("\r\n->Error deleting " + Ansi(scratch / L"notafolder") +
+                                ": Not empty\r\n"));
     EXPECT_THAT(body, HasSubstr("\r\n->File " + Ansi(scratch / L"missing") + " not found:\r\n"));
 }
 

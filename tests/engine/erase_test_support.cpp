@@ -4,11 +4,10 @@
 #include "tests/common/registry_sandbox.h"
 #include "win32/unique_handle.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace enginetest {
 
@@ -309,7 +308,8 @@ SymbolicLink::~SymbolicLink()
     }
 }
 
-UnixNamedItem::UnixNamedItem(const std::wstring& folder, const std::string& unixName, bool directory)
+UnixNamedItem::UnixNamedItem(const std::wstring& folder, const std::string& unixName,
+                             bool directory)
 {
     const std::string unixFolder = UnixPathInPrefix(folder);
     if (unixFolder.empty() || !WineSpawn())
@@ -327,7 +327,8 @@ UnixNamedItem::~UnixNamedItem()
 FileHeldByOtherProcess::FileHeldByOtherProcess(const std::wstring& path)
 {
     static std::atomic<unsigned> counter{0};
-    const std::wstring tag = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    const std::wstring tag =
+        std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     const std::wstring readyName = L"ScoravelTestHoldReady-" + tag;
     const std::wstring releaseName = L"ScoravelTestHoldRelease-" + tag;
     win32::UniqueHandleNull ready(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));

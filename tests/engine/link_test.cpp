@@ -5,11 +5,10 @@
 #include "tests/common/scratch_folder.h"
 #include "tests/engine/erase_test_support.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <winioctl.h>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <memory>
 
 using enginetest::Ansi;
@@ -17,19 +16,20 @@ using enginetest::Filler;
 using enginetest::LogFile;
 using enginetest::SymbolicLink;
 using enginetest::TestRun;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using testsupport::PathExists;
 using testsupport::ReadFileBytes;
 using testsupport::ScratchFolder;
 using testsupport::WriteFileBytes;
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
 size_t CountOf(const std::string& text, const std::string& part)
 {
     size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+    for (size_t at = text.find(part); at != std::string::npos;
+         at = text.find(part, at + part.size()))
         ++count;
     return count;
 }
@@ -49,7 +49,8 @@ protected:
         ASSERT_TRUE(eraser->OpenLog(log.Path()));
         ASSERT_TRUE(WriteFileBytes(outside / L"canary.txt", Filler(5000)));
         // Read-only, so that an attribute reset through a link would show.
-        ASSERT_TRUE(::SetFileAttributesW((outside / L"canary.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(
+            ::SetFileAttributesW((outside / L"canary.txt").c_str(), FILE_ATTRIBUTE_READONLY));
         ASSERT_TRUE(::CreateDirectoryW((outside / L"dir").c_str(), nullptr));
         ASSERT_TRUE(WriteFileBytes(outside / L"dir\\inner.txt", Filler(700)));
         ASSERT_TRUE(::CreateDirectoryW((tree / L"sub").c_str(), nullptr));
@@ -69,7 +70,8 @@ protected:
         EXPECT_EQ(bytes, Filler(5000));
         ASSERT_TRUE(ReadFileBytes(outside / L"dir\\inner.txt", bytes));
         EXPECT_EQ(bytes, Filler(700));
-        EXPECT_TRUE(::GetFileAttributesW((outside / L"canary.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+        EXPECT_TRUE(::GetFileAttributesW((outside / L"canary.txt").c_str()) &
+                    FILE_ATTRIBUTE_READONLY);
     }
     // A link is removed as a link, or, where the system will not hand out the
     // link itself, left with an error line; never followed.
@@ -126,7 +128,8 @@ TEST_P(LinkTest, AWalkListsAFolderLinkWithoutItsContents)
             EXPECT_TRUE(linked->GetChildren().empty());
         }
     }
-    EXPECT_THAT(paths, ::testing::UnorderedElementsAre(tree / L"sub\\plain.txt", tree / L"sub\\dir-link"));
+    EXPECT_THAT(paths,
+                ::testing::UnorderedElementsAre(tree / L"sub\\plain.txt", tree / L"sub\\dir-link"));
 }
 
 // Links the system opens as their targets without showing a reparse point
@@ -134,8 +137,8 @@ TEST_P(LinkTest, AWalkListsAFolderLinkWithoutItsContents)
 // writer must notice them by what the handle really reached.
 struct HiddenLinkCase {
     const char* name;
-    const wchar_t* link;      // in the tree
-    const wchar_t* target;    // in the outside folder; empty for the folder itself
+    const wchar_t* link;    // in the tree
+    const wchar_t* target;  // in the outside folder; empty for the folder itself
     bool directory;
     const wchar_t* selected;  // in the tree
     bool selectFolder;
@@ -175,7 +178,8 @@ TEST_P(LinkTest, WhatIsReachedThroughALinkStaysWhereItIs)
 
         ExpectCanariesIntact();
         // Under Wine such links stay: the log names them (or what lies behind).
-        EXPECT_THAT(caseLog.ReadBody(*caseEraser), HasSubstr("Error deleting " + Ansi(caseTree / c.link)));
+        EXPECT_THAT(caseLog.ReadBody(*caseEraser),
+                    HasSubstr("Error deleting " + Ansi(caseTree / c.link)));
     }
 }
 
@@ -221,8 +225,9 @@ TEST_P(LinkTest, FilesWithDeviceNamesAreTheFilesTheyAre)
         EXPECT_THAT(body, Not(HasSubstr("not found")));
     }
     // Nothing reached the device the name stands for.
-    win32::UniqueFile port(::CreateFileW(L"\\\\.\\COM1", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, OPEN_EXISTING, 0, nullptr));
+    win32::UniqueFile port(::CreateFileW(L"\\\\.\\COM1", GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
     LARGE_INTEGER size{};
     if (port && ::GetFileType(port.get()) == FILE_TYPE_DISK && ::GetFileSizeEx(port.get(), &size)) {
         EXPECT_EQ(size.QuadPart, 0);
@@ -236,10 +241,13 @@ TEST_P(LinkTest, ListedNamesThatLeaveTheirFolderAreReportedAndLeft)
     if (!enginetest::UnixNamedItem(tree.Path(), "probe\\name", false).Made())
         GTEST_SKIP() << "names with a backslash can be made only under Wine";
     ASSERT_TRUE(::CreateDirectoryW((tree / L"inside").c_str(), nullptr));
-    enginetest::UnixNamedItem file(tree / L"inside", "..\\..\\" + Ansi(outside.Path().substr(
-        outside.Path().rfind(L'\\') + 1)) + "\\canary.txt", false);
-    enginetest::UnixNamedItem folder(tree / L"inside", "..\\..\\" + Ansi(outside.Path().substr(
-        outside.Path().rfind(L'\\') + 1)) + "\\dir", true);
+    enginetest::UnixNamedItem file(
+        tree / L"inside",
+        "..\\..\\" + Ansi(outside.Path().substr(outside.Path().rfind(L'\\') + 1)) + "\\canary.txt",
+        false);
+    enginetest::UnixNamedItem folder(
+        tree / L"inside",
+        "..\\..\\" + Ansi(outside.Path().substr(outside.Path().rfind(L'\\') + 1)) + "\\dir", true);
     ASSERT_TRUE(file.Made() && folder.Made());
 
     DocFolder walked;
@@ -257,9 +265,9 @@ TEST_P(LinkTest, JunctionInsideATreeIsNotFollowed)
 {
     const std::wstring junction = tree / L"sub\\junction";
     ASSERT_TRUE(::CreateDirectoryW(junction.c_str(), nullptr));
-    win32::UniqueFile handle(::CreateFileW(junction.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                           nullptr));
+    win32::UniqueFile handle(
+        ::CreateFileW(junction.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     ASSERT_TRUE(handle);
     const std::wstring substitute = L"\\??\\" + (outside / L"dir");
     const std::wstring printName = outside / L"dir";

@@ -2,15 +2,14 @@
 // deletes, what is on disk before the file goes, and the failure paths.
 #include "engine/erase_methods.h"
 #include "engine/run_state.h"
-#include "tests/common/system_text.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/system_text.h"
 #include "tests/engine/erase_test_support.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 
@@ -18,22 +17,22 @@ using enginetest::Filler;
 using enginetest::LogFile;
 using enginetest::RecordingCalls;
 using enginetest::TestRun;
+using ::testing::HasSubstr;
 using testsupport::PathExists;
 using testsupport::ReadFileBytes;
 using testsupport::ScratchFolder;
-using testsupport::WriteFileBytes;
-using ::testing::HasSubstr;
 using testsupport::SystemText;
+using testsupport::WriteFileBytes;
 
 namespace {
-
 
 // Every pass writes each region three times: zeros, 0xFF, random.
 void AddRegion(std::vector<std::string>& writes, uint64_t position, uint64_t length, int passes)
 {
     for (int pass = 0; pass < passes; ++pass) {
         for (char pattern : {'0', 'F', 'R'})
-            writes.push_back("W " + std::to_string(position) + " " + std::to_string(length) + " " + pattern);
+            writes.push_back("W " + std::to_string(position) + " " + std::to_string(length) + " " +
+                             pattern);
     }
 }
 
@@ -98,8 +97,10 @@ TEST_P(WriteSequenceTest, LastByteThenChunksThenTruncateRenamesAndDelete)
         ASSERT_FALSE(calls.randomBlock.empty());
         EXPECT_EQ(disk.back(), calls.randomBlock[0]);
         for (uint64_t offset = 0; offset < c.size - 1; offset += 65536) {
-            const size_t length = static_cast<size_t>(std::min<uint64_t>(65536, c.size - 1 - offset));
-            ASSERT_EQ(disk.compare(static_cast<size_t>(offset), length, calls.randomBlock, 0, length), 0)
+            const size_t length =
+                static_cast<size_t>(std::min<uint64_t>(65536, c.size - 1 - offset));
+            ASSERT_EQ(
+                disk.compare(static_cast<size_t>(offset), length, calls.randomBlock, 0, length), 0)
                 << "chunk at " << offset;
         }
         // One random byte may equal the original one by chance.
@@ -156,7 +157,8 @@ TEST_F(WriterTest, WriteReportingSuccessWithNothingWrittenFailsAndKeepsTheFile)
     ASSERT_TRUE(ReadFileBytes(path, bytes));
     EXPECT_EQ(bytes, Filler(5000));
     const std::string body = log.ReadBody(eraser);
-    EXPECT_THAT(body, HasSubstr("\r\n->Error overwriting MFTTempfile:\r\n" + SystemText(ERROR_WRITE_FAULT)));
+    EXPECT_THAT(body, HasSubstr("\r\n->Error overwriting MFTTempfile:\r\n" +
+                                SystemText(ERROR_WRITE_FAULT)));
     EXPECT_THAT(body, HasSubstr("\r\n->Error overwriting " + enginetest::Ansi(path) + ":\r\n"));
 }
 
@@ -176,7 +178,8 @@ TEST_F(WriterTest, BufferErrorFallsBackToOneKibibyteWritesAndGoesOn)
     file.SetPath(path);
     EXPECT_TRUE(eraser.ShredFile(&file, 1));
 
-    std::vector<std::string> expected = {"W 65536 1 0", "W 65536 1 F", "W 65536 1 R", "W 0 65536 0"};
+    std::vector<std::string> expected = {"W 65536 1 0", "W 65536 1 F", "W 65536 1 R",
+                                         "W 0 65536 0"};
     for (int i = 0; i < 64; ++i)
         expected.push_back("W " + std::to_string(i * 1024) + " 1024 0");
     expected.push_back("W 0 65536 F");
@@ -228,16 +231,17 @@ TEST_F(WriterTest, FileHeldByAnotherProcessIsLeftWhole)
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(path, bytes));
     EXPECT_EQ(bytes, Filler(70000));
-    EXPECT_THAT(log.ReadBody(eraser), HasSubstr("\r\n->Error opening " + enginetest::Ansi(path) +
-                                                " for delete:\r\n" + SystemText(ERROR_SHARING_VIOLATION)));
+    EXPECT_THAT(log.ReadBody(eraser),
+                HasSubstr("\r\n->Error opening " + enginetest::Ansi(path) + " for delete:\r\n" +
+                          SystemText(ERROR_SHARING_VIOLATION)));
 }
 
 TEST_F(WriterTest, ReadOnlyHiddenAndSystemFilesAreShredded)
 {
     const std::wstring path = scratch / L"guarded.sys";
     ASSERT_TRUE(WriteFileBytes(path, Filler(1234)));
-    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                                       FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(::SetFileAttributesW(
+        path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
     DocFile file;
     file.SetPath(path);
     EXPECT_TRUE(eraser.ShredFile(&file, 3));
@@ -253,8 +257,9 @@ TEST_F(WriterTest, MissingFileIsReportedNotFound)
     EXPECT_FALSE(eraser.ShredFile(&file, 1));
     EXPECT_EQ(file.GetStatus(), kAssetNotFound);
     EXPECT_TRUE(calls.Events().empty());
-    EXPECT_THAT(log.ReadBody(eraser), HasSubstr("\r\n->File " + enginetest::Ansi(scratch / L"gone.txt") +
-                                                " not found:\r\n" + SystemText(ERROR_FILE_NOT_FOUND)));
+    EXPECT_THAT(log.ReadBody(eraser),
+                HasSubstr("\r\n->File " + enginetest::Ansi(scratch / L"gone.txt") +
+                          " not found:\r\n" + SystemText(ERROR_FILE_NOT_FOUND)));
 }
 
 // A file whose full path is exactly `cch` characters, in folders under `root`.
@@ -283,8 +288,9 @@ TEST_F(WriterTest, PathOfMaxPathCharactersIsSkippedWholeAndCounted)
     ASSERT_TRUE(ReadFileBytes(L"\\\\?\\" + path, bytes));
     EXPECT_EQ(bytes, Filler(3000));
     EXPECT_EQ(run.Reporter().percents, std::vector<int>({75, 100}));
-    EXPECT_THAT(log.ReadBody(eraser), HasSubstr("\r\n->Error opening " + enginetest::Ansi(path) +
-                                                " for delete:\r\n" + SystemText(ERROR_FILENAME_EXCED_RANGE)));
+    EXPECT_THAT(log.ReadBody(eraser),
+                HasSubstr("\r\n->Error opening " + enginetest::Ansi(path) + " for delete:\r\n" +
+                          SystemText(ERROR_FILENAME_EXCED_RANGE)));
 }
 
 TEST_F(WriterTest, PathOneShorterThanMaxPathIsShredded)
@@ -317,8 +323,9 @@ TEST_F(WriterTest, FolderIsRenamedThenRemovedAndKeepsItsNameWhenItCannotBe)
     EXPECT_EQ(empty.GetStatus(), kAssetDestroyed);
     EXPECT_TRUE(PathExists(scratch / L"b\\left"));
     EXPECT_EQ(full.GetStatus(), kAssetFolderNotRemoved);
-    EXPECT_THAT(log.ReadBody(eraser), HasSubstr("\r\n->Error deleting " + enginetest::Ansi(scratch / L"b") +
-                                                ":\r\n" + SystemText(ERROR_DIR_NOT_EMPTY)));
+    EXPECT_THAT(log.ReadBody(eraser),
+                HasSubstr("\r\n->Error deleting " + enginetest::Ansi(scratch / L"b") + ":\r\n" +
+                          SystemText(ERROR_DIR_NOT_EMPTY)));
 }
 
 TEST(PatternBufferTest, TwoThreadsShreddingAtOnceShareOneSetOfBuffers)

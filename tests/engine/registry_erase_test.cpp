@@ -2,30 +2,30 @@
 // and cache.
 #include "engine/erase_methods.h"
 #include "engine/run_state.h"
-#include "tests/common/system_text.h"
 #include "tests/common/registry_sandbox.h"
+#include "tests/common/system_text.h"
 #include "tests/engine/erase_test_support.h"
 #include "win32/registry.h"
+
+#include <wininet.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <wininet.h>
-
 using enginetest::LogFile;
 using enginetest::SetSuccessLogging;
 using enginetest::TestRun;
+using ::testing::HasSubstr;
 using testsupport::DumpKey;
 using testsupport::PutString;
-using ::testing::HasSubstr;
 using testsupport::SystemText;
 
 namespace {
 
-
 class RegistryEraseTest : public testsupport::ProductRegistryTest {
 protected:
-    const std::wstring key = L"Software\\ScoravelEraseTests\\" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring key =
+        L"Software\\ScoravelEraseTests\\" + std::to_wstring(::GetCurrentProcessId());
     const std::string k = enginetest::Ansi(key);
     LogFile log;
     TestRun run;
@@ -63,7 +63,8 @@ TEST_F(RegistryEraseTest, KeysGoWithTheirSubkeysAndValuesAlone)
     EXPECT_EQ(run.Reporter().percents, std::vector<int>({100}));
     EXPECT_EQ(log.ReadBody(eraser),
               "\r\n->Successfully deleted registry key - HKEY_CURRENT_USER\\" + k + "\\Whole:\r\n" +
-                  "\r\n->Successfully deleted registry value - HKEY_CURRENT_USER\\" + k + "\\Values\\gone:\r\n");
+                  "\r\n->Successfully deleted registry value - HKEY_CURRENT_USER\\" + k +
+                  "\\Values\\gone:\r\n");
 }
 
 TEST_F(RegistryEraseTest, UnknownRootNameMeansClassesRoot)
@@ -90,9 +91,10 @@ TEST_F(RegistryEraseTest, FailuresAreLoggedFromTheReturnedStatusAndTheRestGoesOn
 
     EXPECT_EQ(DumpKey(HKEY_CURRENT_USER, key + L"\\Values").find(L"gone"), std::wstring::npos);
     const std::string notFound = SystemText(ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(log.ReadBody(eraser),
-              "\r\n->Error deleting key - HKEY_CURRENT_USER\\" + k + "\\Missing:\r\n" + notFound +
-                  "\r\n->Error deleting value - HKEY_CURRENT_USER\\" + k + "\\Values\\absent:\r\n" + notFound);
+    EXPECT_EQ(log.ReadBody(eraser), "\r\n->Error deleting key - HKEY_CURRENT_USER\\" + k +
+                                        "\\Missing:\r\n" + notFound +
+                                        "\r\n->Error deleting value - HKEY_CURRENT_USER\\" + k +
+                                        "\\Values\\absent:\r\n" + notFound);
 
     RegistryEntry nothing;
     nothing.AddItem(L"HKEY_CURRENT_USER\\" + key + L"\\Missing", L"");
@@ -111,9 +113,10 @@ TEST_F(RegistryEraseTest, AWholeRootIsNeverDeleted)
 
     EXPECT_NE(DumpKey(HKEY_CURRENT_USER, key + L"\\Values"), L"");
     const std::string invalid = SystemText(ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(log.ReadBody(eraser), "\r\n->Error deleting key - HKEY_CURRENT_USER\\:\r\n" + invalid +
-                                        "\r\n->Error deleting key - HKEY_CURRENT_USER\\:\r\n" + invalid +
-                                        "\r\n->Error deleting key - HKEY_CURRENT_USER\\\\:\r\n" + invalid);
+    EXPECT_EQ(log.ReadBody(eraser),
+              "\r\n->Error deleting key - HKEY_CURRENT_USER\\:\r\n" + invalid +
+                  "\r\n->Error deleting key - HKEY_CURRENT_USER\\:\r\n" + invalid +
+                  "\r\n->Error deleting key - HKEY_CURRENT_USER\\\\:\r\n" + invalid);
 }
 
 bool AddCacheEntry(const std::wstring& url)

@@ -1,24 +1,23 @@
 // The shred log: banner, the success-logging switch, system texts, and how
 // paths reach the file (ANSI, CR LF, "%" as it stands).
 #include "engine/erase_methods.h"
-#include "tests/common/system_text.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/system_text.h"
 #include "tests/engine/erase_test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <regex>
 
 using enginetest::Ansi;
 using enginetest::LogFile;
 using enginetest::SetSuccessLogging;
 using enginetest::TestRun;
+using ::testing::HasSubstr;
 using testsupport::PathExists;
 using testsupport::ScratchFolder;
 using testsupport::WriteFileBytes;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -39,8 +38,9 @@ TEST_F(ShredLogTest, BannerCarriesTheLocalTimeWithoutLeadingZeros)
     ::GetLocalTime(&after);
     const std::string text = log.Read(eraser);
 
-    const std::regex banner("\r\n\\*{100}\r\nDATE - ([1-9][0-9]?)/([1-9][0-9]?)/([0-9]{4})  TIME - "
-                            "([1-9]?[0-9]):([1-9]?[0-9]):([1-9]?[0-9]) \r\n\\*{100}\r\n");
+    const std::regex banner(
+        "\r\n\\*{100}\r\nDATE - ([1-9][0-9]?)/([1-9][0-9]?)/([0-9]{4})  TIME - "
+        "([1-9]?[0-9]):([1-9]?[0-9]):([1-9]?[0-9]) \r\n\\*{100}\r\n");
     std::smatch match;
     ASSERT_TRUE(std::regex_match(text, match, banner)) << text;
     const auto field = [&](int i) { return std::stoi(match[i].str()); };
@@ -88,7 +88,8 @@ TEST_P(SuccessLoggingTest, SuccessLinesNeedTheSwitchsLowestByte)
     const SwitchCase c = GetParam();
     if (c.present)
         SetSuccessLogging(c.value);
-    const std::wstring key = L"Software\\ScoravelEraseTests\\Log" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring key =
+        L"Software\\ScoravelEraseTests\\Log" + std::to_wstring(::GetCurrentProcessId());
     testsupport::PutString(HKEY_CURRENT_USER, key, L"Value", L"x");
     ASSERT_TRUE(::CreateDirectoryW((scratch / L"d").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(scratch / L"d\\a", "abc"));
@@ -113,8 +114,10 @@ TEST_P(SuccessLoggingTest, SuccessLinesNeedTheSwitchsLowestByte)
     const std::string k = Ansi(key);
     EXPECT_EQ(body, "\r\n->File " + Ansi(scratch / L"d\\P") + " has been shredded:\r\n" +
                         "\r\n->Folder " + Ansi(scratch / L"S") + " has been shredded:\r\n" +
-                        "\r\n->Successfully deleted registry value - HKEY_CURRENT_USER\\" + k + "\\Value:\r\n" +
-                        "\r\n->Successfully deleted registry key - HKEY_CURRENT_USER\\" + k + ":\r\n");
+                        "\r\n->Successfully deleted registry value - HKEY_CURRENT_USER\\" + k +
+                        "\\Value:\r\n" +
+                        "\r\n->Successfully deleted registry key - HKEY_CURRENT_USER\\" + k +
+                        ":\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, SuccessLoggingTest,
@@ -138,7 +141,8 @@ TEST_F(ShredLogTest, SystemTextFollowsTheLineOrUnknownStandsInForIt)
     // The system's own CR LF is not doubled.
     EXPECT_EQ(denied.substr(denied.size() - 2), "\r\n");
     EXPECT_EQ(log.ReadBody(eraser), "\r\n->known:\r\n" + denied +
-                                        "\r\n->unknown:\r\n\r\n->Error unknown.\r\n" + "\r\n->plain\r\n");
+                                        "\r\n->unknown:\r\n\r\n->Error unknown.\r\n" +
+                                        "\r\n->plain\r\n");
 }
 
 TEST_F(ShredLogTest, PathsAreWrittenAsTheyStand)
@@ -150,8 +154,8 @@ TEST_F(ShredLogTest, PathsAreWrittenAsTheyStand)
     OneX eraser;
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     eraser.Erase(&missing);
-    EXPECT_THAT(log.ReadBody(eraser),
-                ::testing::StartsWith("\r\n->File " + Ansi(scratch.Path()) + "\\100%s %d %% %n.txt not found:\r\n"));
+    EXPECT_THAT(log.ReadBody(eraser), ::testing::StartsWith("\r\n->File " + Ansi(scratch.Path()) +
+                                                            "\\100%s %d %% %n.txt not found:\r\n"));
 }
 
 TEST_F(ShredLogTest, NonAsciiPathsAreConvertedToTheAnsiCodePage)

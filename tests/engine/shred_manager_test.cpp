@@ -1,8 +1,9 @@
 // The shred manager end to end over the real registry and scratch folders:
 // which list a profile gives, what the runs skip, ask, shred and announce,
 // and what the post-shred actions ask of the platform.
-#include "engine/run_state.h"
 #include "engine/shred_manager.h"
+
+#include "engine/run_state.h"
 #include "framework/ui_seam.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
@@ -12,10 +13,10 @@
 #include "tests/engine/erase_test_support.h"
 #include "win32/registry.h"
 
-#include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
@@ -35,7 +36,10 @@ public:
         return true;
     }
     bool ClearUrlHistory() override { return ++historyClears, true; }
-    void StartHistoryCleanup(const std::wstring& program) override { cleanupStarts.push_back(program); }
+    void StartHistoryCleanup(const std::wstring& program) override
+    {
+        cleanupStarts.push_back(program);
+    }
     void EmptyRecycleBin() override { ++recycleEmpties; }
     bool ClearProtectedStorage() override { return ++storageClears, storageResult; }
 
@@ -112,7 +116,8 @@ protected:
     {
         win32::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Word.Application");
         win32::DeleteTree(HKEY_CURRENT_USER, L"Software\\RealNetworks");
-        win32::DeleteTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Protected Storage System Provider");
+        win32::DeleteTree(HKEY_CURRENT_USER,
+                          L"Software\\Microsoft\\Protected Storage System Provider");
         win32::DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Mozilla\\Mozilla Firefox");
     }
 
@@ -121,10 +126,12 @@ protected:
         PutString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Word.Application\\CurVer", nullptr,
                   L"Word.Application.12");
         PutDword(HKEY_CURRENT_USER,
-                 L"Software\\RealNetworks\\RealPlayer\\6.0\\Preferences\\MostRecentClips1", L"x", 1);
-        PutDword(HKEY_CURRENT_USER,
-                 L"Software\\Microsoft\\Protected Storage System Provider\\S-1-5-21-1-2-3-1000\\Data",
-                 L"x", 1);
+                 L"Software\\RealNetworks\\RealPlayer\\6.0\\Preferences\\MostRecentClips1", L"x",
+                 1);
+        PutDword(
+            HKEY_CURRENT_USER,
+            L"Software\\Microsoft\\Protected Storage System Provider\\S-1-5-21-1-2-3-1000\\Data",
+            L"x", 1);
     }
 
     // Saves a profile as the plug-in would and loads it into `manager`.
@@ -150,13 +157,15 @@ protected:
 
     fw::ScopedUiResponder Answer(INT_PTR confirmAnswer)
     {
-        return fw::ScopedUiResponder([this, confirmAnswer](const fw::UiRequest& request) -> INT_PTR {
-            wchar_t text[1024] = {};
-            const int control = request.templateId == IDD_SHRED_WARN ? IDC_WARN_TEXT : IDC_CONFIRM_TEXT;
-            ::GetDlgItemTextW(request.window, control, text, ARRAYSIZE(text));
-            m_asked.push_back({request.templateId, text});
-            return request.templateId == IDD_SHRED_CONFIRM ? confirmAnswer : IDOK;
-        });
+        return fw::ScopedUiResponder(
+            [this, confirmAnswer](const fw::UiRequest& request) -> INT_PTR {
+                wchar_t text[1024] = {};
+                const int control =
+                    request.templateId == IDD_SHRED_WARN ? IDC_WARN_TEXT : IDC_CONFIRM_TEXT;
+                ::GetDlgItemTextW(request.window, control, text, ARRAYSIZE(text));
+                m_asked.push_back({request.templateId, text});
+                return request.templateId == IDD_SHRED_CONFIRM ? confirmAnswer : IDOK;
+            });
     }
 
     std::wstring LogPath(Manager& manager) { return manager.LogPath(); }
@@ -176,11 +185,10 @@ TEST_F(ShredManagerTest, BuiltInProfilesGiveTheirTracesInOrder)
     UseProfile(low, manager);
     std::vector<bool> confirms;
     // Firefox is not installed: only Internet Explorer's five traces.
-    EXPECT_EQ((std::vector<std::wstring>{L"Internet Explorer AutoComplete Data",
-                                         L"Internet Explorer History",
-                                         L"Internet Explorer URL List Data",
-                                         L"Internet Explorer Cookies",
-                                         L"Internet Explorer Temporary Internet Files"}),
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"Internet Explorer AutoComplete Data", L"Internet Explorer History",
+                  L"Internet Explorer URL List Data", L"Internet Explorer Cookies",
+                  L"Internet Explorer Temporary Internet Files"}),
               ListNames(manager, kListEverything, &confirms));
     EXPECT_EQ(std::vector<bool>(5, true), confirms);
 
@@ -201,11 +209,10 @@ TEST_F(ShredManagerTest, BuiltInProfilesGiveTheirTracesInOrder)
     SettingsStore medium;
     medium.SetSecurityProfile(kProfileMedium);
     UseProfile(medium, mediumManager);
-    EXPECT_EQ((std::vector<std::wstring>{L"Recycle Bin", L"Windows Temp Files"}),
-              [&] {
-                  auto all = ListNames(mediumManager, kListEverything);
-                  return std::vector<std::wstring>(all.begin() + 5, all.end());
-              }());
+    EXPECT_EQ((std::vector<std::wstring>{L"Recycle Bin", L"Windows Temp Files"}), [&] {
+        auto all = ListNames(mediumManager, kListEverything);
+        return std::vector<std::wstring>(all.begin() + 5, all.end());
+    }());
     // A browser verb collects only that browser's traces.
     EXPECT_EQ(5u, ListNames(mediumManager, kListInternetExplorer).size());
     EXPECT_TRUE(ListNames(mediumManager, kListFirefox).empty());
@@ -222,9 +229,10 @@ TEST_F(ShredManagerTest, CustomProfilesAddTheUsersEntriesWithTheirConfirmFlags)
         custom.ClearProfileBody();
         custom.SetShredRecycle(true);
         custom.SetConfirmShredRecycle(false);
-        PutDword(HKEY_CURRENT_USER,
-                 L"Software\\Microsoft\\Protected Storage System Provider\\S-1-5-21-1-2-3-1000\\Data",
-                 L"x", 1);
+        PutDword(
+            HKEY_CURRENT_USER,
+            L"Software\\Microsoft\\Protected Storage System Provider\\S-1-5-21-1-2-3-1000\\Data",
+            L"x", 1);
         custom.AddFileEntry(m_data + L"\\one.bin", true);
         custom.AddFileEntry(m_data + L"\\missing.bin", true);
         custom.AddFileEntry(m_data + L"\\*.bin", false);
@@ -252,8 +260,8 @@ TEST_F(ShredManagerTest, ExcludedAndProtectedEntriesSurviveAShreddedFolder)
     ASSERT_TRUE(WriteFileBytes(m_data + L"\\sub\\deep.dat", payload));
     wchar_t windows[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windows, ARRAYSIZE(windows));
-    const std::wstring systemFile =
-        std::wstring(windows) + L"\\scoravel-protected-" + std::to_wstring(::GetCurrentProcessId()) + L".bin";
+    const std::wstring systemFile = std::wstring(windows) + L"\\scoravel-protected-" +
+                                    std::to_wstring(::GetCurrentProcessId()) + L".bin";
     ASSERT_TRUE(WriteFileBytes(systemFile, payload));
 
     Manager manager;
@@ -338,9 +346,10 @@ TEST_F(ShredManagerTest, NothingSelectedWarnsOrAnnouncesAndOpensNoLog)
     EXPECT_EQ(kRunRefused, manager.ShredAll(kListEverything));
     ASSERT_EQ(1u, m_asked.size());
     EXPECT_EQ(static_cast<UINT>(IDD_SHRED_WARN), m_asked[0].templateId);
-    EXPECT_EQ(L"No items selected for Shred. Please select items from the Settings page and start "
-              L"Shred again.",
-              m_asked[0].text);
+    EXPECT_EQ(
+        L"No items selected for Shred. Please select items from the Settings page and start "
+        L"Shred again.",
+        m_asked[0].text);
     EXPECT_FALSE(PathExists(LogPath(manager)));
 
     EXPECT_EQ(kRunRefused, manager.ShredAssets(kListEverything));
@@ -357,7 +366,8 @@ TEST_F(ShredManagerTest, StopAfterTheFirstAssetLeavesTheRestAndTheRecycleBin)
              L"Software\\Microsoft\\Protected Storage System Provider\\S-1-5-21-1-2-3-1000\\Data",
              L"x", 1);
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(WriteFileBytes(m_data + L"\\f" + std::to_wstring(i) + L".bin", std::string(20000, 'x')));
+        ASSERT_TRUE(WriteFileBytes(m_data + L"\\f" + std::to_wstring(i) + L".bin",
+                                   std::string(20000, 'x')));
     Manager manager;
     manager.Reporter().cancelAfter = 2;  // 0 % from Init, then the first asset's step
     SettingsStore custom;
@@ -430,7 +440,8 @@ TEST_F(ShredManagerTest, ShredOneAsksRefusesOrWarnsByPath)
     EXPECT_EQ(kRunRefused, shredOne(std::wstring(windows) + L"\\win.ini", IDOK));
     ASSERT_EQ(1u, m_asked.size());
     EXPECT_EQ(static_cast<UINT>(IDD_SHRED_WARN), m_asked[0].templateId);
-    EXPECT_EQ(L"\"" + std::wstring(windows) + L"\\win.ini\" is a system file/folder. It cannot be shredded.",
+    EXPECT_EQ(L"\"" + std::wstring(windows) +
+                  L"\\win.ini\" is a system file/folder. It cannot be shredded.",
               m_asked[0].text);
 
     m_asked.clear();

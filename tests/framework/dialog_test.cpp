@@ -52,8 +52,8 @@ TEST_F(ModelessDialog, PassesCtlColorAndNotifyToTheHandlersWithTheirResults)
     ::DeleteDC(dc);
 
     NMHDR handled = {text, IDC_TEST_TEXT, fwtest::kHandledNotify};
-    EXPECT_EQ(77, ::SendMessageW(hwnd, WM_NOTIFY, IDC_TEST_TEXT,
-                                 reinterpret_cast<LPARAM>(&handled)));
+    EXPECT_EQ(77,
+              ::SendMessageW(hwnd, WM_NOTIFY, IDC_TEST_TEXT, reinterpret_cast<LPARAM>(&handled)));
     NMHDR other = {text, IDC_TEST_TEXT, fwtest::kHandledNotify + 1};
     EXPECT_EQ(0, ::SendMessageW(hwnd, WM_NOTIFY, IDC_TEST_TEXT, reinterpret_cast<LPARAM>(&other)));
 }

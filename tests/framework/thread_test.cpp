@@ -2,9 +2,8 @@
 
 #include "tests/framework/test_dialog.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace {

@@ -3,7 +3,6 @@
 #include "tests/framework/test_dialog.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
@@ -50,9 +49,9 @@ TEST(UiSeam, UnansweredUiFailsAtOnceInATestProgram)
     UiRequest request;
     request.caption = L"Browse";
     EXPECT_EQ(-1, fw::RunModalCall(request, [&shown]() -> INT_PTR {
-                  shown = true;
-                  return IDOK;
-              }));
+        shown = true;
+        return IDOK;
+    }));
     EXPECT_FALSE(shown);
 }
 
@@ -103,9 +102,8 @@ TEST(UiSeam, ResponderCanDriveTheDialogThroughItsOwnModalLoop)
 TEST(UiSeam, ThrowingResponderStillEndsTheDialog)
 {
     fwtest::CTestDialog dialog;
-    ScopedUiResponder responder([](const UiRequest&) -> INT_PTR {
-        throw std::runtime_error("responder failed");
-    });
+    ScopedUiResponder responder(
+        [](const UiRequest&) -> INT_PTR { throw std::runtime_error("responder failed"); });
     EXPECT_EQ(-1, dialog.DoModal(nullptr));
     EXPECT_EQ(nullptr, dialog.GetHwnd());
 }

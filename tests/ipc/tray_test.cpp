@@ -1,11 +1,10 @@
 #include "ipc/tray_notify_client.h"
-
 #include "win32/unique_handle.h"
 
-#include <gtest/gtest.h>
 #include <sddl.h>
 
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <thread>
@@ -70,8 +69,7 @@ public:
 private:
     void Serve()
     {
-        if (!::ConnectNamedPipe(m_pipe.get(), nullptr) &&
-            ::GetLastError() != ERROR_PIPE_CONNECTED)
+        if (!::ConnectNamedPipe(m_pipe.get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED)
             return;
         std::vector<char> chunk(3000);  // smaller than a message on purpose
         for (;;) {
@@ -200,8 +198,8 @@ TEST(TrayNotifyClientTest, BusyServerDropsTheBalloon)
                                               PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
                                               1, 4096, 4096, 0, nullptr));
     ASSERT_TRUE(pipe);
-    win32::UniqueFile other(::CreateFileW(PipeName().c_str(), GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
+    win32::UniqueFile other(
+        ::CreateFileW(PipeName().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(other);
     ASSERT_TRUE(::ConnectNamedPipe(pipe.get(), nullptr) ||
                 ::GetLastError() == ERROR_PIPE_CONNECTED);

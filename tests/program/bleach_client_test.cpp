@@ -2,18 +2,18 @@
 // of the test's own, with the plug-in's tray pipe recorded.
 #include "framework/build_seams.h"
 #include "framework/ui_seam.h"
+#include "ipc/bleach_protocol.h"
 #include "program/bleach_operation.h"
 #include "resources/graventa/resource.h"
-#include "ipc/bleach_protocol.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/common/wait.h"
 #include "tests/program/bleach_fake_service.h"
 #include "win32/string_table.h"
 
 #include <commctrl.h>
-#include <gtest/gtest.h>
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -55,7 +55,8 @@ HWND ProgressWindow()
 
 int BarPosition(HWND window)
 {
-    return static_cast<int>(::SendMessageW(::GetDlgItem(window, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
+    return static_cast<int>(
+        ::SendMessageW(::GetDlgItem(window, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
 }
 
 std::wstring ControlText(HWND window, int id)
@@ -236,7 +237,8 @@ TEST_F(BleachClientTest, ASecondBleachWhileOneHoldsTheMutexWarnsAndSendsNothing)
 
     std::vector<std::wstring> warnings;
     fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
-        if (request.kind == fw::UiRequest::Kind::ModalDialog && request.templateId == IDD_SHRED_WARN) {
+        if (request.kind == fw::UiRequest::Kind::ModalDialog &&
+            request.templateId == IDD_SHRED_WARN) {
             warnings.push_back(ControlText(request.window, IDC_WARN_TEXT));
             return IDOK;
         }

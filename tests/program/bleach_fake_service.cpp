@@ -11,10 +11,10 @@ namespace {
 
 win32::UniqueFile MakePipe(const std::wstring& name, DWORD direction)
 {
-    return win32::UniqueFile(::CreateNamedPipeW(
-        name.c_str(), direction | FILE_FLAG_OVERLAPPED,
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, kCbPipeBuffer, kCbPipeBuffer, 0,
-        nullptr));
+    return win32::UniqueFile(
+        ::CreateNamedPipeW(name.c_str(), direction | FILE_FLAG_OVERLAPPED,
+                           PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, kCbPipeBuffer,
+                           kCbPipeBuffer, 0, nullptr));
 }
 
 }  // namespace
@@ -22,8 +22,7 @@ win32::UniqueFile MakePipe(const std::wstring& name, DWORD direction)
 std::wstring UniquePipeSuffix()
 {
     static std::atomic<int> serial{0};
-    return L"_test_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-           std::to_wstring(++serial);
+    return L"_test_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++serial);
 }
 
 FakeBleachService::FakeBleachService(const std::wstring& suffix)

@@ -2,11 +2,11 @@
 // the stand-in service on pipes of the test's own (the environment the
 // child inherits names them).
 #include "framework/build_seams.h"
-#include "program/bleach_operation.h"
 #include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
-#include "tests/program/bleach_fake_service.h"
+#include "program/bleach_operation.h"
 #include "tests/common/tray_recorder.h"
+#include "tests/program/bleach_fake_service.h"
 #include "tests/program/graventa_test_support.h"
 
 #include <gtest/gtest.h>

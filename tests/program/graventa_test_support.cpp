@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 #ifndef SCORAVEL_GRAVENTA_EXE
 #error "the build names the Graventa.exe under test"
 #endif
@@ -268,8 +267,10 @@ std::vector<std::wstring> GraventaTest::MakeTree(const std::wstring& root)
     EXPECT_TRUE(::CreateDirectoryW(root.c_str(), nullptr));
     EXPECT_TRUE(::CreateDirectoryW((root + L"\\nested").c_str(), nullptr));
     std::vector<std::wstring> files = {
-        Put(root + L"\\empty.bin", 0),          Put(root + L"\\one.bin", 1),
-        Put(root + L"\\page.bin", 4096 + 7),     Put(root + L"\\read-only.txt", 700),
+        Put(root + L"\\empty.bin", 0),
+        Put(root + L"\\one.bin", 1),
+        Put(root + L"\\page.bin", 4096 + 7),
+        Put(root + L"\\read-only.txt", 700),
         Put(root + L"\\nested\\large.bin", 70000),
     };
     EXPECT_TRUE(::SetFileAttributesW((root + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY));

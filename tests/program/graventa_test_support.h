@@ -10,9 +10,9 @@
 #include "tests/common/wait.h"
 #include "win32/unique_handle.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,7 +49,10 @@ public:
     HWND Window() const { return m_window; }
     DWORD Id() const { return m_child.Id(); }
     // True once the process has ended; its exit code in `code`.
-    bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr) { return m_child.WaitForExit(timeoutMs, code); }
+    bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr)
+    {
+        return m_child.WaitForExit(timeoutMs, code);
+    }
     bool HasExited() { return m_child.HasExited(); }
     // Asks the message loop to end; kills the process when it does not.
     void Stop();

@@ -1,11 +1,10 @@
 // Graventa.exe started with a verb: it acts once and ends. Run as a real
 // process under Wine, beside a resident instance where the verb needs one.
-#include "tests/common/tray_recorder.h"
-#include "tests/program/graventa_test_support.h"
-
 #include "engine/shred_manager.h"
 #include "ipc/tray_notify_client.h"
 #include "program/graventa_app.h"
+#include "tests/common/tray_recorder.h"
+#include "tests/program/graventa_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +79,8 @@ TEST_F(Verbs, ShredOneFileShredsFilesNamedLikeDevices)
         SCOPED_TRACE(testing::PrintToString(file));
         ASSERT_TRUE(testsupport::WriteFileBytes(L"\\\\?\\" + file, std::string(4000, 'x')));
         GraventaProcess verb;
-        ASSERT_TRUE(verb.Start(exe, {L"ShredOneFile", file}, install.Path(), {.unattended = false}));
+        ASSERT_TRUE(
+            verb.Start(exe, {L"ShredOneFile", file}, install.Path(), {.unattended = false}));
         HWND question = nullptr;
         ASSERT_TRUE(DialogShows(verb.Id(), kQuestionText,
                                 L"Are you sure you want to shred \"" + file + L"\"?", question));
@@ -134,8 +134,9 @@ TEST_F(Verbs, ShredOneFileRefusesAPathTooLongForTheEngine)
     EXPECT_EQ(ReadText(errors).find(kUnanswered), std::string::npos) << "refused before asking";
     ASSERT_TRUE(LogIsComplete());
     const std::string text = ReadText(log);
-    EXPECT_NE(text.find("->Error opening " + std::string(path.begin(), path.end()) + " for delete:"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("->Error opening " + std::string(path.begin(), path.end()) + " for delete:"),
+        std::string::npos)
         << text;
     EXPECT_EQ(CountOf(text, "->Error"), 1u);
 }

@@ -1,22 +1,20 @@
 // The resident Graventa.exe driven the way the other deliverables drive it:
 // window-text commands, posted hot keys and the end of the session, sent
 // from this process to the real program running under Wine.
-#include "tests/common/tray_recorder.h"
-#include "tests/program/graventa_test_support.h"
-
-#include "ipc/tray_notify_client.h"
 #include "engine/traces/browser.h"
 #include "ipc/main_window_command.h"
+#include "ipc/tray_notify_client.h"
+#include "tests/common/tray_recorder.h"
+#include "tests/program/graventa_test_support.h"
 #include "win32/registry.h"
-
-#include <gtest/gtest.h>
 
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
-#include <string>
+#include <gtest/gtest.h>
 #include <set>
+#include <string>
 #include <thread>
 
 namespace graventatest {
@@ -100,8 +98,8 @@ TEST_F(Resident, IsAloneInItsSessionAndGetsItsTitleBackAfterEveryCommand)
 
     // Commands without a visible effect here, an unknown browser verb, codes
     // that mean nothing (the bleach codes have tests of their own).
-    for (const UINT code : {0xBABE01u, 0xBABE06u, 0xBABE0Au, 0xBABE0Fu,
-                            0xBABE10u, 0xBABE11u, 0xBABE12u, 0x1234u})
+    for (const UINT code :
+         {0xBABE01u, 0xBABE06u, 0xBABE0Au, 0xBABE0Fu, 0xBABE10u, 0xBABE11u, 0xBABE12u, 0x1234u})
         EXPECT_EQ(TitleAfter(code, nullptr), L"Graventa") << std::hex << code;
     EXPECT_EQ(TitleAfter(kCommandFirefox, L"shredff"), L"Graventa");
     EXPECT_EQ(TitleAfter(kCommandInternetExplorer, L"NoSuchVerb"), L"Graventa");

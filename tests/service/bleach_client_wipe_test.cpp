@@ -2,9 +2,8 @@
 // the test's own, wiping the bounded volume T: with the stand-in volume
 // query. The client sends its stop as soon as it reads 100; the wipe's
 // file-table pass comes after that and must still run to its end.
-#include "tests/service/test_volume.h"
-#include "framework/build_seams.h"
 #include "engine/disk_bleach.h"
+#include "framework/build_seams.h"
 #include "program/bleach_operation.h"
 #include "resources/graventa/resource.h"
 #include "service/service_frame.h"
@@ -12,11 +11,11 @@
 #include "tests/common/scratch_folder.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/service/free_space_test_support.h"
+#include "tests/service/test_volume.h"
 #include "win32/string_table.h"
 
-#include <gmock/gmock.h>
-
 #include <atomic>
+#include <gmock/gmock.h>
 #include <memory>
 #include <mutex>
 #include <thread>

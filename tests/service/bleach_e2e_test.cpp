@@ -3,19 +3,19 @@
 // "Graventa.exe DiskBleach", balloons on a stand-in tray pipe. Runs only in
 // the prefix that scripts/bleach-e2e.sh makes, whose C: is a small tmpfs;
 // it refuses any C: with 1 GiB or more free, so never the host disk.
-#include "program/bleach_operation.h"
 #include "engine/free_space_wipe.h"
+#include "program/bleach_operation.h"
 #include "service/service_frame.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/program/graventa_test_support.h"
 #include "win32/unique_handle.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 
@@ -110,7 +110,8 @@ struct ServiceRemoval {
         win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         if (!manager)
             return;
-        win32::UniqueService service(::OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+        win32::UniqueService service(
+            ::OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
         if (!service)
             return;
         SERVICE_STATUS status{};
@@ -132,7 +133,8 @@ TEST(BleachEndToEnd, WipesTheBoundedSystemDriveThroughTheInstalledService)
     const std::wstring graventa = install + L"\\Graventa.exe";
     ASSERT_TRUE(::CopyFileW(BuiltProgram(SCORAVEL_WARDELLE_EXE).c_str(), wardelle.c_str(), FALSE));
     ASSERT_TRUE(::CopyFileW(BuiltProgram(SCORAVEL_GRAVENTA_EXE).c_str(), graventa.c_str(), FALSE));
-    testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation", install);
+    testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation",
+                           install);
 
     win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     ASSERT_TRUE(manager);
@@ -181,12 +183,14 @@ TEST(BleachEndToEnd, WipesTheBoundedSystemDriveThroughTheInstalledService)
 
     const std::wstring temp = std::wstring(kDrive) + freespace::kTempFolderName;
     const std::wstring phaseThree = std::wstring(kDrive) + freespace::kPhaseThreeFolderName;
-    EXPECT_TRUE(WaitUntil([&] { return !Exists(temp) && !Exists(phaseThree) && NoTempFolderLeft(); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return !Exists(temp) && !Exists(phaseThree) && NoTempFolderLeft(); }));
     // Given back: what the log and its folder took aside, the same free space.
     EXPECT_TRUE(WaitUntil([&] {
         const uint64_t after = FreeBytes();
         return after + (1u << 20) >= freeBefore && after <= freeBefore + (1u << 20);
-    })) << freeBefore << " before, " << FreeBytes() << " after";
+    })) << freeBefore
+        << " before, " << FreeBytes() << " after";
     EXPECT_TRUE(WaitUntil(MutexIsFree));
 
     resident.Stop();
@@ -196,7 +200,8 @@ TEST(BleachEndToEnd, WipesTheBoundedSystemDriveThroughTheInstalledService)
     service.reset();
     EXPECT_TRUE(RemoveServiceNamed(kServiceName, kServiceDisplayName));
     EXPECT_TRUE(WaitUntil([&] {
-        win32::UniqueService gone(::OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+        win32::UniqueService gone(
+            ::OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
         return !gone;
     }));
 }

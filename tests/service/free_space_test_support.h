@@ -7,10 +7,10 @@
 #include "engine/free_space_wipe.h"
 #include "tests/service/service_test_support.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <string>
 #include <vector>

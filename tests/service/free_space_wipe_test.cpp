@@ -2,11 +2,11 @@
 // mounts): the fill and its give-back, the log, the percentages, a cancel
 // from another thread, the master-file-table pass with a volume query that
 // grows, and planted links that must never be followed.
-#include "tests/service/test_volume.h"
+#include "engine/free_space_wipe.h"
+
 #include "engine/disk_bleach.h"
 #include "engine/erase_methods.h"
 #include "engine/file_calls.h"
-#include "engine/free_space_wipe.h"
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
 #include "tests/common/registry_sandbox.h"
@@ -14,10 +14,10 @@
 #include "tests/common/wait.h"
 #include "tests/service/free_space_test_support.h"
 #include "tests/service/service_test_support.h"
-
-#include <gmock/gmock.h>
+#include "tests/service/test_volume.h"
 
 #include <atomic>
+#include <gmock/gmock.h>
 #include <thread>
 
 using servicetest::PlantedLink;
@@ -229,8 +229,8 @@ TEST_F(MftPassTest, AnEarlierRunsFolderLosesOnlyThePassesOwnFiles)
     ASSERT_TRUE(testsupport::WriteFileBytes(own, "left over"));
     ASSERT_TRUE(testsupport::WriteFileBytes(folder + L"\\keep.txt", "someone's"));
     // Of the same length, but not of the pass's own pattern.
-    ASSERT_TRUE(testsupport::WriteFileBytes(
-        folder + L"\\1" + std::wstring(205, L'0') + L"0000002A", "not ours"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(folder + L"\\1" + std::wstring(205, L'0') + L"0000002A",
+                                            "not ours"));
 
     FreeSpaceWipe(*eraser).WipeFreeMftEntries(drive);
 
@@ -335,7 +335,8 @@ TEST_F(DiskBleachRunTest, ACancelDuringTheMainPassLeavesNoTempFolder)
     std::thread canceller([&] {
         if (testsupport::WaitUntil([&] {
                 return ended || testsupport::PathExists(drive + L"ShredderTemp\\SHREDTEMP");
-            }) && !ended)
+            }) &&
+            !ended)
             manager.GetProgress()->RequestCancel();
     });
     EXPECT_TRUE(RunDiskBleachOnTestVolume(manager, drive));

@@ -7,9 +7,9 @@
 #include "tests/service/service_test_support.h"
 
 #include <aclapi.h>
-#include <gmock/gmock.h>
 #include <sddl.h>
 
+#include <gmock/gmock.h>
 #include <mutex>
 #include <vector>
 
@@ -59,7 +59,16 @@ TEST_F(PipeServerTest, StartBindsTheStatusConnectionWithTextAndOneZeroByte)
     ASSERT_TRUE(status.Open(server.Names().status, false));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    const std::string expected("1\0" "2\0" ":\0" "3\0" "4\0" ":\0" "1\0" "\0", 15);
+    const std::string expected(
+        "1\0"
+        "2\0"
+        ":\0"
+        "3\0"
+        "4\0"
+        ":\0"
+        "1\0"
+        "\0",
+        15);
     EXPECT_EQ(expected, reply);
     // The start asks the service loop for a wipe.
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(server.BleachEvent(), 0));

@@ -2,16 +2,16 @@
 // and the real Wardelle.exe through the test prefix's service manager under
 // names of its own (never "Wardelle": an installed product service would
 // answer every client of the real pipes).
-#include "framework/build_seams.h"
 #include "service/service_frame.h"
+
+#include "framework/build_seams.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/wait.h"
 #include "tests/service/service_test_support.h"
 #include "win32/registry.h"
 
-#include <gmock/gmock.h>
-
 #include <condition_variable>
+#include <gmock/gmock.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -205,9 +205,11 @@ protected:
     bool WaitForState(SC_HANDLE service, DWORD state)
     {
         SERVICE_STATUS status{};
-        return testsupport::WaitUntil([&] {
-            return ::QueryServiceStatus(service, &status) && status.dwCurrentState == state;
-        }, 30000);
+        return testsupport::WaitUntil(
+            [&] {
+                return ::QueryServiceStatus(service, &status) && status.dwCurrentState == state;
+            },
+            30000);
     }
 
     testsupport::ScratchFolder scratch;
@@ -238,10 +240,10 @@ TEST_F(WardelleProgramTest, InstallRegistersTheProgramPathInQuotationMarks)
 
     // Wine's sc has no "qc": the manager's own record of the service.
     win32::UniqueKey key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              win32::OpenKey(HKEY_LOCAL_MACHINE,
-                             (L"System\\CurrentControlSet\\Services\\" + name).c_str(),
-                             KEY_READ, key));
+    ASSERT_EQ(
+        ERROR_SUCCESS,
+        win32::OpenKey(HKEY_LOCAL_MACHINE,
+                       (L"System\\CurrentControlSet\\Services\\" + name).c_str(), KEY_READ, key));
     std::wstring imagePath;
     ASSERT_EQ(ERROR_SUCCESS, win32::ReadString(key.get(), L"ImagePath", imagePath));
     EXPECT_EQ(L"\"" + program + L"\"", imagePath);
@@ -263,8 +265,8 @@ TEST_F(WardelleProgramTest, InstallsStartsStopsAndRemovesThroughTheServiceManage
     std::vector<BYTE> buffer(8192);
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
     DWORD cbNeeded = 0;
-    ASSERT_TRUE(::QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()),
-                                      &cbNeeded));
+    ASSERT_TRUE(
+        ::QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &cbNeeded));
     EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config->dwServiceType);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config->dwErrorControl);

@@ -1,10 +1,9 @@
-#include "tests/service/test_volume.h"
 #include "tests/service/service_test_support.h"
-
-#include "tests/common/wait.h"
 
 #include "engine/disk_bleach.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/wait.h"
+#include "tests/service/test_volume.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -89,8 +88,7 @@ void ClearFolder(const std::wstring& folder)
 std::wstring UniqueSuffix()
 {
     static std::atomic<unsigned> counter{0};
-    return L"-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter);
+    return L"-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
 }
 
 std::string ReplyBytes(const std::wstring& text)

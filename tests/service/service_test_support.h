@@ -7,9 +7,9 @@
 #include "tests/common/child_process.h"
 #include "win32/unique_handle.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
@@ -89,9 +89,9 @@ private:
 // free and in total), else empty. Nothing is ever wiped without this check.
 std::wstring BoundedTestDrive();
 // Skips the test when T: is not the bounded volume.
-#define REQUIRE_BOUNDED_VOLUME(drive)                                                \
-    const std::wstring drive = ::servicetest::BoundedTestDrive();                    \
-    if (drive.empty())                                                               \
+#define REQUIRE_BOUNDED_VOLUME(drive)                             \
+    const std::wstring drive = ::servicetest::BoundedTestDrive(); \
+    if (drive.empty())                                            \
     GTEST_SKIP() << "T: is not the bounded test volume (run as root with the fixture)"
 
 // Free bytes of `drive`, or 0.

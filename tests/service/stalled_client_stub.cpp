@@ -33,8 +33,8 @@ int wmain(int argc, wchar_t** argv)
     DWORD mode = PIPE_READMODE_MESSAGE;
     DWORD cbWritten = 0;
     if (!::SetNamedPipeHandleState(control.get(), &mode, nullptr, nullptr) ||
-        !::WriteFile(control.get(), message.data(), static_cast<DWORD>(message.size()),
-                     &cbWritten, nullptr) ||
+        !::WriteFile(control.get(), message.data(), static_cast<DWORD>(message.size()), &cbWritten,
+                     nullptr) ||
         cbWritten != message.size())
         return 6;
     ::WaitForSingleObject(release.get(), 120000);

@@ -7,7 +7,6 @@
 
 #include <cwctype>
 
-
 bool RunDiskBleachOnTestVolume(ShredManager& manager, const std::wstring& driveRoot)
 {
     if (driveRoot.size() != 3 || driveRoot[1] != L':' || driveRoot[2] != L'\\')

@@ -1,15 +1,14 @@
 // The backup block: its byte layout, a full backup and restore, and blocks
 // that must be refused without touching the registry.
 #include "settings/settings_store.h"
-
 #include "tests/common/registry_sandbox.h"
 #include "win32/registry.h"
 
-#include <gtest/gtest.h>
 #include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -367,10 +366,9 @@ TEST_F(BackupBlob, ARestoreThatCannotWriteEverythingFails)
          [] {
              testsupport::ClearProductKeys();
              win32::UniqueKey settings;
-             ASSERT_EQ(ERROR_SUCCESS,
-                       ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr,
-                                         REG_OPTION_VOLATILE, KEY_WRITE, nullptr, settings.put(),
-                                         nullptr));
+             ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr,
+                                                        REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
+                                                        settings.put(), nullptr));
          }},
     };
     for (const auto& c : cases) {

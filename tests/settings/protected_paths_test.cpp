@@ -1,7 +1,6 @@
 // The protected-path test, including spellings that name a protected place
 // in another way.
 #include "settings/settings_store.h"
-
 #include "tests/common/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +44,7 @@ TEST(ProtectedPaths, SystemDriveRootInAnySpelling)
     const std::wstring drive = root.substr(0, 2);
     for (const std::wstring& path : std::initializer_list<std::wstring>{
              root, drive, drive + L"/", drive + L"\\\\", drive + L"\\.", L"\\\\?\\" + root,
-          drive + L"\\Windows\\..", drive + L"\\users\\..\\.\\", drive + L"/users/.."}) {
+             drive + L"\\Windows\\..", drive + L"\\users\\..\\.\\", drive + L"/users/.."}) {
         EXPECT_TRUE(store.IsProtectedPath(path)) << path;
     }
     std::wstring lower = root;
@@ -70,11 +69,11 @@ TEST(ProtectedPaths, EverythingBelowTheWindowsAndProgramFolders)
     const std::wstring windows = Env(L"WINDIR");
     for (const std::wstring& path : std::initializer_list<std::wstring>{
              windows, windows + L"\\system32\\notes.txt", L"c:\\WINDOWS\\Temp",
-          L"C:/Windows/../Windows/notepad.exe", windows + L"\\.", windows + L"\\\\",
-          windows + L"Old\\x.txt", L"\\\\?\\" + windows + L"\\win.ini",
-          Env(L"ProgramFiles") + L"\\App\\readme.txt",
-          Env(L"ProgramFiles(x86)") + L"\\App\\readme.txt",
-          L"C:\\users\\..\\Program Files\\x"}) {
+             L"C:/Windows/../Windows/notepad.exe", windows + L"\\.", windows + L"\\\\",
+             windows + L"Old\\x.txt", L"\\\\?\\" + windows + L"\\win.ini",
+             Env(L"ProgramFiles") + L"\\App\\readme.txt",
+             Env(L"ProgramFiles(x86)") + L"\\App\\readme.txt",
+             L"C:\\users\\..\\Program Files\\x"}) {
         EXPECT_TRUE(store.IsProtectedPath(path)) << path;
     }
 }
@@ -101,7 +100,8 @@ TEST(ProtectedPaths, CanonicalFormIsWhatTheFileSystemNames)
     ASSERT_TRUE(::CreateDirectoryW((scratch / L"Sub Folder").c_str(), nullptr));
 
     std::wstring canonical;
-    ASSERT_TRUE(SettingsStore::CanonicalPath(scratch / L"Sub Folder\\..\\Sub Folder\\\\", canonical));
+    ASSERT_TRUE(
+        SettingsStore::CanonicalPath(scratch / L"Sub Folder\\..\\Sub Folder\\\\", canonical));
     EXPECT_EQ(canonicalScratch + L"\\Sub Folder", canonical);
     std::wstring forward = scratch / L"Sub Folder\\.";
     for (auto& c : forward)

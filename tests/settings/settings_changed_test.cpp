@@ -2,11 +2,9 @@
 // no other window, and the title is put back.
 #include "ipc/main_window_command.h"
 #include "settings/settings_store.h"
-
 #include "tests/common/registry_sandbox.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 

@@ -1,13 +1,11 @@
 // The settings registry layout: round trips, the exact stored values, and
 // what odd or missing values read as.
 #include "settings/settings_store.h"
-
 #include "tests/common/registry_sandbox.h"
 #include "win32/registry.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {

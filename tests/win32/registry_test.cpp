@@ -13,7 +13,8 @@ protected:
     win32::UniqueKey Open()
     {
         win32::UniqueKey key;
-        EXPECT_EQ(ERROR_SUCCESS, win32::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE, key));
+        EXPECT_EQ(ERROR_SUCCESS,
+                  win32::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE, key));
         return key;
     }
 };

@@ -4,7 +4,10 @@
 
 namespace {
 
-HMODULE Self() { return ::GetModuleHandleW(nullptr); }
+HMODULE Self()
+{
+    return ::GetModuleHandleW(nullptr);
+}
 
 TEST(StringTable, PicksTheRequestedLanguageAndFallsBackToEnglish)
 {
@@ -26,15 +29,15 @@ TEST(StringTable, ReadsOtherBlocksAndMissingIds)
 
 TEST(StringTable, MapsWindowsLanguagesToTheProductOnes)
 {
-    EXPECT_EQ(7, win32::ProductLanguageFor(0x0C07));      // de-AT
-    EXPECT_EQ(7, win32::ProductLanguageFor(0x0407));      // de-DE
-    EXPECT_EQ(5, win32::ProductLanguageFor(0x0405));      // cs-CZ
-    EXPECT_EQ(17, win32::ProductLanguageFor(0x0411));     // ja-JP
-    EXPECT_EQ(1046, win32::ProductLanguageFor(0x0816));   // pt-PT
-    EXPECT_EQ(1028, win32::ProductLanguageFor(0x0C04));   // zh-HK
-    EXPECT_EQ(2052, win32::ProductLanguageFor(0x1004));   // zh-SG
-    EXPECT_EQ(1033, win32::ProductLanguageFor(0x0809));   // en-GB
-    EXPECT_EQ(1033, win32::ProductLanguageFor(0x0419));   // ru-RU
+    EXPECT_EQ(7, win32::ProductLanguageFor(0x0C07));     // de-AT
+    EXPECT_EQ(7, win32::ProductLanguageFor(0x0407));     // de-DE
+    EXPECT_EQ(5, win32::ProductLanguageFor(0x0405));     // cs-CZ
+    EXPECT_EQ(17, win32::ProductLanguageFor(0x0411));    // ja-JP
+    EXPECT_EQ(1046, win32::ProductLanguageFor(0x0816));  // pt-PT
+    EXPECT_EQ(1028, win32::ProductLanguageFor(0x0C04));  // zh-HK
+    EXPECT_EQ(2052, win32::ProductLanguageFor(0x1004));  // zh-SG
+    EXPECT_EQ(1033, win32::ProductLanguageFor(0x0809));  // en-GB
+    EXPECT_EQ(1033, win32::ProductLanguageFor(0x0419));  // ru-RU
 }
 
 }  // namespace

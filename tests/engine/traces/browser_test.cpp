@@ -6,11 +6,11 @@
 #include "win32/registry.h"
 #include "win32/unique_handle.h"
 
-#include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <cctype>
 #include <cwchar>
+#include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -96,7 +96,8 @@ protected:
     static void RegisterFirefox(const std::wstring& version)
     {
         PutString(HKEY_LOCAL_MACHINE, kFirefoxMachineKey, L"CurrentVersion", version);
-        PutString(HKEY_LOCAL_MACHINE, std::wstring(kFirefoxMachineKey) + L"\\" + version + L"\\Main",
+        PutString(HKEY_LOCAL_MACHINE,
+                  std::wstring(kFirefoxMachineKey) + L"\\" + version + L"\\Main",
                   L"Install Directory", L"C:\\Program Files\\Mozilla Firefox");
     }
 
@@ -132,7 +133,8 @@ protected:
             "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/" +
             Narrow(kRelativeProfile) +
             "\r\nDefault=1\r\n\r\n"
-            "[Profile1]\r\nName=elsewhere\r\nIsRelative=0\r\nPath=" + Narrow(AbsoluteProfile()) +
+            "[Profile1]\r\nName=elsewhere\r\nIsRelative=0\r\nPath=" +
+            Narrow(AbsoluteProfile()) +
             "\r\n\r\n"
             "[Profile2]\r\nName=empty\r\nIsRelative=0\r\nPath=\r\n\r\n"
             "[Profile3]\r\nName=notfull\r\nIsRelative=0\r\nPath=Profiles\r\n\r\n"
@@ -216,8 +218,7 @@ TEST_P(FirefoxVersions, EachFileTraceListsItsFileInTheTwoUsableProfiles)
 INSTANTIATE_TEST_SUITE_P(MajorVersions, FirefoxVersions,
                          ::testing::Values(VersionCase{L"10.0.2", 10},
                                            VersionCase{L"10.0.2 (en-US)", 10},
-                                           VersionCase{L"3.6", 3},
-                                           VersionCase{L"2.0.0.20", 2},
+                                           VersionCase{L"3.6", 3}, VersionCase{L"2.0.0.20", 2},
                                            VersionCase{L"beta", 0}),
                          [](const ::testing::TestParamInfo<VersionCase>& info) {
                              std::string name;
@@ -302,9 +303,9 @@ TEST_F(FirefoxTest, AbsentFirefoxBuildsNothingAndTouchesNothing)
     FireFox firefox;
     ASSERT_FALSE(firefox.IsInstalled());
     EXPECT_EQ(kBrowserIdFirefox, firefox.GetBrowserId());
-    for (Builder build : {&Browser::MakeUrlListAsset, &Browser::MakeAutoCompleteAsset,
-                          &Browser::MakeTempFilesAsset, &Browser::MakeHistoryAsset,
-                          &Browser::MakeCookiesAsset})
+    for (Builder build :
+         {&Browser::MakeUrlListAsset, &Browser::MakeAutoCompleteAsset, &Browser::MakeTempFilesAsset,
+          &Browser::MakeHistoryAsset, &Browser::MakeCookiesAsset})
         EXPECT_EQ(nullptr, (firefox.*build)(true));
     EXPECT_EQ(E_FAIL, firefox.InstallExtension());
     EXPECT_EQ(E_FAIL, firefox.RemoveExtension());
@@ -401,8 +402,8 @@ TEST(InternetExplorerTraces, TempFilesAndCookiesAreListedWithTheInUseTestAndKept
         ASSERT_TRUE(WriteFileBytes(held, "held"));
         ASSERT_TRUE(WriteFileBytes(free, "free"));
         {
-            win32::UniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr,
-                                                   OPEN_EXISTING, 0, nullptr));
+            win32::UniqueFile holder(
+                ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(holder);
             auto asset = (ie.*c.build)(true);
             ASSERT_NE(nullptr, asset);

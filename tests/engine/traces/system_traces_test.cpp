@@ -4,17 +4,17 @@
 #include "tests/common/scratch_folder.h"
 #include "win32/registry.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
 
-using testsupport::PutString;
 using ::testing::ElementsAre;
+using testsupport::PutString;
 using Item = RegistryEntry::Item;
 
 constexpr wchar_t kClassesWord[] = L"Software\\Classes\\Word.Application";
@@ -38,8 +38,8 @@ protected:
     void SetUp() override
     {
         win32::UniqueKey office;
-        m_officeExisted = win32::OpenKey(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office", KEY_READ,
-                                         office) == ERROR_SUCCESS;
+        m_officeExisted = win32::OpenKey(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office",
+                                         KEY_READ, office) == ERROR_SUCCESS;
         Clean();
     }
     void TearDown() override
@@ -55,8 +55,8 @@ protected:
     {
         ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_LOCAL_MACHINE, kClassesWord));
         for (const wchar_t* version : {L"8.0", L"11.0", L"12.0", L"16.0"})
-            ASSERT_EQ(ERROR_SUCCESS,
-                      win32::DeleteTree(HKEY_CURRENT_USER, (kOffice + std::wstring(version)).c_str()));
+            ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CURRENT_USER,
+                                                       (kOffice + std::wstring(version)).c_str()));
     }
 
     static void InstallWord(const std::wstring& curVer)
@@ -71,8 +71,9 @@ TEST_F(OfficeTrace, Office2007ListsFileMruKeysProjectAndVisioValuesUpToTheFirstG
     const std::wstring visio = kOffice + std::wstring(L"12.0\\Visio\\Application");
     for (const wchar_t* value : {L"LastFile1", L"LastFile2", L"LastFile3", L"LastFile5"})
         PutString(HKEY_CURRENT_USER, visio, value, L"C:\\drawing.vsd");
-    for (const wchar_t* key : {L"12.0\\Word\\File MRU", L"12.0\\Excel\\File MRU",
-                               L"12.0\\PowerPoint\\File MRU", L"12.0\\MS Project\\Recent File List"})
+    for (const wchar_t* key :
+         {L"12.0\\Word\\File MRU", L"12.0\\Excel\\File MRU", L"12.0\\PowerPoint\\File MRU",
+          L"12.0\\MS Project\\Recent File List"})
         PutString(HKEY_CURRENT_USER, kOffice + std::wstring(key), L"Item 1", L"C:\\a.doc");
 
     const auto entry = MakeOfficeRecentAsset(true);
@@ -99,7 +100,8 @@ TEST_F(OfficeTrace, OlderOfficeListsItsRecentFileKeysNotTheFileMru)
         const wchar_t* curVer;
         const wchar_t* version;
     };
-    for (const Case& c : {Case{L"Word.Application.11", L"11.0"}, Case{L"Word.Application.8", L"8.0"}}) {
+    for (const Case& c :
+         {Case{L"Word.Application.11", L"11.0"}, Case{L"Word.Application.8", L"8.0"}}) {
         InstallWord(c.curVer);
         const auto entry = MakeOfficeRecentAsset(false);
         ASSERT_NE(nullptr, entry) << c.curVer;
@@ -134,7 +136,8 @@ TEST_F(OfficeTrace, NewerOfficeNeverListsWordDataKey)
 TEST_F(OfficeTrace, NoAssetWithoutAUsableWordVersion)
 {
     EXPECT_EQ(nullptr, MakeOfficeRecentAsset(true));
-    for (const wchar_t* curVer : {L"Word.Application", L"Word.Application.", L"Word.Application.x12"}) {
+    for (const wchar_t* curVer :
+         {L"Word.Application", L"Word.Application.", L"Word.Application.x12"}) {
         InstallWord(curVer);
         EXPECT_EQ(nullptr, MakeOfficeRecentAsset(true)) << curVer;
     }
@@ -211,9 +214,9 @@ protected:
         m_keyExisted = win32::OpenKey(HKEY_CURRENT_USER, kStorage, KEY_READ, key) == ERROR_SUCCESS;
         if (m_keyExisted) {
             DWORD subkeys = 0;
-            ASSERT_EQ(ERROR_SUCCESS, ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr,
-                                                        &subkeys, nullptr, nullptr, nullptr,
-                                                        nullptr, nullptr, nullptr, nullptr));
+            ASSERT_EQ(ERROR_SUCCESS,
+                      ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
             ASSERT_EQ(0u, subkeys) << "the test prefix holds a real user key here";
         }
         m_sid = L"S-1-5-21-1111-2222-3333-" + std::to_wstring(::GetCurrentProcessId());
@@ -233,8 +236,9 @@ protected:
     static void AddUserKey(const std::wstring& name)
     {
         win32::UniqueKey key;
-        ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(HKEY_CURRENT_USER,
-                                                  (kStorage + (L"\\" + name)).c_str(), KEY_READ, key));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  win32::CreateKey(HKEY_CURRENT_USER, (kStorage + (L"\\" + name)).c_str(), KEY_READ,
+                                   key));
     }
 
     static std::vector<std::wstring> FixedDriveRoots()
@@ -371,8 +375,8 @@ TEST(FolderTraces, RecentDocumentsContentsAreListedAndTheFolderIsKept)
     wchar_t recent[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_RECENT | CSIDL_FLAG_CREATE, nullptr,
                                              SHGFP_TYPE_CURRENT, recent)));
-    const std::wstring link = std::wstring(recent) + L"\\scoravel-" +
-                              std::to_wstring(::GetCurrentProcessId()) + L".lnk";
+    const std::wstring link =
+        std::wstring(recent) + L"\\scoravel-" + std::to_wstring(::GetCurrentProcessId()) + L".lnk";
     ASSERT_TRUE(testsupport::WriteFileBytes(link, "link"));
 
     const auto folder = MakeRecentDocumentsAsset(false);

@@ -18,8 +18,7 @@ HRESULT RecordCall(const wchar_t* valueName)
 
     HKEY key = nullptr;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, kMarkerKey, 0, nullptr, 0,
-                          KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+                          KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return E_UNEXPECTED;
     ::RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
                      (cchPath + 1) * sizeof(wchar_t));

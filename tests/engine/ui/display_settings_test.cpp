@@ -65,9 +65,8 @@ protected:
         ::GetObjectW(font, sizeof(painted.font), &painted.font);
         painted.sameFontEverywhere = true;
         for (int id : {IDC_PROGRESS_BAR, IDC_PROGRESS_STOP, IDC_PROGRESS_PERCENT})
-            painted.sameFontEverywhere &=
-                ::SendMessageW(::GetDlgItem(hwnd, id), WM_GETFONT, 0, 0) ==
-                reinterpret_cast<LRESULT>(font);
+            painted.sameFontEverywhere &= ::SendMessageW(::GetDlgItem(hwnd, id), WM_GETFONT, 0,
+                                                         0) == reinterpret_cast<LRESULT>(font);
         return painted;
     }
 

@@ -1,13 +1,12 @@
 #include "engine/progress_reporter.h"
-
 #include "framework/module.h"
 #include "resources/graventa/resource.h"
 #include "tests/common/registry_sandbox.h"
 #include "win32/unique_handle.h"
 
 #include <commctrl.h>
-#include <gtest/gtest.h>
 
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
@@ -31,8 +30,7 @@ int CountProgressWindows()
         [](HWND hwnd, LPARAM parameter) -> BOOL {
             DWORD processId = 0;
             ::GetWindowThreadProcessId(hwnd, &processId);
-            if (processId == ::GetCurrentProcessId() &&
-                TextOf(hwnd) == L"Scoravel for OV Tarnwell")
+            if (processId == ::GetCurrentProcessId() && TextOf(hwnd) == L"Scoravel for OV Tarnwell")
                 ++reinterpret_cast<Count*>(parameter)->windows;
             return TRUE;
         },

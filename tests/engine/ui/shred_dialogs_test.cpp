@@ -1,12 +1,12 @@
 // The warning and confirmation dialogs: their texts, answers and styling.
 #include "engine/ui/shred_dialogs.h"
+
 #include "framework/ui_seam.h"
 #include "resources/graventa/resource.h"
 #include "tests/common/registry_sandbox.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
@@ -84,9 +84,9 @@ fw::ScopedUiResponder Observe(Seen& seen, int textControl, WPARAM key, int butto
         seen.face = font.lfFaceName;
         seen.fontHeight = font.lfHeight;
         const HDC dc = ::GetDC(control);
-        const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
-            request.window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-            reinterpret_cast<LPARAM>(control)));
+        const auto brush = reinterpret_cast<HBRUSH>(
+            ::SendMessageW(request.window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(control)));
         LOGBRUSH logBrush = {};
         if (brush && ::GetObjectW(brush, sizeof(logBrush), &logBrush))
             seen.background = logBrush.lbColor;
@@ -212,9 +212,9 @@ Layout ReadLayout(HWND dialog, int textControl)
                 DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
     ::SelectObject(dc, old);
     LOGBRUSH background{};
-    const auto brush = reinterpret_cast<HBRUSH>(
-        ::SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                       reinterpret_cast<LPARAM>(control)));
+    const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(dialog, WM_CTLCOLORSTATIC,
+                                                               reinterpret_cast<WPARAM>(dc),
+                                                               reinterpret_cast<LPARAM>(control)));
     ::GetObjectW(brush, sizeof(background), &background);
     ::ReleaseDC(control, dc);
     const Painted painted = PaintOf(control);
@@ -228,7 +228,8 @@ Layout ReadLayout(HWND dialog, int textControl)
     }
     layout.textInDialog = RectInDialog(dialog, control);
     ::GetClientRect(dialog, &layout.dialogClient);
-    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
         wchar_t name[16] = {};
         ::GetClassNameW(child, name, ARRAYSIZE(name));
         if (::_wcsicmp(name, L"Button") != 0)
@@ -275,8 +276,8 @@ TEST_P(ShredDialogLongPaths, NameThePathWholeInsideTheDialog)
     const LongPathCase& c = GetParam();
     ASSERT_EQ(c.path.size(), static_cast<size_t>(MAX_PATH - 1));
     if (c.displaySettings)
-        testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey,
-                               L"DisplayFontSettings", c.displaySettings);
+        testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey, L"DisplayFontSettings",
+                               c.displaySettings);
     const int textControl = c.warning ? IDC_WARN_TEXT : IDC_CONFIRM_TEXT;
     const std::wstring message =
         FormatTableText(c.warning ? IDS_SYSTEM_PATH_WARNING : IDS_CONFIRM_SHRED, c.path);
