@@ -1,15 +1,14 @@
 #include "ipc/main_window_command.h"
 
-bool SendMainWindowCommand(UINT code, const wchar_t* text)
+LRESULT SendMainWindowCommand(UINT code, const wchar_t* text)
 {
     const HWND window = ::FindWindowW(nullptr, kMainWindowTitle);
     if (!window)
-        return false;
+        return 0;
     wchar_t title[257] = {};
     ::GetWindowTextW(window, title, ARRAYSIZE(title));
     // No text goes as an empty one, which the window takes for none: a null
     // text is not carried to another process everywhere (Wine drops it).
     ::SendMessageW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(text ? text : L""));
-    ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
-    return true;
+    return ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
 }

@@ -22,5 +22,6 @@ enum MainWindowCommand : UINT {
 inline constexpr wchar_t kMainWindowTitle[] = L"Graventa";
 
 // Finds the window, keeps its title, sends the command, restores the title.
-// False (and nothing sent) when no such window exists.
-bool SendMainWindowCommand(UINT code, const wchar_t* text);
+// Returns what the title's restoring send returned (TRUE once the window
+// handled both), or 0 with nothing sent when no such window exists.
+LRESULT SendMainWindowCommand(UINT code, const wchar_t* text);

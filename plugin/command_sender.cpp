@@ -1,1 +1,159 @@
-// Placeholder.
+#include "plugin/command_sender.h"
+
+#include "ipc/main_window_command.h"
+#include "plugin/file_folder_dialog.h"
+#include "settings/install_location.h"
+#include "win32/path.h"
+#include "win32/registry.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+namespace {
+
+// A second RequestShredOne while the first waits in its dialog (the tray
+// menu stays live) is ignored. Only the host's UI thread asks.
+bool g_shredOneBusy = false;
+
+class BusyFlag {
+public:
+    BusyFlag() { g_shredOneBusy = true; }
+    ~BusyFlag() { g_shredOneBusy = false; }
+    BusyFlag(const BusyFlag&) = delete;
+    BusyFlag& operator=(const BusyFlag&) = delete;
+};
+
+std::wstring ReadMachineString(const wchar_t* keyPath, const wchar_t* name)
+{
+    win32::UniqueKey key;
+    std::wstring value;
+    if (win32::OpenKey(HKEY_LOCAL_MACHINE, keyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS ||
+        win32::ReadString(key.get(), name, value) != ERROR_SUCCESS)
+        return {};
+    return value;
+}
+
+// The console's argument: the plug-in's page object and the page index.
+constexpr wchar_t kConsolePagePrefix[] = L"{B437C14F-1012-417e-A127-55C84CC0B16F}:";
+constexpr wchar_t kHelpTopic[] = L"::/1_1_3_1.html";
+
+}  // namespace
+
+LRESULT RequestShredAll(int flag)
+{
+    return SendMainWindowCommand(flag == 1 ? kCommandShowShredProgress : kCommandShredAll, nullptr);
+}
+
+LRESULT RequestDiskBleach(int flag)
+{
+    return SendMainWindowCommand(flag == 1 ? kCommandShowBleachProgress : kCommandBleach, nullptr);
+}
+
+LRESULT RequestInstallFFBho()
+{
+    return SendMainWindowCommand(kCommandFirefox, L"InstallFFBho");
+}
+
+LRESULT RequestRemoveFFBho()
+{
+    return SendMainWindowCommand(kCommandFirefox, L"RemoveFFBho");
+}
+
+LRESULT RequestRemoveIcon()
+{
+    return SendMainWindowCommand(kCommandUnregisterIcon, nullptr);
+}
+
+LRESULT RequestShredOne(const std::wstring& path)
+{
+    if (g_shredOneBusy)
+        return 0;
+    BusyFlag busy;
+
+    std::wstring chosen = path;
+    if (chosen.empty()) {
+        const HWND owner = ::FindWindowW(nullptr, kMainWindowTitle);
+        if (owner)
+            ::SetForegroundWindow(owner);
+        CFileFolderDialog dialog(true, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, nullptr, owner);
+        if (dialog.DoModal() != IDOK)
+            return -1;
+        chosen = dialog.GetPath();
+    }
+    // Graventa copies the text into a 260-character buffer: a longer path
+    // would reach it cut, naming something else.
+    if (chosen.empty() || !win32::FitsMaxPath(chosen) || !::PathFileExistsW(chosen.c_str()))
+        return 0;
+    return SendMainWindowCommand(kCommandShredOne, chosen.c_str());
+}
+
+std::wstring GetInstallLocation()
+{
+    return ReadInstallLocation();
+}
+
+std::wstring GetHostInstallPath(const wchar_t* hostKeyPath)
+{
+    return ReadMachineString(hostKeyPath, L"FerrowindPath");
+}
+
+bool OpenHostConsole(int page, const wchar_t* hostKeyPath)
+{
+    // Without the host's folder the console path would start at the root of
+    // the current drive.
+    const std::wstring hostFolder =
+        win32::WithoutTrailingSeparators(GetHostInstallPath(hostKeyPath));
+    if (hostFolder.empty())
+        return false;
+    const std::wstring console = hostFolder + L"\\Bin\\FWUserConsole.exe";
+    const std::wstring parameters = kConsolePagePrefix + std::to_wstring(page);
+    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+        nullptr, L"open", console.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
+    return result > 32;
+}
+
+ProductHelp::ProductHelp() : m_installFolder(GetInstallLocation()), m_helpPath(L"\\OVSCHelp.chm") {}
+
+const wchar_t* ProductHelp::LanguageHelpPath(LANGID language)
+{
+    const WORD sub = SUBLANGID(language);
+    switch (PRIMARYLANGID(language)) {
+    case LANG_CHINESE:
+        if (sub == 1 || sub == 3)
+            return L"\\help\\TChinese\\OVSCHelp.chm";
+        if (sub == 2 || sub == 4 || sub == 5)
+            return L"\\help\\SChinese\\OVSCHelp.chm";
+        break;  // neutral or unknown Chinese: English below
+    case LANG_CZECH:
+        return L"\\help\\Czech\\OVSCHelp.chm";
+    case LANG_GERMAN:
+        return L"\\help\\German\\OVSCHelp.chm";
+    case LANG_SPANISH:
+        return L"\\help\\Spanish\\OVSCHelp.chm";
+    case LANG_FRENCH:
+        return L"\\help\\French\\OVSCHelp.chm";
+    case LANG_ITALIAN:
+        return L"\\help\\Italian\\OVSCHelp.chm";
+    case LANG_JAPANESE:
+        return L"\\help\\Japanese\\OVSCHelp.chm";
+    case LANG_KOREAN:
+        return L"\\help\\Korean\\OVSCHelp.chm";
+    case LANG_PORTUGUESE:
+        return L"\\help\\BrPortuguese\\OVSCHelp.chm";
+    default:
+        break;
+    }
+    return L"\\help\\English\\OVSCHelp.chm";
+}
+
+int ProductHelp::OpenHelp(LANGID language)
+{
+    const std::wstring folder = win32::WithoutTrailingSeparators(m_installFolder);
+    if (folder.empty())
+        return 0;
+    m_helpPath = folder + LanguageHelpPath(language);
+    const std::wstring topic = m_helpPath + kHelpTopic;
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(nullptr, L"open", L"hh.exe", topic.c_str(), nullptr, SW_SHOWNORMAL));
+    return result > 32 ? 1 : 0;
+}
