@@ -12,7 +12,7 @@
 
 #include <shlwapi.h>
 
-volatile bool HistoryCleanupStarted = false;
+std::atomic<bool> HistoryCleanupStarted{false};
 
 namespace {
 

@@ -42,12 +42,17 @@ enum PostShredFlags : int32_t {
     kPostIEAutoComplete = 8,
 };
 
-inline constexpr int32_t kRunDone = 1;
-inline constexpr int32_t kRunBusy = 0;
-inline constexpr int32_t kRunRefused = -1;
+// What a shred run gives back: callers keep the numbers (a run's thread
+// returns them as its exit code).
+enum RunResult : int32_t {
+    kRunRefused = -1,  // nothing to shred, or the user said no
+    kRunBusy = 0,      // another run of this manager is going on
+    kRunDone = 1,
+};
 
-// Set once the history clean-up program was started by a post-shred action.
-extern volatile bool HistoryCleanupStarted;
+// Set once the history clean-up program was started by a post-shred action;
+// read by the program's window thread.
+extern std::atomic<bool> HistoryCleanupStarted;
 
 // The platform calls behind the post-shred actions. The product uses the real
 // ones; tests install their own to see what is asked (Wine only stubs the
@@ -122,13 +127,13 @@ public:
 
     // One file or folder the user named: protection test, confirmation, log,
     // erase. No balloon, no post-shred action.
-    int32_t ShredOne(IDAsset* asset);
+    RunResult ShredOne(IDAsset* asset);
     // The interactive list run (warnings and confirmations).
-    int32_t ShredAll(int32_t listType);
+    RunResult ShredAll(int32_t listType);
     // The unattended list run (no dialog at all).
-    int32_t ShredAssets(int32_t listType);
-    int32_t RunInteractive() { return ShredAll(kListEverything); }
-    int32_t RunUnattended() { return ShredAssets(kListEverything); }
+    RunResult ShredAssets(int32_t listType);
+    RunResult RunInteractive() { return ShredAll(kListEverything); }
+    RunResult RunUnattended() { return ShredAssets(kListEverything); }
 
     // Counts an asset as done without shredding it.
     void SkipAsset(Eraser* eraser, IDAsset* asset);
@@ -159,7 +164,7 @@ protected:
     explicit ShredManager(std::unique_ptr<ProgressReporter> progress);
 
 private:
-    int32_t RunList(int32_t listType, bool interactive);
+    RunResult RunList(int32_t listType, bool interactive);
     void SendBalloon(UINT titleId, const wchar_t* fixedText, UINT textId, int id);
     bool EraseWithEraserInUse(IDAsset* asset);
 

@@ -75,7 +75,7 @@ void ShredManager::SkipAsset(Eraser* eraser, IDAsset* asset)
         ResetRunCounters();
 }
 
-int32_t ShredManager::ShredOne(IDAsset* asset)
+RunResult ShredManager::ShredOne(IDAsset* asset)
 {
     if (m_busy)
         return kRunBusy;
@@ -108,17 +108,17 @@ int32_t ShredManager::ShredOne(IDAsset* asset)
     return kRunDone;
 }
 
-int32_t ShredManager::ShredAll(int32_t listType)
+RunResult ShredManager::ShredAll(int32_t listType)
 {
     return RunList(listType, true);
 }
 
-int32_t ShredManager::ShredAssets(int32_t listType)
+RunResult ShredManager::ShredAssets(int32_t listType)
 {
     return RunList(listType, false);
 }
 
-int32_t ShredManager::RunList(int32_t listType, bool interactive)
+RunResult ShredManager::RunList(int32_t listType, bool interactive)
 {
     if (m_busy)
         return kRunBusy;
