@@ -3,6 +3,7 @@
 # catalogue; it asks and announces through the IShredUi its caller passes.
 add_library(scoravel_shred STATIC
     disk_bleach.cpp
+    protected_storage.cpp
     shred_list.cpp
     shred_manager.cpp
     shred_platform.cpp

@@ -35,6 +35,24 @@ TEST_F(ModelessDialog, IsAttachedFromInitDialogAndCreatedHidden)
     EXPECT_EQ(nullptr, fw::CDialog::FromHandle(::GetDesktopWindow()));
 }
 
+TEST(DialogLookupTest, ADialogOfAnotherProcedureIsNeverTakenForAnObject)
+{
+    // Its own procedure keeps a pointer where the class keeps its object:
+    // only the class's mark lets FromHandle read that slot.
+    static int foreignState = 0;
+    const DLGPROC foreignProc = [](HWND hwnd, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG)
+            ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(&foreignState));
+        return message == WM_INITDIALOG;
+    };
+    const HWND foreign = ::CreateDialogParamW(
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TEST_DIALOG), nullptr, foreignProc, 0);
+    ASSERT_NE(nullptr, foreign);
+    ASSERT_EQ(reinterpret_cast<LONG_PTR>(&foreignState), ::GetWindowLongPtrW(foreign, DWLP_USER));
+    EXPECT_EQ(nullptr, fw::CDialog::FromHandle(foreign));
+    ::DestroyWindow(foreign);
+}
+
 TEST_F(ModelessDialog, PassesCtlColorAndNotifyToTheHandlersWithTheirResults)
 {
     const HDC dc = ::CreateCompatibleDC(nullptr);

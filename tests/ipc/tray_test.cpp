@@ -3,6 +3,7 @@
 
 #include <sddl.h>
 
+#include <atomic>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -209,6 +210,37 @@ TEST(TrayNotifyClientTest, BusyServerDropsTheBalloon)
     DWORD cbAvailable = 1;
     ASSERT_TRUE(::PeekNamedPipe(pipe.get(), nullptr, 0, nullptr, &cbAvailable, nullptr));
     EXPECT_EQ(0u, cbAvailable);
+}
+
+TEST(TrayNotifyClientTest, ABusyServerFreedWhileTheClientWaitsGetsTheBalloon)
+{
+    win32::UniqueFile pipe(::CreateNamedPipeW(PipeName().c_str(), PIPE_ACCESS_INBOUND,
+                                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                              1, 4096, 4096, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    win32::UniqueFile other(
+        ::CreateFileW(PipeName().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(::ConnectNamedPipe(pipe.get(), nullptr) ||
+                ::GetLastError() == ERROR_PIPE_CONNECTED);
+
+    // The sender finds the only instance taken and waits for it.
+    std::atomic<int> sent{-1};
+    std::thread sender([&] { sent = TrayNotifyClient().Send(L"title", L"text", 27); });
+    other.reset();
+    ::DisconnectNamedPipe(pipe.get());
+    const bool connected =
+        ::ConnectNamedPipe(pipe.get(), nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED;
+    std::vector<wchar_t> message(kTrayMessageChars + 1);
+    DWORD cbRead = 0;
+    const bool read =
+        connected && ::ReadFile(pipe.get(), message.data(), static_cast<DWORD>(kTrayMessageBytes),
+                                &cbRead, nullptr);
+    sender.join();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(TRUE, sent.load());
+    EXPECT_EQ(static_cast<DWORD>(kTrayMessageBytes), cbRead);
+    EXPECT_EQ(std::wstring(L"title<OVSC>text<OVSC>27"), std::wstring(message.data()));
 }
 
 }  // namespace

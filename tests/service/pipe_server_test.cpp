@@ -126,6 +126,23 @@ TEST_F(PipeServerTest, AMessageIsTakenOnlyUpToTheBytesOfItsOwnRead)
     EXPECT_EQ(ReplyBytes(L"3:4:1"), reply);
 }
 
+TEST_F(PipeServerTest, AMessageFillingTheWholeBufferKeepsItsLastCharacter)
+{
+    // Exactly the longest message, without a NUL: the thread id is its last
+    // character (the digit reader skips the spaces before it), so a
+    // terminator put inside the message instead of after it reads 3:0.
+    const std::wstring head = L"$OVSC$:4128:3:";
+    const size_t cchMessage = kCbControlMessageMax / sizeof(wchar_t);
+    const std::wstring text = head + std::wstring(cchMessage - head.size() - 1, L' ') + L"4";
+    ASSERT_EQ(static_cast<size_t>(kCbControlMessageMax), text.size() * sizeof(wchar_t));
+    ASSERT_TRUE(control.Write(MessageBytes(text, false)));
+    PipeClient status;
+    ASSERT_TRUE(status.Open(server.Names().status, false));
+    std::string reply;
+    ASSERT_TRUE(status.Read(reply));
+    EXPECT_EQ(ReplyBytes(L"3:4:1"), reply);
+}
+
 TEST_F(PipeServerTest, AnotherSendersRequestWaitsForItsOwnStatusConnection)
 {
     PipeClient other;
