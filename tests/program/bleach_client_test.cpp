@@ -91,6 +91,17 @@ protected:
         ASSERT_TRUE(operation.release()->ResumeThread());
     }
 
+    // A bleach started against `service`, past its start and subscription,
+    // with its (hidden) progress window up.
+    void StartFollowing(FakeBleachService& service, HWND& window)
+    {
+        ASSERT_TRUE(service.Ready());
+        Start();
+        ASSERT_TRUE(service.WaitForMessages(2, kPatienceMs));
+        HoldMutexHandle();
+        ASSERT_TRUE(WaitUntil([&] { return (window = ProgressWindow()) != nullptr; }));
+    }
+
     bool Ended() { return ::WaitForSingleObject(thread.get(), kPatienceMs) == WAIT_OBJECT_0; }
 
     // Once the bleach has started: a handle to its mutex, to see afterwards
@@ -151,14 +162,9 @@ protected:
 TEST_F(BleachClientTest, CompleteBleachTalksInOrderAndEndsWithCompleteBalloon)
 {
     FakeBleachService service(suffix);
-    ASSERT_TRUE(service.Ready());
-    Start();
-    ASSERT_TRUE(service.WaitForMessages(2, kPatienceMs));
-    HoldMutexHandle();
-    ASSERT_TRUE(service.WaitForConnections(3, kPatienceMs));
-
     HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = ProgressWindow()) != nullptr; }));
+    ASSERT_NO_FATAL_FAILURE(StartFollowing(service, window));
+    ASSERT_TRUE(service.WaitForConnections(3, kPatienceMs));
     service.SendProgress(processId, threadId, 30);
     ASSERT_TRUE(WaitUntil([&] { return BarPosition(window) == 30; }));
     EXPECT_FALSE(::IsWindowVisible(window));
@@ -177,13 +183,8 @@ TEST_F(BleachClientTest, CompleteBleachTalksInOrderAndEndsWithCompleteBalloon)
 TEST_F(BleachClientTest, ReportsForOtherSendersAreIgnoredAndABrokenProgressPipeAborts)
 {
     FakeBleachService service(suffix);
-    ASSERT_TRUE(service.Ready());
-    Start();
-    ASSERT_TRUE(service.WaitForMessages(2, kPatienceMs));
-    HoldMutexHandle();
-
     HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = ProgressWindow()) != nullptr; }));
+    ASSERT_NO_FATAL_FAILURE(StartFollowing(service, window));
     // Ended the loop, these would make it a complete bleach.
     service.SendProgress(processId, threadId + 1, 100);
     service.SendProgress(processId + 1, threadId, 100);
@@ -203,13 +204,8 @@ TEST_F(BleachClientTest, ReportsForOtherSendersAreIgnoredAndABrokenProgressPipeA
 TEST_F(BleachClientTest, ShownOnRequestAndTheStopButtonEndsTheLoop)
 {
     FakeBleachService service(suffix);
-    ASSERT_TRUE(service.Ready());
-    Start();
-    ASSERT_TRUE(service.WaitForMessages(2, kPatienceMs));
-    HoldMutexHandle();
-
     HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = ProgressWindow()) != nullptr; }));
+    ASSERT_NO_FATAL_FAILURE(StartFollowing(service, window));
     service.SendProgress(processId, threadId, 20);
     ASSERT_TRUE(WaitUntil([&] { return BarPosition(window) == 20; }));
 
