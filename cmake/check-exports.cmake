@@ -1,0 +1,14 @@
+# Fails the build when a DLL does not export each of NAMES under exactly that
+# name (a 32-bit stdcall export keeps its "@n" decoration unless a .def file
+# names it plainly).
+#   cmake -DOBJDUMP=<objdump> -DDLL=<file> "-DNAMES=a;b" -P check-exports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+endif()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${headers}")
+foreach(name IN LISTS NAMES)
+    if(NOT table MATCHES "\\] ${name}\n")
+        message(FATAL_ERROR "${DLL} does not export ${name} undecorated:\n${table}")
+    endif()
+endforeach()
