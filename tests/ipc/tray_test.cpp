@@ -191,20 +191,30 @@ TEST(TrayNotifyClientTest, WithoutAServerSendFailsAtOnce)
     EXPECT_FALSE(TrayNotifyClient().Send(L"title", L"text", 28));
 }
 
-TEST(TrayNotifyClientTest, BusyServerDropsTheBalloon)
+// A tray server with one instance, taken by another client.
+class BusyTrayServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        pipe.reset(::CreateNamedPipeW(PipeName().c_str(), PIPE_ACCESS_INBOUND,
+                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
+                                      4096, 4096, 0, nullptr));
+        ASSERT_TRUE(pipe);
+        other.reset(::CreateFileW(PipeName().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+        ASSERT_TRUE(other);
+        ASSERT_TRUE(::ConnectNamedPipe(pipe.get(), nullptr) ||
+                    ::GetLastError() == ERROR_PIPE_CONNECTED);
+    }
+
+    win32::UniqueFile pipe;
+    win32::UniqueFile other;
+};
+
+TEST_F(BusyTrayServer, DropsTheBalloonWhenItStaysBusy)
 {
     // The only instance is taken by another client; the client waits for a
     // free one, gives up and sends nothing.
-    win32::UniqueFile pipe(::CreateNamedPipeW(PipeName().c_str(), PIPE_ACCESS_INBOUND,
-                                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                              1, 4096, 4096, 0, nullptr));
-    ASSERT_TRUE(pipe);
-    win32::UniqueFile other(
-        ::CreateFileW(PipeName().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(other);
-    ASSERT_TRUE(::ConnectNamedPipe(pipe.get(), nullptr) ||
-                ::GetLastError() == ERROR_PIPE_CONNECTED);
-
     EXPECT_FALSE(TrayNotifyClient().Send(L"title", L"text", 44));
 
     DWORD cbAvailable = 1;
@@ -212,18 +222,8 @@ TEST(TrayNotifyClientTest, BusyServerDropsTheBalloon)
     EXPECT_EQ(0u, cbAvailable);
 }
 
-TEST(TrayNotifyClientTest, ABusyServerFreedWhileTheClientWaitsGetsTheBalloon)
+TEST_F(BusyTrayServer, FreedWhileTheClientWaitsGetsTheBalloon)
 {
-    win32::UniqueFile pipe(::CreateNamedPipeW(PipeName().c_str(), PIPE_ACCESS_INBOUND,
-                                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                              1, 4096, 4096, 0, nullptr));
-    ASSERT_TRUE(pipe);
-    win32::UniqueFile other(
-        ::CreateFileW(PipeName().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(other);
-    ASSERT_TRUE(::ConnectNamedPipe(pipe.get(), nullptr) ||
-                ::GetLastError() == ERROR_PIPE_CONNECTED);
-
     // The sender finds the only instance taken and waits for it.
     std::atomic<int> sent{-1};
     std::thread sender([&] { sent = TrayNotifyClient().Send(L"title", L"text", 27); });
