@@ -132,7 +132,8 @@ private:
 };
 
 // The tray icon's menu: the host's own two items, then each plug-in's items
-// from `firstId` on, one id range per plug-in.
+// from `firstId` on, one id range per plug-in. The plug-ins' menu objects
+// must outlive the menu.
 class HostTrayMenu {
 public:
     static constexpr UINT kOpenConsoleId = 1;

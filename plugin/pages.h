@@ -18,7 +18,6 @@ struct DisplayProperties {
 };
 
 const DisplayProperties& CurrentDisplayProperties();
-void SetDisplayProperties(const DisplayProperties& properties);
 
 // "%d:%d:%d:%d:%s": background, text colour, size, the host value, face.
 std::wstring FormatDisplayFontSettings(const DisplayProperties& properties);

@@ -130,7 +130,7 @@ private:
     HRESULT OfferPages(IFWTWPageSite* site)
     {
         const DisplayProperties properties = AskDisplayProperties(site);
-        SetDisplayProperties(properties);
+        g_display = properties;
         WriteDisplayFontSettings(properties);
 
         BSTR category = ::SysAllocString(kPageCategory);
@@ -183,11 +183,6 @@ INT_PTR BlankPage(UINT message)
 const DisplayProperties& CurrentDisplayProperties()
 {
     return g_display;
-}
-
-void SetDisplayProperties(const DisplayProperties& properties)
-{
-    g_display = properties;
 }
 
 std::wstring FormatDisplayFontSettings(const DisplayProperties& properties)

@@ -161,44 +161,4 @@ TEST_F(Notifications, HostLettingGoEndsThePipeThreads)
     EXPECT_FALSE(client.Send(L"Nobody", L"listens", 28));
 }
 
-TEST(TrayNotifyParse, ReadsBackWhatTheClientFormats)
-{
-    const struct {
-        const wchar_t* title;
-        const wchar_t* text;
-        int id;
-    } rows[] = {
-        {L"Shred", L"Done", 28}, {L"", L"", 0}, {L"a<b", L"%s %d", -42}, {L"t", L"x", 2147483647}};
-    for (const auto& row : rows) {
-        wchar_t buffer[kTrayMessageChars];
-        FormatTrayNotifyMessage(row.title, row.text, row.id, buffer);
-        TrayNotifyFields fields;
-        ASSERT_TRUE(ParseTrayNotifyMessage(buffer, ARRAYSIZE(buffer), fields));
-        EXPECT_EQ(row.title, fields.title);
-        EXPECT_EQ(row.text, fields.text);
-        EXPECT_EQ(row.id, fields.id);
-    }
-
-    const struct {
-        const wchar_t* message;
-        size_t cch;
-        bool parsed;
-        int id;
-    } raw[] = {{L"no separators", 13, false, 0},
-               {L"one<OVSC>only", 13, false, 0},
-               {L"t<OVSC>x<OVSC>12abc", 19, true, 12},
-               {L"t<OVSC>x<OVSC>abc", 17, true, 0},
-               {L"t<OVSC>x<OVSC>99999999999", 25, true, 0},
-               // Only `cch` characters count: the id is cut to "1".
-               {L"t<OVSC>x<OVSC>123", 15, true, 1},
-               {L"t<OVSC>x<OV\0SC>5", 16, false, 0}};
-    for (const auto& row : raw) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.message, row.cch)));
-        TrayNotifyFields fields;
-        fields.id = 77;
-        EXPECT_EQ(row.parsed, ParseTrayNotifyMessage(row.message, row.cch, fields));
-        EXPECT_EQ(row.parsed ? row.id : 77, fields.id);
-    }
-}
-
 }  // namespace
