@@ -163,6 +163,7 @@ private:
         auto* bytes = reinterpret_cast<BYTE*>(buffer);
         DWORD cbHave = 0;
         bool terminated = false;
+        bool ended = false;  // by its sender, not by the deadline
         const ULONGLONG deadline = ::GetTickCount64() + kClientReadTimeoutMs;
         while (cbHave < kTrayMessageBytes) {
             const ULONGLONG now = ::GetTickCount64();
@@ -177,12 +178,13 @@ private:
                                                static_cast<DWORD>(deadline - now), cb, error);
             if (outcome == IoOutcome::Stopped)
                 return Client::Stopped;
-            if (outcome == IoOutcome::TimedOut || (outcome == IoOutcome::Done && cb == 0))
+            if (outcome == IoOutcome::TimedOut)
                 break;
-            if (outcome == IoOutcome::Failed) {
-                if (error != ERROR_BROKEN_PIPE)
-                    return Client::Done;  // a broken read: nothing of it is shown
-                break;                    // the sender closed: its message ends here
+            if (outcome == IoOutcome::Failed && error != ERROR_BROKEN_PIPE)
+                return Client::Done;  // a broken read: nothing of it is shown
+            if (outcome == IoOutcome::Failed || cb == 0) {
+                ended = true;  // the sender closed: its message ends here
+                break;
             }
             const size_t cchBefore = cbHave / sizeof(wchar_t);
             cbHave += cb;
@@ -190,10 +192,10 @@ private:
         }
 
         const size_t cch = cbHave / sizeof(wchar_t);
-        // Nothing, or a full message without its terminator (cut, or not
-        // ours): shown as nothing. A shorter one that ended with its sender
-        // is taken to its end.
-        if (cch == 0 || (!terminated && cbHave >= kTrayMessageBytes))
+        // Nothing, a full message without its terminator (cut, or not ours)
+        // or a stalled one: shown as nothing. A shorter one that ended with
+        // its sender is taken to its end.
+        if (cch == 0 || (!terminated && !ended))
             return Client::Done;
         buffer[cch] = L'\0';
         TrayNotifyFields fields;

@@ -98,6 +98,15 @@ TEST_F(Notifications, BadClientsAreDroppedAndTheServerGoesOn)
     const std::wstring unterminated = L"Open<OVSC>ended<OVSC>27";
     EXPECT_TRUE(hosttest::SendRaw(std::string(reinterpret_cast<const char*>(unterminated.c_str()),
                                               unterminated.size() * sizeof(wchar_t))));
+    // Unterminated and left open: dropped once its time is up, and the next
+    // sender is served meanwhile.
+    const win32::UniqueFile stalled(hosttest::OpenTrayPipe());
+    ASSERT_TRUE(stalled);
+    const std::wstring partial = L"Stalled<OVSC>never<OVSC>2";
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(stalled.get(), partial.c_str(),
+                            static_cast<DWORD>(partial.size() * sizeof(wchar_t)), &written,
+                            nullptr));
     ASSERT_TRUE(SendFromWorker(L"Good", L"Still served", 29));
 
     ASSERT_TRUE(tray->WaitForBalloons(2, kPatienceMs));
