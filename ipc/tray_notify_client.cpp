@@ -3,7 +3,11 @@
 #include "win32/system_info.h"
 #include "win32/unique_handle.h"
 
+#include <climits>
 #include <cstring>
+#include <cwchar>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -42,6 +46,47 @@ void FormatTrayNotifyMessage(const wchar_t* title, const wchar_t* text, int id,
     }
     std::memset(buffer, 0, sizeof(buffer));
     std::memcpy(buffer, message.data(), cch * sizeof(wchar_t));
+}
+
+bool ParseTrayNotifyMessage(const wchar_t* message, size_t cch, TrayNotifyFields& fields)
+{
+    if (!message)
+        return false;
+    const std::wstring_view whole(message, ::wcsnlen(message, cch));
+    constexpr std::wstring_view separator(kTrayMessageSeparator);
+    const size_t first = whole.find(separator);
+    if (first == std::wstring_view::npos)
+        return false;
+    const size_t textStart = first + separator.size();
+    const size_t second = whole.find(separator, textStart);
+    if (second == std::wstring_view::npos)
+        return false;
+
+    // Leading decimal digits, as the sender wrote them; a number too long for
+    // an int is not a balloon id anyone sends, so it counts as none.
+    std::wstring_view digits = whole.substr(second + separator.size());
+    bool negative = false;
+    if (!digits.empty() && (digits.front() == L'-' || digits.front() == L'+')) {
+        negative = digits.front() == L'-';
+        digits.remove_prefix(1);
+    }
+    long long value = 0;
+    for (const wchar_t c : digits) {
+        if (c < L'0' || c > L'9')
+            break;
+        value = value * 10 + (c - L'0');
+        if (value > INT_MAX) {
+            value = 0;
+            break;
+        }
+    }
+
+    TrayNotifyFields parsed;
+    parsed.title.assign(whole.substr(0, first));
+    parsed.text.assign(whole.substr(textStart, second - textStart));
+    parsed.id = static_cast<int>(negative ? -value : value);
+    fields = std::move(parsed);
+    return true;
 }
 
 bool CurrentUserSidString(std::wstring& sid)

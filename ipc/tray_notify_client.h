@@ -30,6 +30,19 @@ inline constexpr wchar_t kTrayPipePrefix[] = L"\\\\.\\Pipe\\OVSCTrayNotify_";
 void FormatTrayNotifyMessage(const wchar_t* title, const wchar_t* text, int id,
                              wchar_t (&buffer)[kTrayMessageChars]);
 
+// What the server reads out of one message.
+struct TrayNotifyFields {
+    std::wstring title;
+    std::wstring text;
+    int id = 0;
+};
+
+// The reverse of FormatTrayNotifyMessage over `cch` characters received: the
+// text ends at the first NUL or at `cch`; the title stands before the first
+// separator, the text before the second, the decimal id after it (0 when it
+// holds no number). False, and `fields` untouched, without both separators.
+bool ParseTrayNotifyMessage(const wchar_t* message, size_t cch, TrayNotifyFields& fields);
+
 // The string SID of the user the calling thread runs as (its impersonation
 // token when it has one, else the process token); false when it cannot be had.
 bool CurrentUserSidString(std::wstring& sid);

@@ -1,0 +1,129 @@
+#include "tests/plugin/host_test_support.h"
+
+#include "ipc/main_window_command.h"
+#include "ipc/tray_notify_client.h"
+#include "plugin/plugin_objects.h"
+#include "tests/common/wait.h"
+
+#include <sstream>
+
+namespace hosttest {
+
+namespace {
+
+struct CreatorRow {
+    const GUID* clsid;
+    const wchar_t* category;
+    HRESULT (*create)(REFIID, void**);
+};
+
+const CreatorRow kCreators[] = {
+    {&IID_IFWTWPages, fwhost::kUserConsoleCategory, CreatePluginPages},
+    {&IID_IFWTWTrayMenuItems, fwhost::kTrayIconCategory, CreateTrayMenu},
+    {&IID_IFWTWTraySubscribe, fwhost::kTrayIconCategory, CreateTrayNotifications},
+    {&IID_IFWTWTrayNotifyCallback, fwhost::kTrayIconCategory, CreateTrayNotifyCallback},
+};
+
+}  // namespace
+
+HRESULT InProcessCreator(REFCLSID clsid, REFIID riid, void** ppv)
+{
+    for (const CreatorRow& row : kCreators)
+        if (IsEqualCLSID(clsid, *row.clsid))
+            return row.create(riid, ppv);
+    *ppv = nullptr;
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+std::vector<fwhost::PluginEntry> InProcessEntries()
+{
+    std::vector<fwhost::PluginEntry> entries;
+    for (const CreatorRow& row : kCreators)
+        entries.push_back({row.category, *row.clsid, L"in-process"});
+    return entries;
+}
+
+fwhost::PluginObjects CreateInProcessObjects()
+{
+    return fwhost::CreatePluginObjects(InProcessEntries(), InProcessCreator);
+}
+
+std::wstring BuiltFile(const char* unixPath)
+{
+    std::wstring path = L"\\\\?\\unix";
+    for (const char* c = unixPath; *c; ++c)
+        path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path;
+}
+
+bool GraventaRecorder::Start()
+{
+    const std::wstring log = m_folder / L"codes.txt";
+    if (!m_process.Start(testsupport::ProgramBesideTest(L"plugin_test_stub.exe"),
+                         testsupport::QuotedArguments({L"--graventa", log})))
+        return false;
+    return testsupport::WaitUntil([this] {
+        const HWND window = ::FindWindowW(nullptr, kMainWindowTitle);
+        DWORD owner = 0;
+        if (window)
+            ::GetWindowThreadProcessId(window, &owner);
+        m_window = owner == m_process.Id() ? window : nullptr;
+        return m_window != nullptr;
+    });
+}
+
+std::vector<UINT> GraventaRecorder::Codes() const
+{
+    std::string bytes;
+    std::vector<UINT> codes;
+    if (!testsupport::ReadFileBytes(m_folder / L"codes.txt", bytes))
+        return codes;
+    std::istringstream lines(bytes);
+    std::string line;
+    while (std::getline(lines, line))
+        codes.push_back(static_cast<UINT>(std::stoul(line, nullptr, 16)));
+    return codes;
+}
+
+std::wstring GraventaRecorder::Title() const
+{
+    wchar_t title[64] = {};
+    ::GetWindowTextW(m_window, title, ARRAYSIZE(title));
+    return title;
+}
+
+HANDLE OpenTrayPipe()
+{
+    std::wstring name;
+    if (!TrayNotifyPipeName(name))
+        return INVALID_HANDLE_VALUE;
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    testsupport::WaitUntil([&] {
+        pipe = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (pipe == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_PIPE_BUSY)
+            ::WaitNamedPipeW(name.c_str(), 1000);
+        return pipe != INVALID_HANDLE_VALUE;
+    });
+    return pipe;
+}
+
+bool SendRaw(const std::string& bytes)
+{
+    const win32::UniqueFile pipe(OpenTrayPipe());
+    if (!pipe)
+        return false;
+    DWORD written = 0;
+    return bytes.empty() || (::WriteFile(pipe.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                         &written, nullptr) &&
+                             written == bytes.size());
+}
+
+bool SendBalloon(const wchar_t* title, const wchar_t* text, int id)
+{
+    // Between two clients the server has no instance for a moment, and the
+    // client gives up at once then.
+    TrayNotifyClient client;
+    return testsupport::WaitUntil([&] { return client.Send(title, text, id) != FALSE; });
+}
+
+}  // namespace hosttest

@@ -1,0 +1,49 @@
+// What the plug-in's host tests share: the plug-in's objects made in this
+// process the way the registered library would make them, the recorder
+// process that stands in for Graventa's window, and raw tray-pipe clients.
+#pragma once
+
+#include "host/host.h"
+#include "tests/common/child_process.h"
+#include "tests/common/scratch_folder.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace hosttest {
+
+// The four plain objects by class identifier, as the module's table has them.
+HRESULT InProcessCreator(REFCLSID clsid, REFIID riid, void** ppv);
+// The entries registration writes for them.
+std::vector<fwhost::PluginEntry> InProcessEntries();
+fwhost::PluginObjects CreateInProcessObjects();
+
+// A built file in a form Wine opens ("\\?\unix\...").
+std::wstring BuiltFile(const char* unixPath);
+
+// A separate process with a window titled "Graventa" that records the
+// command codes sent to it.
+class GraventaRecorder {
+public:
+    // Starts it and waits for its window.
+    bool Start();
+    HWND Window() const { return m_window; }
+    std::vector<UINT> Codes() const;
+    std::wstring Title() const;
+
+private:
+    testsupport::ScratchFolder m_folder;
+    testsupport::ChildProcess m_process;
+    HWND m_window = nullptr;
+};
+
+// Opens the user's tray pipe for writing, waiting for a free instance.
+HANDLE OpenTrayPipe();
+// Writes `bytes` as one client and closes; false when it could not.
+bool SendRaw(const std::string& bytes);
+// TrayNotifyClient::Send until the server had an instance ready.
+bool SendBalloon(const wchar_t* title, const wchar_t* text, int id);
+
+}  // namespace hosttest
