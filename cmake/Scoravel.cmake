@@ -14,6 +14,11 @@ function(scoravel_test name)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${SCORAVEL_WINE_RUN}")
     set(props FIXTURES_REQUIRED wine TIMEOUT 120)
     if(T_LOCKS)
+        # gtest_discover_tests flattens a list value: one lock per program.
+        list(LENGTH T_LOCKS lockCount)
+        if(lockCount GREATER 1)
+            message(FATAL_ERROR "${name}: one lock per test program, not ${T_LOCKS}")
+        endif()
         list(APPEND props RESOURCE_LOCK "${T_LOCKS}")
     endif()
     gtest_discover_tests(${name}
