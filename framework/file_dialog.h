@@ -49,7 +49,6 @@ public:
     // The hook window (a child of the dialog), and the dialog window.
     HWND GetHwnd() const { return m_hook; }
     HWND GetDialogWindow() const { return m_hook ? ::GetParent(m_hook) : nullptr; }
-    const OPENFILENAMEW& GetOfn() const { return m_ofn; }
 
 protected:
     // WM_INITDIALOG of the hook window; the dialog's controls exist. TRUE

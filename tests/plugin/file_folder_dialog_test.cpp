@@ -108,6 +108,13 @@ TEST_P(FileFolderDialogChoice, OkReturnsWhatTheListSelects)
         EXPECT_FALSE(d.IsEnabled(CFileFolderDialog::kFileTypeId)) << "file-type box";
         if (!d.Navigate(m_scratch.Path()))
             return false;
+        // The current folder is the whole process's: the dialog's own is what
+        // it shows.
+        d.OnDialog([] {
+            wchar_t windows[MAX_PATH] = {};
+            ::GetWindowsDirectoryW(windows, ARRAYSIZE(windows));
+            ::SetCurrentDirectoryW(windows);
+        });
         if (choice.open) {
             if (!d.Open(choice.open) ||
                 !d.WaitFor([&] { return d.FolderShown() == m_scratch / choice.open; }))
