@@ -1,0 +1,326 @@
+// The plug-in's requests to the shredding program, sent to a window titled
+// "Graventa" in another process that records what it receives.
+#include "plugin/command_sender.h"
+
+#include "framework/ui_seam.h"
+#include "plugin/file_folder_dialog.h"
+#include "tests/common/registry_sandbox.h"
+#include "tests/common/scratch_folder.h"
+#include "tests/common/wait.h"
+#include "tests/plugin/file_dialog_driver.h"
+#include "tests/plugin/graventa_recorder.h"
+
+#include <cstring>
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+using plugintest::GraventaRecorder;
+using plugintest::kRecorderAnswer;
+using plugintest::SetText;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+using testsupport::ScratchFolder;
+
+struct NamedRequest {
+    const char* name;
+    std::function<LRESULT()> send;
+    unsigned long code;
+    const wchar_t* text;
+};
+
+// Requests without a text go with an empty one (a null text does not cross
+// processes everywhere).
+const std::vector<NamedRequest>& NamedRequests()
+{
+    static const std::vector<NamedRequest> requests = {
+        {"RequestShredAll(0)", [] { return RequestShredAll(0); }, 0xBABE02, L""},
+        {"RequestShredAll(1)", [] { return RequestShredAll(1); }, 0xBABE10, L""},
+        {"RequestDiskBleach(0)", [] { return RequestDiskBleach(0); }, 0xBABE03, L""},
+        {"RequestDiskBleach(1)", [] { return RequestDiskBleach(1); }, 0xBABE11, L""},
+        {"RequestInstallFFBho", [] { return RequestInstallFFBho(); }, 0xBABE05, L"InstallFFBho"},
+        {"RequestRemoveFFBho", [] { return RequestRemoveFFBho(); }, 0xBABE05, L"RemoveFFBho"},
+        {"RequestRemoveIcon", [] { return RequestRemoveIcon(); }, 0xBABE07, L""},
+    };
+    return requests;
+}
+
+class CommandSenderTest : public testsupport::ProductRegistryTest {
+protected:
+    void SetUp() override
+    {
+        ProductRegistryTest::SetUp();
+        ASSERT_EQ(nullptr, ::FindWindowW(nullptr, L"Graventa")) << "a Graventa window is left over";
+    }
+
+    void StartRecorder() { ASSERT_TRUE(m_graventa.Start(m_scratch / L"received.txt")); }
+
+    ScratchFolder m_scratch;
+    GraventaRecorder m_graventa;
+};
+
+TEST_F(CommandSenderTest, EachNamedRequestSendsItsCodeAndTextAndPutsTheTitleBack)
+{
+    StartRecorder();
+    std::vector<SetText> expected;
+    for (const NamedRequest& request : NamedRequests()) {
+        SCOPED_TRACE(request.name);
+        EXPECT_EQ(kRecorderAnswer, request.send());
+        expected.push_back({request.code, request.text});
+        expected.push_back({0, L"Graventa"});
+        ASSERT_TRUE(m_graventa.WaitForCount(expected.size()));
+        EXPECT_THAT(m_graventa.Received(), ElementsAreArray(expected));
+        EXPECT_EQ(L"Graventa", m_graventa.Title());
+    }
+}
+
+TEST_F(CommandSenderTest, WithoutGraventaEveryRequestReturnsZero)
+{
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_scratch / L"victim.txt", "secret"));
+    for (const NamedRequest& request : NamedRequests())
+        EXPECT_EQ(0, request.send()) << request.name;
+    EXPECT_EQ(0, RequestShredOne(m_scratch / L"victim.txt"));
+}
+
+// A file whose full path is `length` characters long, below `scratch`.
+std::wstring FileOfLength(const ScratchFolder& scratch, size_t length)
+{
+    const std::wstring folder =
+        scratch / (std::wstring(100, L'a') + L"\\" + std::wstring(100, L'b'));
+    ::CreateDirectoryW((L"\\\\?\\" + scratch / std::wstring(100, L'a')).c_str(), nullptr);
+    ::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+    const size_t nameLength = length - folder.size() - 1;
+    const std::wstring path = folder + L"\\" + std::wstring(nameLength, L'f');
+    const HANDLE file = ::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file) << ::GetLastError();
+    ::CloseHandle(file);
+    return path;
+}
+
+// Only a path that exists and fits Graventa's 260-character buffer with its
+// NUL is sent; nothing else reaches the window.
+TEST_F(CommandSenderTest, ShredOneSendsOnlyAnExistingPathThatFits)
+{
+    StartRecorder();
+    const std::wstring good = m_scratch / L"victim.txt";
+    ASSERT_TRUE(testsupport::WriteFileBytes(good, "secret"));
+    const std::wstring fits = FileOfLength(m_scratch, MAX_PATH - 1);
+    const std::wstring tooLong = FileOfLength(m_scratch, MAX_PATH);
+    ASSERT_EQ(MAX_PATH - 1, fits.size());
+    ASSERT_EQ(static_cast<size_t>(MAX_PATH), tooLong.size());
+
+    const struct {
+        const char* name;
+        std::wstring path;
+        bool sent;
+    } cases[] = {
+        {"missing", m_scratch / L"no such file.txt", false},
+        {"260 characters", tooLong, false},
+        {"259 characters", fits, true},
+        {"an existing file", good, true},
+    };
+    std::vector<SetText> expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.sent ? kRecorderAnswer : 0, RequestShredOne(c.path));
+        if (c.sent) {
+            expected.push_back({0xBABE01, c.path});
+            expected.push_back({0, L"Graventa"});
+        }
+    }
+    // Sending is synchronous: whatever was sent has been recorded.
+    ASSERT_TRUE(m_graventa.WaitForCount(expected.size()));
+    EXPECT_THAT(m_graventa.Received(), ElementsAreArray(expected));
+    EXPECT_EQ(L"Graventa", m_graventa.Title());
+}
+
+// With no path the user chooses in the file-or-folder dialog, owned by
+// Graventa's window. A cancel sends nothing and does not leave the request
+// busy.
+TEST_F(CommandSenderTest, ShredOneWithoutAPathCancelledSendsNothing)
+{
+    StartRecorder();
+    const std::wstring good = m_scratch / L"victim.txt";
+    ASSERT_TRUE(testsupport::WriteFileBytes(good, "secret"));
+    HWND owner = nullptr;
+    bool realDialog = false;
+    {
+        fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
+            owner = request.owner;
+            realDialog = ::GetDlgItem(request.window, CFileFolderDialog::kShellViewId) != nullptr;
+            return IDCANCEL;
+        });
+        EXPECT_EQ(-1, RequestShredOne(L""));
+    }
+    EXPECT_EQ(m_graventa.Window(), owner);
+    EXPECT_TRUE(realDialog);
+    EXPECT_THAT(m_graventa.Received(), IsEmpty());
+
+    EXPECT_EQ(kRecorderAnswer, RequestShredOne(good));
+    ASSERT_TRUE(m_graventa.WaitForCount(2));
+    EXPECT_THAT(m_graventa.Received(),
+                ElementsAre(SetText{0xBABE01, good}, SetText{0, L"Graventa"}));
+}
+
+// The file chosen in the dialog is sent; a second request while the dialog
+// is open (the tray menu stays live) is ignored.
+TEST_F(CommandSenderTest, ShredOneWithoutAPathSendsTheFileChosenInTheDialog)
+{
+    StartRecorder();
+    const std::wstring chosen = m_scratch / L"victim.txt";
+    ASSERT_TRUE(testsupport::WriteFileBytes(chosen, "secret"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_scratch / L"bystander.txt", "keep"));
+    plugintest::DialogDriver driver;
+    LRESULT meanwhile = -2;
+    LRESULT result = 0;
+    {
+        fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
+            return driver.Start(request.window, [&](plugintest::DialogDriver& d) {
+                if (!d.Navigate(m_scratch.Path()))
+                    return false;
+                std::wstring shown;
+                for (const std::wstring& item : d.Items())
+                    if (plugintest::ShowsAs(item, L"victim.txt"))
+                        shown = item;
+                if (!d.Select(shown))
+                    return false;
+                d.OnDialog([&] { meanwhile = RequestShredOne(m_scratch / L"bystander.txt"); });
+                return d.Press(IDOK);
+            });
+        });
+        result = RequestShredOne(L"");
+        driver.Join();
+    }
+    EXPECT_TRUE(driver.Succeeded());
+    EXPECT_EQ(0, meanwhile);
+    EXPECT_EQ(kRecorderAnswer, result);
+    ASSERT_TRUE(m_graventa.WaitForCount(2));
+    EXPECT_THAT(m_graventa.Received(),
+                ElementsAre(SetText{0xBABE01, chosen}, SetText{0, L"Graventa"}));
+}
+
+TEST(ProductHelp, LanguageChoosesTheHelpFolder)
+{
+    const struct {
+        LANGID language;
+        const wchar_t* path;
+    } cases[] = {
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN), L"\\help\\German\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), L"\\help\\German\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_CHINESE, 1), L"\\help\\TChinese\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_CHINESE, 3), L"\\help\\TChinese\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_CHINESE, 2), L"\\help\\SChinese\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_CHINESE, 4), L"\\help\\SChinese\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_CHINESE, 5), L"\\help\\SChinese\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_PORTUGUESE, SUBLANG_PORTUGUESE_BRAZILIAN),
+         L"\\help\\BrPortuguese\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_PORTUGUESE, SUBLANG_PORTUGUESE), L"\\help\\BrPortuguese\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), L"\\help\\English\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH), L"\\help\\English\\OVSCHelp.chm"},
+        {MAKELANGID(LANG_CHINESE, SUBLANG_NEUTRAL), L"\\help\\English\\OVSCHelp.chm"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::wstring(c.path), ProductHelp::LanguageHelpPath(c.language))
+            << std::hex << c.language;
+}
+
+// hh.exe of the test prefix is replaced by a stub that records what it was
+// asked to open (a built-in program needs WINEDLLOVERRIDES "hh.exe=n" for
+// the file on disk to run), and put back afterwards.
+class OpenHelpTest : public testsupport::ProductRegistryTest {
+protected:
+    void SetUp() override
+    {
+        ProductRegistryTest::SetUp();
+        wchar_t windows[MAX_PATH] = {};
+        ASSERT_NE(0u, ::GetWindowsDirectoryW(windows, ARRAYSIZE(windows)));
+        m_hh = std::wstring(windows) + L"\\hh.exe";
+        m_original = m_hh + L".scoravel-original";
+        // A run that ended early left its backup: that one is the original.
+        if (!testsupport::PathExists(m_original)) {
+            ASSERT_TRUE(::MoveFileW(m_hh.c_str(), m_original.c_str())) << ::GetLastError();
+        }
+        ASSERT_TRUE(::CopyFileW(testsupport::ProgramBesideTest(L"hh_stub.exe").c_str(),
+                                m_hh.c_str(), FALSE))
+            << ::GetLastError();
+        m_overrides = Variable(L"WINEDLLOVERRIDES");
+        ::SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (m_overrides + L";hh.exe=n").c_str());
+        ::SetEnvironmentVariableW(L"SCORAVEL_HH_RECORD", Record().c_str());
+    }
+
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableW(L"WINEDLLOVERRIDES", m_overrides.c_str());
+        ::SetEnvironmentVariableW(L"SCORAVEL_HH_RECORD", nullptr);
+        if (testsupport::PathExists(m_original))
+            ::MoveFileExW(m_original.c_str(), m_hh.c_str(), MOVEFILE_REPLACE_EXISTING);
+        ProductRegistryTest::TearDown();
+    }
+
+    static std::wstring Variable(const wchar_t* name)
+    {
+        wchar_t value[1024] = {};
+        const DWORD cch = ::GetEnvironmentVariableW(name, value, ARRAYSIZE(value));
+        return cch < ARRAYSIZE(value) ? std::wstring(value, cch) : std::wstring();
+    }
+
+    std::wstring Record() const { return m_scratch / L"hh-started.txt"; }
+
+    std::vector<std::wstring> Started() const
+    {
+        std::string bytes;
+        std::vector<std::wstring> lines;
+        if (!testsupport::ReadFileBytes(Record(), bytes))
+            return lines;
+        std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+        std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+        size_t start = 0;
+        for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+
+    ScratchFolder m_scratch;
+    std::wstring m_hh;
+    std::wstring m_original;
+    std::wstring m_overrides;
+};
+
+TEST_F(OpenHelpTest, StartsHhOnTheTopicOfTheUserLanguageBelowTheInstallFolder)
+{
+    // Without an install folder nothing starts, and the path stays unbuilt.
+    ProductHelp homeless;
+    EXPECT_EQ(0, homeless.OpenHelp(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN)));
+    EXPECT_EQ(L"\\OVSCHelp.chm", homeless.HelpPath());
+
+    const std::wstring folder = m_scratch / L"Scoravel";
+    const struct {
+        std::wstring installLocation;
+        LANGID language;
+        std::wstring topic;
+    } cases[] = {
+        {folder, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN),
+         folder + L"\\help\\German\\OVSCHelp.chm::/1_1_3_1.html"},
+        {folder + L"\\", MAKELANGID(LANG_CHINESE, 2),
+         folder + L"\\help\\SChinese\\OVSCHelp.chm::/1_1_3_1.html"},
+    };
+    std::vector<std::wstring> expected;
+    for (const auto& c : cases) {
+        testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation",
+                               c.installLocation);
+        ProductHelp help;
+        EXPECT_EQ(1, help.OpenHelp(c.language));
+        expected.push_back(c.topic);
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return Started().size() >= expected.size(); }));
+    }
+    // The help object that had no folder started nothing before these.
+    EXPECT_THAT(Started(), ElementsAreArray(expected));
+}
+
+}  // namespace
