@@ -67,7 +67,9 @@ std::vector<PluginEntry> ReadPluginKey(HKEY root, const wchar_t* path)
 {
     std::vector<PluginEntry> entries;
     win32::UniqueKey plugins;
-    if (win32::OpenKey(root, path, KEY_READ, plugins) != ERROR_SUCCESS)
+    // The host is a 32-bit program: it reads the 32-bit view, where a 64-bit
+    // test build of the plug-in registers too.
+    if (win32::OpenKey(root, path, KEY_READ | KEY_WOW64_32KEY, plugins) != ERROR_SUCCESS)
         return entries;
     for (const wchar_t* category :
          {kTrayIconCategory, kUserConsoleCategory, kBackupRestoreCategory})

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/common/child_process.h"
+#include "tests/common/scratch_folder.h"
 
 #include <windows.h>
 
@@ -27,18 +28,22 @@ public:
     GraventaRecorder(const GraventaRecorder&) = delete;
     GraventaRecorder& operator=(const GraventaRecorder&) = delete;
 
-    // Starts the stand-in writing to `recordPath` and waits for its window.
-    bool Start(const std::wstring& recordPath);
+    // Starts the stand-in writing to `recordPath` (a file of its own scratch
+    // folder when empty) and waits for its window.
+    bool Start(const std::wstring& recordPath = {});
     HWND Window() const { return m_window; }
     std::wstring Title() const;
     // Every WM_SETTEXT received so far, in order.
     std::vector<SetText> Received() const;
+    // The command codes among them (the title's restoring sends left out).
+    std::vector<UINT> Codes() const;
     // Waits until at least `count` have been received.
     bool WaitForCount(size_t count) const;
     // Closes the window and waits for the process's end.
     void Stop();
 
 private:
+    testsupport::ScratchFolder m_folder;
     testsupport::ChildProcess m_child;
     std::wstring m_recordPath;
     HWND m_window = nullptr;

@@ -38,9 +38,9 @@ GraventaRecorder::~GraventaRecorder()
 
 bool GraventaRecorder::Start(const std::wstring& recordPath)
 {
-    m_recordPath = recordPath;
+    m_recordPath = recordPath.empty() ? m_folder / L"received.txt" : recordPath;
     if (!m_child.Start(testsupport::ProgramBesideTest(L"graventa_recorder.exe"),
-                       testsupport::QuotedArguments({recordPath})))
+                       testsupport::QuotedArguments({m_recordPath})))
         return false;
     Search search{m_child.Id(), nullptr};
     testsupport::WaitUntil([&] {
@@ -75,6 +75,15 @@ std::vector<SetText> GraventaRecorder::Received() const
         received.push_back({std::wcstoul(line.c_str(), nullptr, 16), line.substr(tab + 1)});
     }
     return received;
+}
+
+std::vector<UINT> GraventaRecorder::Codes() const
+{
+    std::vector<UINT> codes;
+    for (const SetText& setText : Received())
+        if (setText.code != 0)
+            codes.push_back(static_cast<UINT>(setText.code));
+    return codes;
 }
 
 bool GraventaRecorder::WaitForCount(size_t count) const

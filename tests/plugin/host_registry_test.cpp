@@ -16,13 +16,6 @@ namespace {
 
 constexpr wchar_t kHostKey[] = L"Software\\Ferrowind";
 
-std::wstring GuidString(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    ::StringFromGUID2(guid, text, ARRAYSIZE(text));
-    return text;
-}
-
 void DeleteHostValue()
 {
     win32::UniqueKey key;
@@ -36,7 +29,7 @@ protected:
     {
         bin = scratch / L"Bin";
         ASSERT_TRUE(::CreateDirectoryW(bin.c_str(), nullptr));
-        ASSERT_TRUE(::CopyFileW(testsupport::ProgramBesideTest(L"plugin_test_stub.exe").c_str(),
+        ASSERT_TRUE(::CopyFileW(testsupport::ProgramBesideTest(L"console_stub.exe").c_str(),
                                 (bin + L"\\FWUserConsole.exe").c_str(), FALSE));
         // With a trailing separator, as installers often leave it.
         testsupport::PutString(HKEY_LOCAL_MACHINE, kHostKey, L"FerrowindPath",
@@ -73,41 +66,45 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair(107u, L"{B437C14F-1012-417e-A127-55C84CC0B16F}:3")),
     [](const auto& info) { return info.param.first == 102 ? "Open" : "Settings"; });
 
-// The plug-in key as registration leaves it, pointing at a copy of the
-// built library; HKCU of this process redirected for the pages' value.
+// A copy of the built library registered by its own DllRegisterServer, as
+// regsvr32 does; HKCU of this process redirected for the pages' value.
 class RegisteredPlugin : public ::testing::Test {
 protected:
+    using Export = HRESULT(STDAPICALLTYPE*)();
+
     void SetUp() override
     {
-        win32::DeleteTree(HKEY_LOCAL_MACHINE, fwhost::kPluginsKey);
         library = scratch / L"Halvorin.dll";
         ASSERT_TRUE(::CopyFileW(hosttest::BuiltFile(SCORAVEL_HALVORIN_DLL).c_str(), library.c_str(),
                                 FALSE));
-        for (const fwhost::PluginEntry& entry : hosttest::InProcessEntries()) {
-            const std::wstring path = std::wstring(fwhost::kPluginsKey) + L"\\" + entry.category +
-                                      L"\\" + GuidString(entry.clsid);
-            // REG_EXPAND_SZ without its NUL, as the registrar writes it.
-            testsupport::PutRaw(HKEY_LOCAL_MACHINE, path, nullptr, REG_EXPAND_SZ, library.c_str(),
-                                static_cast<DWORD>(library.size() * sizeof(wchar_t)));
+        module = ::LoadLibraryW(library.c_str());
+        ASSERT_NE(nullptr, module);
+        ASSERT_EQ(S_OK, Call("DllRegisterServer"));
+    }
+    void TearDown() override
+    {
+        if (module) {
+            EXPECT_EQ(S_OK, Call("DllUnregisterServer"));
         }
     }
-    void TearDown() override { win32::DeleteTree(HKEY_LOCAL_MACHINE, fwhost::kPluginsKey); }
+    HRESULT Call(const char* name)
+    {
+        const auto entry =
+            reinterpret_cast<Export>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+        return entry ? entry() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    }
 
     testsupport::ScratchFolder scratch;
     std::wstring library;
+    HMODULE module = nullptr;  // kept loaded, as the host keeps its plug-ins
 };
 
 TEST_F(RegisteredPlugin, HostLoadsTheLibraryAndCreatesEveryObject)
 {
     const auto entries = fwhost::ReadPluginKey();
-    ASSERT_EQ(4u, entries.size());
+    ASSERT_EQ(5u, entries.size());
     for (const auto& entry : entries)
         EXPECT_EQ(library, entry.library);
-    fwhost::ObjectCreator creator;
-    const HRESULT loaded = fwhost::LibraryCreator(library, creator);
-    if (loaded == HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND))
-        GTEST_SKIP() << "Halvorin.dll exports no DllGetClassObject yet";
-    ASSERT_HRESULT_SUCCEEDED(loaded);
 
     fwhost::PluginObjects objects = fwhost::CreatePluginObjects(entries);
     EXPECT_TRUE(objects.failures.empty());
@@ -115,6 +112,7 @@ TEST_F(RegisteredPlugin, HostLoadsTheLibraryAndCreatesEveryObject)
     ASSERT_EQ(1u, objects.menus.size());
     ASSERT_EQ(1u, objects.subscribers.size());
     ASSERT_EQ(1u, objects.callbacks.size());
+    ASSERT_EQ(1u, objects.elements.size());
 
     // Texts and pages come out of the library's own resources.
     fwhost::HostTrayMenu menu;

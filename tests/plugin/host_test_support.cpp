@@ -5,8 +5,6 @@
 #include "plugin/plugin_objects.h"
 #include "tests/common/wait.h"
 
-#include <sstream>
-
 namespace hosttest {
 
 namespace {
@@ -54,42 +52,6 @@ std::wstring BuiltFile(const char* unixPath)
     for (const char* c = unixPath; *c; ++c)
         path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
     return path;
-}
-
-bool GraventaRecorder::Start()
-{
-    const std::wstring log = m_folder / L"codes.txt";
-    if (!m_process.Start(testsupport::ProgramBesideTest(L"plugin_test_stub.exe"),
-                         testsupport::QuotedArguments({L"--graventa", log})))
-        return false;
-    return testsupport::WaitUntil([this] {
-        const HWND window = ::FindWindowW(nullptr, kMainWindowTitle);
-        DWORD owner = 0;
-        if (window)
-            ::GetWindowThreadProcessId(window, &owner);
-        m_window = owner == m_process.Id() ? window : nullptr;
-        return m_window != nullptr;
-    });
-}
-
-std::vector<UINT> GraventaRecorder::Codes() const
-{
-    std::string bytes;
-    std::vector<UINT> codes;
-    if (!testsupport::ReadFileBytes(m_folder / L"codes.txt", bytes))
-        return codes;
-    std::istringstream lines(bytes);
-    std::string line;
-    while (std::getline(lines, line))
-        codes.push_back(static_cast<UINT>(std::stoul(line, nullptr, 16)));
-    return codes;
-}
-
-std::wstring GraventaRecorder::Title() const
-{
-    wchar_t title[64] = {};
-    ::GetWindowTextW(m_window, title, ARRAYSIZE(title));
-    return title;
 }
 
 HANDLE OpenTrayPipe()

@@ -1,6 +1,6 @@
 // What the plug-in's host tests share: the plug-in's objects made in this
-// process the way the registered library would make them, the recorder
-// process that stands in for Graventa's window, and raw tray-pipe clients.
+// process the way the registered library would make them, and raw
+// tray-pipe clients.
 #pragma once
 
 #include "host/host.h"
@@ -22,22 +22,6 @@ fwhost::PluginObjects CreateInProcessObjects();
 
 // A built file in a form Wine opens ("\\?\unix\...").
 std::wstring BuiltFile(const char* unixPath);
-
-// A separate process with a window titled "Graventa" that records the
-// command codes sent to it.
-class GraventaRecorder {
-public:
-    // Starts it and waits for its window.
-    bool Start();
-    HWND Window() const { return m_window; }
-    std::vector<UINT> Codes() const;
-    std::wstring Title() const;
-
-private:
-    testsupport::ScratchFolder m_folder;
-    testsupport::ChildProcess m_process;
-    HWND m_window = nullptr;
-};
 
 // Opens the user's tray pipe for writing, waiting for a free instance.
 HANDLE OpenTrayPipe();

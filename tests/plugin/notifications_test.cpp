@@ -4,6 +4,7 @@
 #include "ipc/tray_notify_client.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/wait.h"
+#include "tests/plugin/graventa_recorder.h"
 #include "tests/plugin/host_test_support.h"
 
 #include <gtest/gtest.h>
@@ -121,7 +122,7 @@ TEST_F(Notifications, BadClientsAreDroppedAndTheServerGoesOn)
 
 TEST_F(Notifications, ClickOnRunningBalloonsShowsTheirProgress)
 {
-    hosttest::GraventaRecorder graventa;
+    plugintest::GraventaRecorder graventa;
     ASSERT_TRUE(graventa.Start());
     const struct {
         int id;

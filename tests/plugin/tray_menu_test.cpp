@@ -2,6 +2,7 @@
 // a separate process whose window is titled "Graventa".
 #include "framework/ui_seam.h"
 #include "tests/common/registry_sandbox.h"
+#include "tests/plugin/graventa_recorder.h"
 #include "tests/plugin/host_test_support.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ protected:
 // process of its own, so no AddMenuItems has run here yet.
 TEST_F(TrayMenu, InvokeBeforeAddMenuItemsAndUnknownIdsDoNothing)
 {
-    hosttest::GraventaRecorder graventa;
+    plugintest::GraventaRecorder graventa;
     ASSERT_TRUE(graventa.Start());
     for (UINT id : {0u, 2u, 3u, 4u, 5u, 7u, kFirst + 4, kFirst + 5})
         EXPECT_EQ(S_OK, items->InvokeMenuItem(id));
@@ -92,7 +93,7 @@ TEST_F(TrayMenu, SubmenuCarriesItsIdsAndTexts)
 // F+2 and F+7 start the host's console: see host_registry_test.cpp.
 TEST_F(TrayMenu, EachItemSendsItsCommandToGraventa)
 {
-    hosttest::GraventaRecorder graventa;
+    plugintest::GraventaRecorder graventa;
     ASSERT_TRUE(graventa.Start());
     UINT count = 0;
     const HMENU host = ::CreatePopupMenu();
