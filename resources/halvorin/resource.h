@@ -18,3 +18,9 @@
 #define IDS_PAGE_SETTINGS      113
 #define IDS_MENU_BLEACH_NOW    168
 #define IDS_MENU_OPEN_PRODUCT  181
+
+// Landing page: controls and texts.
+
+// Shred and Bleaching pages: controls and texts.
+
+// Settings page: controls and texts.
