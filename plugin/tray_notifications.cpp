@@ -12,6 +12,7 @@
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/plugin_objects.h"
 #include "win32/com_ptr.h"
+#include "win32/pipe_io.h"
 #include "win32/unique_handle.h"
 
 #include <memory>
@@ -30,35 +31,7 @@ constexpr DWORD kClientReadTimeoutMs = 5000;
 // After a failed connect, before the next instance: no busy spin.
 constexpr DWORD kRetryPauseMs = 50;
 
-enum class IoOutcome { Done, Failed, Stopped, TimedOut };
-
-// Ends an overlapped operation on `pipe` (`started`: what the starting call
-// returned). Waits for it, for `stop` or for `timeoutMs`; an operation not
-// done is cancelled and waited for, so `overlapped` may go afterwards.
-IoOutcome FinishIo(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, HANDLE stop, DWORD timeoutMs,
-                   DWORD& cbDone, DWORD& error)
-{
-    cbDone = 0;
-    error = ERROR_SUCCESS;
-    if (!started) {
-        error = ::GetLastError();
-        if (error != ERROR_IO_PENDING)
-            return IoOutcome::Failed;
-        const HANDLE waits[] = {stop, overlapped.hEvent};
-        const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
-        if (woken != WAIT_OBJECT_0 + 1) {
-            ::CancelIoEx(pipe, &overlapped);
-            ::GetOverlappedResult(pipe, &overlapped, &cbDone, TRUE);
-            return woken == WAIT_TIMEOUT ? IoOutcome::TimedOut : IoOutcome::Stopped;
-        }
-    }
-    if (!::GetOverlappedResult(pipe, &overlapped, &cbDone, FALSE)) {
-        error = ::GetLastError();
-        return IoOutcome::Failed;
-    }
-    error = ERROR_SUCCESS;
-    return IoOutcome::Done;
-}
+using pipeio::IoOutcome;
 
 bool HasNul(const wchar_t* text, size_t from, size_t to)
 {
@@ -147,7 +120,7 @@ private:
         DWORD error = 0;
         const BOOL connected = ::ConnectNamedPipe(pipe, &overlapped);
         if (connected || ::GetLastError() != ERROR_PIPE_CONNECTED) {
-            switch (FinishIo(pipe, overlapped, connected, m_stop.get(), INFINITE, cb, error)) {
+            switch (pipeio::Finish(pipe, overlapped, connected, m_stop.get(), cb, error)) {
             case IoOutcome::Done:
                 break;
             case IoOutcome::Stopped:
@@ -169,13 +142,9 @@ private:
             const ULONGLONG now = ::GetTickCount64();
             if (now >= deadline)
                 break;
-            overlapped = {};
-            overlapped.hEvent = ioEvent;
-            const BOOL started =
-                ::ReadFile(pipe, bytes + cbHave, static_cast<DWORD>(kTrayMessageBytes) - cbHave,
-                           nullptr, &overlapped);
-            const IoOutcome outcome = FinishIo(pipe, overlapped, started, m_stop.get(),
-                                               static_cast<DWORD>(deadline - now), cb, error);
+            const IoOutcome outcome = pipeio::ReadMessage(
+                pipe, ioEvent, bytes + cbHave, static_cast<DWORD>(kTrayMessageBytes) - cbHave,
+                m_stop.get(), cb, error, static_cast<DWORD>(deadline - now));
             if (outcome == IoOutcome::Stopped)
                 return Client::Stopped;
             if (outcome == IoOutcome::TimedOut)

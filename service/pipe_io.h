@@ -1,34 +1,13 @@
-// Overlapped pipe I/O that gives up as soon as the service's stop event is
-// set, so that no pipe thread can be held in a read, write or connect by a
-// client that went quiet.
+// The bleach service's pipes: the overlapped I/O of win32/pipe_io.h and the
+// security every pipe is created with.
 #pragma once
 
+#include "win32/pipe_io.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>
 
-#include <string>
-
 namespace pipeio {
-
-enum class IoOutcome {
-    Done,     // the whole operation completed
-    Failed,   // see the error (ERROR_MORE_DATA: a longer message, partly read)
-    Stopped,  // the stop event came first; the operation was cancelled
-};
-
-// Ends an operation begun on `pipe` with `overlapped` (`started` is what the
-// starting call returned). Waits for it or for `stop`; a stopped operation is
-// cancelled and waited for, so `overlapped` may go out of scope afterwards.
-IoOutcome Finish(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, HANDLE stop, DWORD& cbDone,
-                 DWORD& error);
-
-// One message, all of it; anything less is Failed.
-IoOutcome WriteMessage(HANDLE pipe, HANDLE ioEvent, const std::string& bytes, HANDLE stop,
-                       DWORD& error);
-// One message of at most `cbBuffer` bytes.
-IoOutcome ReadMessage(HANDLE pipe, HANDLE ioEvent, void* buffer, DWORD cbBuffer, HANDLE stop,
-                      DWORD& cbRead, DWORD& error);
 
 // The security every bleach pipe is created with: generic all to built-in
 // guests and administrators, read, write and execute to authenticated users,
