@@ -1,6 +1,7 @@
 // FWHost.exe: the host stand-in for a person at a display. Without an
 // argument it shows the property sheet of the registered plug-ins; with
-// "/tray" it pops up the tray menu at the cursor and runs the chosen item.
+// "/tray" it pops up the tray menu at the cursor and runs the chosen item;
+// "/page:N" opens the sheet at its Nth page.
 // Balloons sent meanwhile are kept by the stand-in's tray.
 #include "host/host.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr UINT kFirstPluginId = 100;
 
-int ShowSheet(const fwhost::PluginObjects& objects)
+int ShowSheet(const fwhost::PluginObjects& objects, int startPage)
 {
     win32::ComPtr<fwhost::CHostPageSite> site(new fwhost::CHostPageSite);
     for (const auto& pages : objects.pages)
@@ -21,6 +22,7 @@ int ShowSheet(const fwhost::PluginObjects& objects)
     const HWND sheet = fwhost::CreatePropertySheet(site->TakeAcceptedPages(), nullptr, L"Console");
     if (!sheet)
         return 1;
+    PropSheet_SetCurSel(sheet, nullptr, startPage);
     MSG message;
     while (PropSheet_GetCurrentPageHwnd(sheet) && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (!PropSheet_IsDialogMessage(sheet, &message)) {
@@ -65,7 +67,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int)
         subscriber->Subscribe(tray.get());
 
     const bool trayMenu = __argc > 1 && ::_wcsicmp(__wargv[1], L"/tray") == 0;
-    const int result = trayMenu ? ShowTrayMenu(objects) : ShowSheet(objects);
+    // "/page:N" opens the sheet at its Nth page.
+    const int startPage =
+        __argc > 1 && ::_wcsnicmp(__wargv[1], L"/page:", 6) == 0 ? ::_wtoi(__wargv[1] + 6) : 0;
+    const int result = trayMenu ? ShowTrayMenu(objects) : ShowSheet(objects, startPage);
 
     objects = {};
     tray.reset();
