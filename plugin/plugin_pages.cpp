@@ -313,12 +313,6 @@ HINSTANCE PluginResourceInstance()
     return module;
 }
 
-PageInstances& OpenPages()
-{
-    static PageInstances pages;
-    return pages;
-}
-
 INT_PTR CALLBACK LandingPageProc(HWND page, UINT message, WPARAM, LPARAM)
 {
     return RunPageProc<CLandingDlg, &PageInstances::landing, kEnsuresDesktopIcon>(page, message);
