@@ -8,6 +8,7 @@ namespace {
 
 std::atomic<bool (*)()> g_unattendedUi{nullptr};
 std::atomic<std::wstring (*)()> g_bleachPipeSuffix{nullptr};
+std::atomic<DWORD (*)(DWORD)> g_desktopIconPauseMs{nullptr};
 
 }  // namespace
 
@@ -15,6 +16,7 @@ void InstallBuildSeams(const BuildSeams& seams)
 {
     g_unattendedUi = seams.unattendedUi;
     g_bleachPipeSuffix = seams.bleachPipeSuffix;
+    g_desktopIconPauseMs = seams.desktopIconPauseMs;
 }
 
 bool UnattendedUi()
@@ -27,6 +29,12 @@ std::wstring BleachPipeSuffix()
 {
     const auto seam = g_bleachPipeSuffix.load();
     return seam ? seam() : std::wstring();
+}
+
+DWORD DesktopIconPauseMs(DWORD shipped)
+{
+    const auto seam = g_desktopIconPauseMs.load();
+    return seam ? seam(shipped) : shipped;
 }
 
 }  // namespace fw

@@ -17,17 +17,23 @@ struct BuildSeams {
     // Appended to each bleach pipe name, so that a test's clients and
     // server meet only each other.
     std::wstring (*bleachPipeSuffix)() = nullptr;
+    // The pause, in milliseconds, before the shell is told that the desktop
+    // icon was registered; `shipped` is the product's own pause.
+    DWORD (*desktopIconPauseMs)(DWORD shipped) = nullptr;
 };
 
 void InstallBuildSeams(const BuildSeams& seams);
 bool UnattendedUi();
 std::wstring BleachPipeSuffix();
+DWORD DesktopIconPauseMs(DWORD shipped);
 
 #ifdef SCORAVEL_TEST_BUILD
 // The test rig's switches. Read at every call: a test may change them while
 // it runs.
 inline constexpr wchar_t kUnattendedUiVariable[] = L"SCORAVEL_UNATTENDED_UI";
 inline constexpr wchar_t kBleachPipeSuffixVariable[] = L"SCORAVEL_TEST_PIPES";
+// Decimal milliseconds; unset or not a number keeps the shipped pause.
+inline constexpr wchar_t kDesktopIconPauseVariable[] = L"SCORAVEL_TEST_ICON_PAUSE_MS";
 // A start argument of the test build of the service: pipes with this suffix,
 // and wipes only on a bounded test volume.
 inline constexpr wchar_t kTestPipesArgument[] = L"/test-pipes:";
@@ -48,6 +54,13 @@ inline void InstallTestBuildSeams()
         return !value.empty() && value != L"0";
     };
     seams.bleachPipeSuffix = [] { return TestVariable(kBleachPipeSuffixVariable); };
+    seams.desktopIconPauseMs = [](DWORD shipped) {
+        const std::wstring value = TestVariable(kDesktopIconPauseVariable);
+        if (value.empty() || value.size() > 6 ||
+            value.find_first_not_of(L"0123456789") != std::wstring::npos)
+            return shipped;
+        return static_cast<DWORD>(std::stoul(value));
+    };
     InstallBuildSeams(seams);
 }
 #endif

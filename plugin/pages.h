@@ -22,6 +22,8 @@ const DisplayProperties& CurrentDisplayProperties();
 // "%d:%d:%d:%d:%s": background, text colour, size, the host value, face.
 std::wstring FormatDisplayFontSettings(const DisplayProperties& properties);
 
+// A font of `faceName` at `tenthsOfPoint` on the screen; the caller deletes it.
+HFONT CreatePointFont(int tenthsOfPoint, const wchar_t* faceName);
 // The display face at the display size; the caller deletes it.
 HFONT CreateDisplayFont();
 

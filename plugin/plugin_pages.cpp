@@ -1,9 +1,16 @@
 // CPlugin: hands the four property pages to the host's console and records
 // the host's display properties for the pages and for Graventa's windows.
+// The pages' dialog procedures make each page's object when the host creates
+// its window and delete it with the window.
 #include "framework/com/com_object.h"
+#include "plugin/bleach_page.h"
 #include "plugin/host_sdk/fwtw_sdk.h"
+#include "plugin/landing_page.h"
+#include "plugin/page_instances.h"
 #include "plugin/pages.h"
 #include "plugin/plugin_objects.h"
+#include "plugin/settings_page.h"
+#include "plugin/shred_page.h"
 #include "resources/halvorin/resource.h"
 #include "settings/install_location.h"
 #include "win32/registry.h"
@@ -11,8 +18,10 @@
 
 #include <commctrl.h>
 #include <oleauto.h>
+#include <prsht.h>
 
 #include <cwchar>
+#include <memory>
 #include <new>
 
 namespace {
@@ -171,11 +180,95 @@ private:
     }
 };
 
-// Every page is blank until its own dialog lands: it accepts the focus
-// default and answers the notifications a sheet sends with "nothing to do".
-INT_PTR BlankPage(UINT message)
+// What the page procedures do beyond creating and deleting their object.
+enum PageTraits : unsigned {
+    // A command the page object left marks the page changed.
+    kMarksChanges = 1,
+    // Showing or hiding the page asks for the desktop icon.
+    kEnsuresDesktopIcon = 2,
+};
+
+// The object a page procedure made for its window. A window property, not
+// PageInstances: a second window of the same page has an object of its own.
+constexpr wchar_t kPageObjectProperty[] = L"Scoravel.Halvorin.PageObject";
+
+fw::CPropertyPage* PageObject(HWND page)
 {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    return static_cast<fw::CPropertyPage*>(::GetPropW(page, kPageObjectProperty));
+}
+
+template <typename Page, Page* PageInstances::*Slot>
+void CreatePageObject(HWND window)
+{
+    // A repeated WM_INITDIALOG initialises the object the window has.
+    if (fw::CPropertyPage* existing = PageObject(window)) {
+        existing->OnInitDialog();
+        return;
+    }
+    std::unique_ptr<Page> page(new (std::nothrow) Page);
+    if (!page)
+        return;
+    if (!::SetPropW(window, kPageObjectProperty, static_cast<fw::CPropertyPage*>(page.get())))
+        return;
+    if (!page->SubclassWindow(window)) {
+        ::RemovePropW(window, kPageObjectProperty);
+        return;
+    }
+    // One object per page in the record: a later window of the same page
+    // while the first lives keeps its object to itself.
+    Page*& recorded = OpenPages().*Slot;
+    if (!recorded)
+        recorded = page.get();
+    page.release()->OnInitDialog();
+}
+
+template <typename Page, Page* PageInstances::*Slot>
+void DeletePageObject(HWND window)
+{
+    fw::CPropertyPage* object = PageObject(window);
+    if (!object)
+        return;
+    ::RemovePropW(window, kPageObjectProperty);
+    Page*& recorded = OpenPages().*Slot;
+    if (recorded == object)
+        recorded = nullptr;
+    // By now the object has let go of the window (fw::CPropertyPage).
+    delete object;
+}
+
+// The dialog procedure of one page. Every branch answers FALSE, so that the
+// dialog manager does its default processing, except the end of the
+// session, which is answered 1 at once whatever the page is doing.
+template <typename Page, Page* PageInstances::*Slot, unsigned Traits>
+INT_PTR RunPageProc(HWND page, UINT message) noexcept
+{
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            CreatePageObject<Page, Slot>(page);
+            return FALSE;  // no focus set by the dialog manager
+        case WM_COMMAND:
+            // Only commands the page object did not handle get here.
+            if ((Traits & kMarksChanges) != 0)
+                ::SendMessageW(::GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+            return FALSE;
+        case WM_SHOWWINDOW:
+            if ((Traits & kEnsuresDesktopIcon) != 0)
+                EnsureDesktopIcon();
+            return FALSE;
+        case WM_QUERYENDSESSION:
+        case WM_ENDSESSION:
+            ::SetWindowLongPtrW(page, DWLP_MSGRESULT, 1);
+            return TRUE;
+        case WM_NCDESTROY:
+            DeletePageObject<Page, Slot>(page);
+            return FALSE;
+        default:
+            return FALSE;
+        }
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 }  // namespace
@@ -194,17 +287,21 @@ std::wstring FormatDisplayFontSettings(const DisplayProperties& properties)
            L":" + properties.faceName;
 }
 
-HFONT CreateDisplayFont()
+HFONT CreatePointFont(int tenthsOfPoint, const wchar_t* faceName)
 {
     LOGFONTW font = {};
-    std::wmemcpy(font.lfFaceName, g_display.faceName, LF_FACESIZE);
-    // Tenths of a point, as the pages have always asked for it.
-    const int tenths = g_display.fontSize * 10;
+    ::lstrcpynW(font.lfFaceName, faceName, LF_FACESIZE);
     const HDC screen = ::GetDC(nullptr);
-    font.lfHeight = -::MulDiv(tenths, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
+    font.lfHeight = -::MulDiv(tenthsOfPoint, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
     ::ReleaseDC(nullptr, screen);
     font.lfCharSet = DEFAULT_CHARSET;
     return ::CreateFontIndirectW(&font);
+}
+
+HFONT CreateDisplayFont()
+{
+    // Tenths of a point, as the pages have always asked for it.
+    return CreatePointFont(g_display.fontSize * 10, g_display.faceName);
 }
 
 HINSTANCE PluginResourceInstance()
@@ -216,24 +313,25 @@ HINSTANCE PluginResourceInstance()
     return module;
 }
 
-INT_PTR CALLBACK LandingPageProc(HWND, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK LandingPageProc(HWND page, UINT message, WPARAM, LPARAM)
 {
-    return BlankPage(message);
+    return RunPageProc<CLandingDlg, &PageInstances::landing, kEnsuresDesktopIcon>(page, message);
 }
 
-INT_PTR CALLBACK ShredPageProc(HWND, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK ShredPageProc(HWND page, UINT message, WPARAM, LPARAM)
 {
-    return BlankPage(message);
+    return RunPageProc<CShredDlg, &PageInstances::shred, kMarksChanges>(page, message);
 }
 
-INT_PTR CALLBACK BleachPageProc(HWND, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK BleachPageProc(HWND page, UINT message, WPARAM, LPARAM)
 {
-    return BlankPage(message);
+    return RunPageProc<CBleachDlg, &PageInstances::bleach, kMarksChanges>(page, message);
 }
 
-INT_PTR CALLBACK SettingsPageProc(HWND, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM, LPARAM)
 {
-    return BlankPage(message);
+    return RunPageProc<CSettingsDlg, &PageInstances::settings, kMarksChanges | kEnsuresDesktopIcon>(
+        page, message);
 }
 
 HRESULT CreatePluginPages(REFIID riid, void** ppv)

@@ -20,6 +20,12 @@
 #define IDS_MENU_OPEN_PRODUCT  181
 
 // Landing page: controls and texts.
+#define IDS_PRODUCT_DESCRIPTION 101
+#define IDS_VERSION_PREFIX      173
+#define IDB_LANDING_PICTURE     205
+#define IDC_LANDING_DESCRIPTION 214
+#define IDC_LANDING_TITLE       215
+#define IDC_LANDING_VERSION     303
 
 // Shred and Bleaching pages: controls and texts.
 

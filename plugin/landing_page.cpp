@@ -1,0 +1,176 @@
+#include "plugin/landing_page.h"
+
+#include "framework/build_seams.h"
+#include "ipc/bleach_protocol.h"
+#include "plugin/command_sender.h"
+#include "plugin/pages.h"
+#include "resources/halvorin/resource.h"
+#include "settings/install_location.h"
+#include "win32/registry.h"
+#include "win32/string_table.h"
+
+#include <prsht.h>
+#include <shlobj.h>
+
+namespace {
+
+constexpr wchar_t kHelpWindowClass[] = L"HH Parent";
+constexpr wchar_t kHelpWindowTitle[] = L"Scoravel for OV Tarnwell";
+// Closing the help window must not hang the console behind a stuck hh.exe.
+constexpr UINT kHelpCloseTimeoutMs = 5000;
+
+constexpr wchar_t kTitleFace[] = L"Arial";
+constexpr int kTitleTenthsOfPoint = 170;
+
+// The desktop icon's ProgID: present while the icon is registered.
+constexpr wchar_t kDesktopIconProgId[] = L"Fennick.OVHWDesktopFolderImpl";
+// The service starts regsvr32 and returns at once: give it time before the
+// shell looks again.
+constexpr DWORD kRegistrationPauseMs = 1500;
+constexpr DWORD kPipeBusyWaitMs = 20000;
+
+void SetTextAndFont(HWND control, const std::wstring& text, HFONT font)
+{
+    if (!control)
+        return;
+    ::SetWindowTextW(control, text.c_str());
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+}  // namespace
+
+CLandingDlg::CLandingDlg() : fw::CPropertyPage(IDD_LANDING_PAGE) {}
+
+BOOL CLandingDlg::OnInitDialog()
+{
+    fw::CPropertyPage::OnInitDialog();
+    const DisplayProperties& display = CurrentDisplayProperties();
+    const HINSTANCE instance = PluginResourceInstance();
+
+    // New objects first: the controls let go of the old fonts before the
+    // members delete them.
+    fw::UniqueBrush brush(::CreateSolidBrush(display.background));
+    fw::UniqueFont titleFont(CreatePointFont(kTitleTenthsOfPoint, kTitleFace));
+    fw::UniqueFont textFont(CreateDisplayFont());
+
+    SetTextAndFont(GetDlgItem(IDC_LANDING_TITLE),
+                   win32::LoadTableString(instance, IDS_PRODUCT_NAME), titleFont.get());
+    SetTextAndFont(GetDlgItem(IDC_LANDING_DESCRIPTION),
+                   win32::LoadTableString(instance, IDS_PRODUCT_DESCRIPTION), textFont.get());
+    SetTextAndFont(GetDlgItem(IDC_LANDING_VERSION),
+                   ProductVersionText(win32::LoadTableString(instance, IDS_VERSION_PREFIX)),
+                   textFont.get());
+
+    m_brush = std::move(brush);
+    m_titleFont = std::move(titleFont);
+    m_textFont = std::move(textFont);
+    return TRUE;
+}
+
+bool CLandingDlg::OnNotify(NMHDR& header, LRESULT& /*result*/)
+{
+    if (header.code == static_cast<UINT>(PSN_HELP))
+        OpenProductHelp();
+    // Nothing to apply: every notification, PSN_APPLY too, goes on to the
+    // dialog manager's default answer.
+    return false;
+}
+
+HBRUSH CLandingDlg::OnCtlColor(HDC dc, HWND /*control*/, UINT /*type*/)
+{
+    const DisplayProperties& display = CurrentDisplayProperties();
+    ::SetTextColor(dc, display.text);
+    ::SetBkColor(dc, display.background);
+    return m_brush.get();
+}
+
+bool CLandingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message != WM_DESTROY)
+        return false;
+    result = Default(message, wParam, lParam);
+    if (const HWND help = FindProductHelpWindow()) {
+        DWORD_PTR unused = 0;
+        ::SendMessageTimeoutW(help, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kHelpCloseTimeoutMs, &unused);
+    }
+    return true;
+}
+
+std::wstring ProductVersionText(const std::wstring& prefix)
+{
+    std::wstring text = prefix;
+    win32::UniqueKey key;
+    if (win32::OpenKey(HKEY_LOCAL_MACHINE, kProductKeyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
+        return text;
+    DWORD high = 0;
+    if (win32::ReadDword(key.get(), L"Product_HighVer", high) != ERROR_SUCCESS)
+        return text;
+    text += L' ';
+    text += std::to_wstring(high / 100) + L'.' + std::to_wstring(high % 100 / 10) + L'.' +
+            std::to_wstring(high % 10) + L'.';
+    DWORD low = 0;
+    if (win32::ReadDword(key.get(), L"Product_LowVer", low) == ERROR_SUCCESS)
+        text += std::to_wstring(low);
+    return text;
+}
+
+HWND FindProductHelpWindow()
+{
+    return ::FindWindowW(kHelpWindowClass, kHelpWindowTitle);
+}
+
+void OpenProductHelp()
+{
+    if (FindProductHelpWindow())
+        return;
+    ProductHelp help;
+    help.OpenHelp();
+}
+
+void EnsureDesktopIcon()
+{
+    win32::UniqueKey progId;
+    if (win32::OpenKey(HKEY_CLASSES_ROOT, kDesktopIconProgId, KEY_QUERY_VALUE, progId) ==
+        ERROR_SUCCESS)
+        return;
+
+    const auto processId = static_cast<int32_t>(::GetCurrentProcessId());
+    const auto threadId = static_cast<int32_t>(::GetCurrentThreadId());
+    // Only a test build has a suffix (framework/build_seams.h).
+    const std::wstring name = kBleachControlPipe + fw::BleachPipeSuffix();
+    win32::UniqueFile pipe;
+    // The service sends no reply to this request: nothing to read.
+    if (OpenBleachControlPipe(name, GENERIC_WRITE, pipe))
+        SendBleachControlCommand(pipe.get(), kRegisterDesktopIcon, processId, threadId);
+    pipe.reset();
+
+    ::Sleep(fw::DesktopIconPauseMs(kRegistrationPauseMs));
+    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSHNOWAIT, nullptr, nullptr);
+}
+
+bool OpenBleachControlPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe)
+{
+    for (;;) {
+        win32::UniqueFile opened(
+            ::CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (opened) {
+            pipe = std::move(opened);
+            return true;
+        }
+        // Another client took the instance that the wait found free: wait again.
+        if (::GetLastError() != ERROR_PIPE_BUSY || !::WaitNamedPipeW(name.c_str(), kPipeBusyWaitMs))
+            return false;
+    }
+}
+
+bool SendBleachControlCommand(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId)
+{
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    if (!::SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr))
+        return false;
+    const std::string message = FormatControlMessage(command, processId, threadId);
+    DWORD cbWritten = 0;
+    return ::WriteFile(pipe, message.data(), static_cast<DWORD>(message.size()), &cbWritten,
+                       nullptr) &&
+           cbWritten == message.size();
+}

@@ -1,0 +1,55 @@
+// The landing page (template 201): the product's picture, name, description
+// and version. And the request that brings the desktop icon back: whenever
+// the landing or Settings page is shown or hidden while the icon's class is
+// not registered, the bleach service is asked to register it.
+#pragma once
+
+#include "framework/gdi_object.h"
+#include "framework/property_page.h"
+#include "win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+class CLandingDlg : public fw::CPropertyPage {
+public:
+    CLandingDlg();
+    // Again on a restore: the brush and fonts of the last run are replaced.
+    BOOL OnInitDialog() override;
+
+protected:
+    // PSN_HELP opens the product's help; every notification returns FALSE.
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) override;
+    // WM_DESTROY: the help window closes with the page.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    fw::UniqueBrush m_brush;
+    fw::UniqueFont m_titleFont;
+    fw::UniqueFont m_textFont;
+};
+
+// `prefix` ("Version ") followed, when the product key holds
+// "Product_HighVer" H, by " H/100.(H%100)/10.H%10." and "Product_LowVer".
+std::wstring ProductVersionText(const std::wstring& prefix);
+
+// The open help window of the product ("HH Parent" titled "Scoravel for
+// OV Tarnwell"), or null.
+HWND FindProductHelpWindow();
+// Opens the help file of the user's language unless its window is open.
+void OpenProductHelp();
+
+// Asks the bleach service to register the desktop icon when its ProgID is
+// missing, then lets the shell redraw the desktop. Pauses the calling thread
+// when it asks (the service needs the time to run regsvr32).
+void EnsureDesktopIcon();
+
+// Opens an existing pipe, waiting while all its instances are busy; false
+// when it does not exist, stays busy or refuses.
+bool OpenBleachControlPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe);
+// Writes one control message "$OVSC$:<command>:<pid>:<tid>" with its NUL in
+// message mode; false when the mode could not be set or the write failed.
+bool SendBleachControlCommand(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId);
