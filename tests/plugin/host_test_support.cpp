@@ -1,5 +1,7 @@
 #include "tests/plugin/host_test_support.h"
 
+#include "framework/build_seams.h"
+#include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
 #include "ipc/tray_notify_client.h"
 #include "plugin/plugin_objects.h"
@@ -52,6 +54,22 @@ std::wstring BuiltFile(const char* unixPath)
     for (const char* c = unixPath; *c; ++c)
         path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
     return path;
+}
+
+PrivateIconRequests::PrivateIconRequests()
+{
+    static int serial = 0;
+    const std::wstring suffix =
+        L"_pages_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++serial);
+    m_pipe = kBleachControlPipe + suffix;
+    ::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, suffix.c_str());
+    ::SetEnvironmentVariableW(fw::kDesktopIconPauseVariable, L"0");
+}
+
+PrivateIconRequests::~PrivateIconRequests()
+{
+    ::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, nullptr);
+    ::SetEnvironmentVariableW(fw::kDesktopIconPauseVariable, nullptr);
 }
 
 HANDLE OpenTrayPipe()

@@ -23,6 +23,20 @@ fwhost::PluginObjects CreateInProcessObjects();
 // A built file in a form Wine opens ("\\?\unix\...").
 std::wstring BuiltFile(const char* unixPath);
 
+// While it lives, the pages' desktop-icon requests go to a control pipe of
+// this test's own (ControlPipe) and do not pause.
+class PrivateIconRequests {
+public:
+    PrivateIconRequests();
+    ~PrivateIconRequests();
+    PrivateIconRequests(const PrivateIconRequests&) = delete;
+    PrivateIconRequests& operator=(const PrivateIconRequests&) = delete;
+    const std::wstring& ControlPipe() const { return m_pipe; }
+
+private:
+    std::wstring m_pipe;
+};
+
 // Opens the user's tray pipe for writing, waiting for a free instance.
 HANDLE OpenTrayPipe();
 // Writes `bytes` as one client and closes; false when it could not.

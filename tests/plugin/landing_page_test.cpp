@@ -73,20 +73,13 @@ protected:
     {
         testsupport::ProductRegistryTest::SetUp();
         ASSERT_TRUE(fw::EnsureCommonControls());
-        static int serial = 0;
-        const std::wstring suffix = L"_pages_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-                                    std::to_wstring(++serial);
-        pipe = kBleachControlPipe + suffix;
-        ASSERT_TRUE(::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, suffix.c_str()));
-        ASSERT_TRUE(::SetEnvironmentVariableW(fw::kDesktopIconPauseVariable, L"0"));
+        pipe = iconRequests.ControlPipe();
     }
     void TearDown() override
     {
         if (m_progIdCreated) {
             EXPECT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CLASSES_ROOT, kProgId));
         }
-        ::SetEnvironmentVariableW(fw::kBleachPipeSuffixVariable, nullptr);
-        ::SetEnvironmentVariableW(fw::kDesktopIconPauseVariable, nullptr);
         testsupport::ProductRegistryTest::TearDown();
     }
     // The icon's ProgID: false when the prefix had it already (never removed).
@@ -100,6 +93,7 @@ protected:
         return m_progIdCreated == registered;
     }
 
+    hosttest::PrivateIconRequests iconRequests;
     std::wstring pipe;
 
 private:

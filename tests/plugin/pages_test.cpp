@@ -128,7 +128,10 @@ ULONG ExtraReferences(IUnknown* object)
 }
 
 class PagesOffered : public testsupport::ProductRegistryTest,
-                     public ::testing::WithParamInterface<int> {};
+                     public ::testing::WithParamInterface<int> {
+protected:
+    hosttest::PrivateIconRequests iconRequests;
+};
 
 // -1: the site accepts every page; otherwise the offer it refuses.
 TEST_P(PagesOffered, RefusedPageIsDestroyedAndTheOthersMakeTheSheet)
