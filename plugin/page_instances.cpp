@@ -1,0 +1,7 @@
+#include "plugin/page_instances.h"
+
+PageInstances& OpenPages()
+{
+    static PageInstances pages;
+    return pages;
+}
