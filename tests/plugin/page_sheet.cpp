@@ -6,6 +6,7 @@
 #include "tests/plugin/host_test_support.h"
 
 #include <commctrl.h>
+#include <oleauto.h>
 #include <prsht.h>
 
 namespace plugintest {
@@ -48,12 +49,19 @@ PageSheet::~PageSheet()
     Close();
 }
 
-bool PageSheet::Open()
+bool PageSheet::Open(int fontSize)
 {
     if (!fw::EnsureCommonControls() ||
         FAILED(hosttest::InProcessCreator(IID_IFWTWPages, IID_IFWTWPages, m_plugin.put_void())))
         return false;
     win32::ComPtr<fwhost::CHostPageSite> site(new fwhost::CHostPageSite);
+    if (fontSize > 0) {
+        VARIANT size;
+        ::VariantInit(&size);
+        V_VT(&size) = VT_I4;
+        V_I4(&size) = fontSize;
+        site->SetProperty(kFwtwFontSize, size);
+    }
     if (m_plugin->CreatePages(site.get()) != S_OK)
         return false;
     m_sheet = fwhost::CreatePropertySheet(site->TakeAcceptedPages(), nullptr, L"Console");

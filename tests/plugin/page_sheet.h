@@ -22,8 +22,9 @@ public:
     PageSheet(const PageSheet&) = delete;
     PageSheet& operator=(const PageSheet&) = delete;
 
-    // The sheet of every page the plug-in offers; false when it failed.
-    bool Open();
+    // The sheet of every page the plug-in offers, with the host's display
+    // font size when given; false when it failed.
+    bool Open(int fontSize = 0);
     HWND Sheet() const { return m_sheet; }
     // Selects the page (the sheet makes its window then) and attaches it.
     CShredDlg* ShowShred();
