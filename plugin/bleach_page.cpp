@@ -67,10 +67,7 @@ BOOL CBleachDlg::OnInitDialog()
     DisableApply();
     m_settings.LoadBleachSchedule();
     schedule::RefreshPageLook(page, m_brush, m_font);
-    const struct {
-        int id;
-        UINT textId;
-    } texts[] = {
+    const schedule::ControlString texts[] = {
         {IDC_BLEACH_DESCRIPTION, IDS_BLEACH_DESCRIPTION},
         {IDC_BLEACH_NOW, IDS_MENU_BLEACH_NOW},
         {IDC_BLEACH_SCHEDULE_HEAD, IDS_SCHEDULE_HEAD},
@@ -80,7 +77,7 @@ BOOL CBleachDlg::OnInitDialog()
         {IDC_BLEACH_SCHEDULER, IDS_BLEACH_SCHEDULER},
     };
     for (const auto& text : texts)
-        schedule::SetControlText(page, text.id, text.textId);
+        schedule::SetControlText(page, text);
     schedule::MakeAutoCheckBox(page, IDC_BLEACH_SCHEDULER);
 
     const schedule::SchedulePickers pickers = Pickers();

@@ -263,9 +263,10 @@ HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush)
     return brush.get();
 }
 
-void SetControlText(HWND page, int id, UINT textId)
+void SetControlText(HWND page, const ControlString& text)
 {
-    ::SetDlgItemTextW(page, id, win32::LoadTableString(PluginResourceInstance(), textId).c_str());
+    ::SetDlgItemTextW(page, text.id,
+                      win32::LoadTableString(PluginResourceInstance(), text.textId).c_str());
 }
 
 void MakeAutoCheckBox(HWND page, int id)

@@ -136,8 +136,12 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
 void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font);
 // Text colour of the display properties; the page brush.
 HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush);
-// Control `id` of `page` takes string `textId` of the plug-in's table.
-void SetControlText(HWND page, int id, UINT textId);
+// A control and the string of the plug-in's table it shows.
+struct ControlString {
+    int id;
+    UINT textId;
+};
+void SetControlText(HWND page, const ControlString& text);
 // Turns a check box back into an automatic one (a restore may run again).
 void MakeAutoCheckBox(HWND page, int id);
 // A control's whole text; a text that held a secret is wiped with Forget.

@@ -19,20 +19,14 @@ namespace {
 
 // The check boxes that show a trigger and the modifiers, in the order their
 // texts are set.
-constexpr struct {
-    int id;
-    UINT textId;
-} kTriggerBoxes[] = {
+constexpr schedule::ControlString kTriggerBoxes[] = {
     {IDC_SHRED_ON_SHUTDOWN, IDS_SHRED_ON_SHUTDOWN},
     {IDC_SHRED_ON_BROWSER_OPEN, IDS_SHRED_ON_BROWSER_OPEN},
     {IDC_SHRED_ON_BROWSER_QUIT, IDS_SHRED_ON_BROWSER_QUIT},
     {IDC_SHRED_SCHEDULER, IDS_SHRED_SCHEDULER},
     {IDC_SHRED_ON_KEY, IDS_SHRED_ON_KEY},
 };
-constexpr struct {
-    int id;
-    UINT textId;
-} kModifierBoxes[] = {
+constexpr schedule::ControlString kModifierBoxes[] = {
     {IDC_SHRED_CTRL, IDS_SHRED_CTRL},
     {IDC_SHRED_ALT, IDS_SHRED_ALT},
     {IDC_SHRED_SHIFT, IDS_SHRED_SHIFT},
@@ -104,10 +98,7 @@ schedule::ScheduledRun CShredDlg::Run() const
 void CShredDlg::SetTexts() const
 {
     const HWND page = GetHwnd();
-    const struct {
-        int id;
-        UINT textId;
-    } texts[] = {
+    const schedule::ControlString texts[] = {
         {IDC_SHRED_DESCRIPTION, IDS_SHRED_DESCRIPTION},
         {IDC_SHRED_NOW, IDS_SHRED_NOW},
         {IDC_SHRED_BROWSE, IDS_SHRED_BROWSE},
@@ -118,14 +109,14 @@ void CShredDlg::SetTexts() const
         {IDC_SHRED_APPLY, IDS_APPLY},
     };
     for (const auto& text : texts)
-        schedule::SetControlText(page, text.id, text.textId);
+        schedule::SetControlText(page, text);
     for (const auto& box : kTriggerBoxes) {
-        schedule::SetControlText(page, box.id, box.textId);
+        schedule::SetControlText(page, box);
         schedule::MakeAutoCheckBox(page, box.id);
     }
-    schedule::SetControlText(page, IDC_SHRED_AND, IDS_SHRED_AND);
+    schedule::SetControlText(page, {IDC_SHRED_AND, IDS_SHRED_AND});
     for (const auto& box : kModifierBoxes) {
-        schedule::SetControlText(page, box.id, box.textId);
+        schedule::SetControlText(page, box);
         schedule::MakeAutoCheckBox(page, box.id);
     }
 }
