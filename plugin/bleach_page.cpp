@@ -173,3 +173,12 @@ HBRUSH CBleachDlg::OnCtlColor(HDC dc, HWND, UINT)
 {
     return schedule::PageColours(dc, m_brush);
 }
+
+bool CBleachDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message != WM_DRAWITEM || wParam != IDC_BLEACH_DESCRIPTION || !lParam ||
+        !schedule::DrawDescription(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), m_brush))
+        return false;
+    result = TRUE;
+    return true;
+}

@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <utility>
 #include <vector>
@@ -253,6 +254,28 @@ void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font)
     for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(next.get()), TRUE);
     font = std::move(next);
+}
+
+bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
+{
+    if (item.CtlType != ODT_STATIC || !item.hwndItem)
+        return false;
+    const std::wstring text = ControlText(item.hwndItem);
+    const HDC dc = item.hDC;
+    ::FillRect(dc, &item.rcItem, brush ? brush.get() : ::GetSysColorBrush(COLOR_BTNFACE));
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(dc, &metrics);
+    RECT lines = item.rcItem;
+    lines.right = std::max(lines.left, lines.right - metrics.tmAveCharWidth);
+    ::SetTextColor(dc, CurrentDisplayProperties().text);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines,
+                DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    if (old)
+        ::SelectObject(dc, old);
+    return true;
 }
 
 HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush)

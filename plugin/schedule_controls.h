@@ -134,6 +134,11 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
 // every child; the previous brush and font are freed only once the children
 // use the new font.
 void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font);
+// Draws a page's owner-drawn description. Wine's static draws a broken
+// line wider than it measured it and loses the line's last letters, so the
+// page draws the text itself, breaking one average character short of the
+// edge. False for anything else.
+bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush);
 // Text colour of the display properties; the page brush.
 HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush);
 // A control and the string of the plug-in's table it shows.

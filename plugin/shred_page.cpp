@@ -351,3 +351,12 @@ HBRUSH CShredDlg::OnCtlColor(HDC dc, HWND, UINT)
 {
     return schedule::PageColours(dc, m_brush);
 }
+
+bool CShredDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message != WM_DRAWITEM || wParam != IDC_SHRED_DESCRIPTION || !lParam ||
+        !schedule::DrawDescription(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), m_brush))
+        return false;
+    result = TRUE;
+    return true;
+}

@@ -30,6 +30,7 @@ protected:
     bool OnCommand(WORD id, WORD notifyCode, HWND control) override;
     bool OnNotify(NMHDR& header, LRESULT& result) override;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     bool IsChecked(int id) const;
