@@ -46,6 +46,21 @@ bool ReadsTwentyFourHours(LANGID language)
     }
 }
 
+// The scheduler service may hold a job file open for a moment after it
+// changed, and a delete that meets it fails; it is tried again briefly, so
+// that no task outlives a schedule stored as off.
+constexpr int kRemoveAttempts = 10;
+constexpr DWORD kRemovePauseMs = 50;
+
+void RemoveTask(TaskScheduler& tasks, const ScheduledRun& run)
+{
+    for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
+        if ((tasks.*run.remove)() || !run.exists(tasks))
+            return;
+        ::Sleep(kRemovePauseMs);
+    }
+}
+
 void ShowScheduleError(HWND page, UINT textId)
 {
     const HINSTANCE instance = PluginResourceInstance();
@@ -194,7 +209,7 @@ bool OpenSchedule(const SchedulePickers& pickers, ScheduledRun& run)
         pickers.Show(run.moment);
         return true;
     }
-    (tasks.*run.remove)();
+    RemoveTask(tasks, run);
     run.on = false;
     run.moment = 0;
     return false;
@@ -205,7 +220,7 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
 {
     TaskScheduler tasks;
     if (!checked) {
-        (tasks.*run.remove)();
+        RemoveTask(tasks, run);
         run.on = false;
         run.moment = 0;
         return true;
@@ -220,7 +235,7 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
     }
     // A moment that has passed, or one the stored width cannot hold.
     if (!read || chosen <= Now() || chosen > kLastStorableMoment) {
-        (tasks.*run.remove)();
+        RemoveTask(tasks, run);
         run.on = false;
         run.moment = 0;
         ShowScheduleError(page, IDS_SCHEDULE_BAD_MOMENT);
@@ -237,7 +252,7 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
         return true;
     }
     // A half-made task must not run while the settings say off.
-    (tasks.*run.remove)();
+    RemoveTask(tasks, run);
     run.on = false;
     run.moment = 0;
     ShowScheduleError(page, IDS_SCHEDULE_BAD_PASSWORD);

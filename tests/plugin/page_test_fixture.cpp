@@ -42,11 +42,7 @@ void PageTest::SetUp()
     m_com = true;
     testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation",
                            kTestInstallFolder);
-    {
-        TaskScheduler tasks;
-        tasks.DeleteShredAllTask();
-        tasks.DeleteDiskBleachTask();
-    }
+    ASSERT_TRUE(RemoveTasks());
     m_responder = std::make_unique<fw::ScopedUiResponder>([this](const fw::UiRequest& request) {
         m_messages.push_back({request.text, request.caption});
         return static_cast<INT_PTR>(IDOK);
@@ -58,9 +54,7 @@ void PageTest::TearDown()
     m_sheet.Close();
     m_responder.reset();
     if (m_com) {
-        TaskScheduler tasks;
-        tasks.DeleteShredAllTask();
-        tasks.DeleteDiskBleachTask();
+        EXPECT_TRUE(RemoveTasks());
         ::CoUninitialize();
     }
     ProductRegistryTest::TearDown();
@@ -141,6 +135,17 @@ bool PageTest::ReadTask(const std::wstring& name, std::time_t& begin, std::wstri
     local.wHour = stored.wStartHour;
     local.wMinute = stored.wStartMinute;
     return schedule::MomentOf(local, begin);
+}
+
+bool PageTest::RemoveTasks()
+{
+    return testsupport::WaitUntil([] {
+        TaskScheduler tasks;
+        tasks.DeleteShredAllTask();
+        tasks.DeleteDiskBleachTask();
+        return !tasks.TaskExists(ShredAllTaskName(tasks.UserName())) &&
+               !tasks.DiskBleachTaskExists();
+    });
 }
 
 bool PageTest::TaskExists(const std::wstring& name)

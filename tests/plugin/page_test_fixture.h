@@ -55,6 +55,9 @@ protected:
     // false without the task.
     bool ReadTask(const std::wstring& name, std::time_t& begin, std::wstring& application);
     bool TaskExists(const std::wstring& name);
+    // Deletes both tasks; the scheduler service may hold a job file open for
+    // a moment after it changed, so each delete is retried until it is gone.
+    static bool RemoveTasks();
     std::wstring ShredTask() const;
     std::wstring BleachTask() const;
 

@@ -192,8 +192,7 @@ TEST_P(ScheduleTable, ApplyKeepsCreatesOrDeletesTheTaskAndStoresTheSchedule)
         TaskScheduler earlier;
         ASSERT_TRUE((earlier.*kind.create)(stored));
         if (row.before == Before::AheadTaskGone) {
-            ASSERT_TRUE(GetParam().page->shredTask ? earlier.DeleteShredAllTask()
-                                                   : earlier.DeleteDiskBleachTask());
+            ASSERT_TRUE(RemoveTasks());
         }
     }
     testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation",
@@ -311,7 +310,7 @@ TEST_F(PageTest, UnchangedBleachScheduleWhoseTaskVanishedNeedsAPassword)
     const HWND page = kBleachPage.open(m_sheet);
     ASSERT_TRUE(page);
     ASSERT_TRUE(Checked(page, IDC_BLEACH_SCHEDULER));
-    ASSERT_TRUE(TaskScheduler().DeleteDiskBleachTask());
+    ASSERT_TRUE(RemoveTasks());
 
     EXPECT_EQ(PSNRET_INVALID, NotifyApply(page));
     EXPECT_THAT(m_messages, ElementsAre(ShownMessage{kNoPassword, L"Schedule Error"}));
