@@ -246,6 +246,9 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
         return false;
     }
     tasks.SetPassword(password);
+    // The new task replaces the old one; deleting it first gets the same
+    // patience as any other delete.
+    RemoveTask(tasks, run);
     if ((tasks.*run.create)(chosen)) {
         run.on = true;
         run.moment = StoredMoment(chosen);
