@@ -28,5 +28,66 @@
 #define IDC_LANDING_VERSION     303
 
 // Shred and Bleaching pages: controls and texts.
+#define IDC_SHRED_DESCRIPTION    204
+#define IDC_SHRED_NOW            217
+#define IDC_SHRED_BROWSE         218
+#define IDC_SHRED_TRIGGERS       219
+#define IDC_SHRED_APPLY          220
+#define IDC_SHRED_ON_SHUTDOWN    221
+#define IDC_SHRED_ON_BROWSER_OPEN 223
+#define IDC_SHRED_ON_BROWSER_QUIT 224
+#define IDC_SHRED_SCHEDULER      225
+#define IDC_SHRED_ON_KEY         226
+#define IDC_SHRED_TIME           227
+#define IDC_SHRED_KEY            228
+#define IDC_SHRED_AND            229
+#define IDC_SHRED_CTRL           233
+#define IDC_SHRED_ALT            234
+#define IDC_SHRED_SHIFT          235
+#define IDC_SHRED_DATE           270
+#define IDC_SHRED_PASSWORD       272
+#define IDC_SHRED_PASSWORD_LABEL 273
+#define IDC_SHRED_DATE_LABEL     274
+#define IDC_SHRED_SCHEDULE_HEAD  304
+
+#define IDC_BLEACH_DESCRIPTION    204
+#define IDC_BLEACH_NOW            230
+#define IDC_BLEACH_SCHEDULE_HEAD  231
+#define IDC_BLEACH_SCHEDULER      233
+#define IDC_BLEACH_DATE           291
+#define IDC_BLEACH_PASSWORD       292
+#define IDC_BLEACH_DATE_LABEL     293
+#define IDC_BLEACH_PASSWORD_LABEL 294
+#define IDC_BLEACH_TIME           305
+#define IDC_BLEACH_APPLY          306
+
+#define IDS_SHRED_DESCRIPTION     115
+#define IDS_SHRED_NOW             116
+#define IDS_SHRED_TRIGGERS        117
+#define IDS_SHRED_ON_SHUTDOWN     119
+#define IDS_SHRED_ON_BROWSER_OPEN 121
+#define IDS_SHRED_ON_BROWSER_QUIT 122
+#define IDS_SHRED_ON_KEY          129
+#define IDS_SHRED_AND             130
+#define IDS_SHRED_CTRL            131
+#define IDS_SHRED_ALT             132
+#define IDS_SHRED_SHIFT           133
+#define IDS_SHRED_BROWSE          135
+#define IDS_SHRED_SCHEDULER       136
+#define IDS_SCHEDULE_BAD_PASSWORD 189
+#define IDS_SCHEDULE_BAD_MOMENT   190
+#define IDS_SCHEDULE_ERROR        191
+#define IDS_KEY_INCOMPLETE        194
+#define IDS_KEY_INVALID           195
+#define IDS_SCHEDULE_DATE_TIME    196
+#define IDS_SCHEDULE_PASSWORD     197
+#define IDS_KEY_ERROR             199
+#define IDS_SCHEDULE_HEAD         205
+#define IDS_SCHEDULE_NO_PASSWORD  207
+#define IDS_APPLY                 208
+#define IDS_BLEACH_DESCRIPTION    211
+#define IDS_BLEACH_SCHEDULER      213
+#define IDS_BROWSER_BALLOON_TEXT  227
+#define IDS_BROWSER_BALLOON_TITLE 228
 
 // Settings page: controls and texts.

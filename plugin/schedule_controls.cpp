@@ -1,0 +1,343 @@
+#include "plugin/schedule_controls.h"
+
+#include "framework/ui_seam.h"
+#include "plugin/command_sender.h"
+#include "plugin/pages.h"
+#include "plugin/task_scheduler.h"
+#include "resources/halvorin/resource.h"
+#include "win32/string_table.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <utility>
+#include <vector>
+
+namespace schedule {
+
+namespace {
+
+constexpr LONGLONG kTicksPerSecond = 10000000;
+constexpr LONGLONG kEpochTicks = 116444736000000000;  // 1601-01-01 to 1970-01-01
+
+// Only the host's UI thread shows pages; the seams are set by tests on it.
+std::function<std::time_t()> g_clock;
+LCID g_locale = 0;
+
+constexpr wchar_t kTwentyFourHours[] = L"HH:mm tt";
+constexpr wchar_t kTwelveHours[] = L"hh:mm tt";
+constexpr wchar_t kFallbackDate[] = L"MM/dd/yyyy";
+
+// Languages whose users read the clock in 24 hours when the locale itself
+// cannot be asked.
+bool ReadsTwentyFourHours(LANGID language)
+{
+    switch (language) {
+    case 1031:
+    case 1036:
+    case 1040:
+    case 1041:
+    case 1042:
+    case 1046:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The scheduler service may hold a job file open for a moment after it
+// changed, and a delete that meets it fails; it is tried again briefly, so
+// that no task outlives a schedule stored as off.
+constexpr int kRemoveAttempts = 10;
+constexpr DWORD kRemovePauseMs = 50;
+
+void RemoveTask(TaskScheduler& tasks, const ScheduledRun& run)
+{
+    for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
+        if ((tasks.*run.remove)() || !run.exists(tasks))
+            return;
+        ::Sleep(kRemovePauseMs);
+    }
+}
+
+void ShowScheduleError(HWND page, UINT textId)
+{
+    const HINSTANCE instance = PluginResourceInstance();
+    const std::wstring text = win32::LoadTableString(instance, textId);
+    const std::wstring caption = win32::LoadTableString(instance, IDS_SCHEDULE_ERROR);
+    fw::ShowMessageBox(page, text.c_str(), caption.c_str(), MB_OK);
+}
+
+}  // namespace
+
+std::time_t Now()
+{
+    return g_clock ? g_clock() : std::time(nullptr);
+}
+
+LCID UserLocale()
+{
+    return g_locale ? g_locale : ::GetUserDefaultLCID();
+}
+
+LANGID UserLanguage()
+{
+    return g_locale ? LANGIDFROMLCID(g_locale) : ::GetUserDefaultLangID();
+}
+
+ScopedClock::ScopedClock(std::function<std::time_t()> now)
+    : m_previous(std::exchange(g_clock, std::move(now)))
+{
+}
+
+ScopedClock::~ScopedClock()
+{
+    g_clock = std::move(m_previous);
+}
+
+ScopedUserLocale::ScopedUserLocale(LCID locale) : m_previous(std::exchange(g_locale, locale)) {}
+
+ScopedUserLocale::~ScopedUserLocale()
+{
+    g_locale = m_previous;
+}
+
+bool LocalTimeOf(std::time_t moment, SYSTEMTIME& local)
+{
+    if (moment < 0 || moment > (MAXLONGLONG - kEpochTicks) / kTicksPerSecond)
+        return false;
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = static_cast<ULONGLONG>(moment) * kTicksPerSecond + kEpochTicks;
+    const FILETIME file = {ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME utc;
+    SYSTEMTIME result;
+    if (!::FileTimeToSystemTime(&file, &utc) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &result))
+        return false;
+    local = result;
+    return true;
+}
+
+bool MomentOf(const SYSTEMTIME& local, std::time_t& moment)
+{
+    SYSTEMTIME utc;
+    FILETIME file;
+    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+        !::SystemTimeToFileTime(&utc, &file))
+        return false;
+    const ULARGE_INTEGER ticks = {{file.dwLowDateTime, file.dwHighDateTime}};
+    // Before 1970 the moment is negative; integer division rounds toward
+    // zero, which only matters below a second.
+    moment = static_cast<std::time_t>((static_cast<LONGLONG>(ticks.QuadPart) - kEpochTicks) /
+                                      kTicksPerSecond);
+    return true;
+}
+
+PickerFormats ChoosePickerFormats(LCID locale, LANGID language, const SYSTEMTIME& today)
+{
+    SYSTEMTIME four = today;
+    four.wHour = 16;
+    four.wMinute = 0;
+    four.wSecond = 0;
+    four.wMilliseconds = 0;
+    wchar_t hour[MAX_PATH] = {};
+    PickerFormats formats;
+    if (::GetTimeFormatW(locale, TIME_NOMINUTESORSECONDS, &four, nullptr, hour, ARRAYSIZE(hour)) >
+        0) {
+        formats.time = std::wcstol(hour, nullptr, 10) > 12 ? kTwentyFourHours : kTwelveHours;
+        return formats;
+    }
+    formats.date = kFallbackDate;
+    formats.time = ReadsTwentyFourHours(language) ? kTwentyFourHours : kTwelveHours;
+    return formats;
+}
+
+void SchedulePickers::Prepare() const
+{
+    SYSTEMTIME range[2] = {};
+    if (LocalTimeOf(kLastStorableMoment, range[1]))
+        ::SendMessageW(m_date, DTM_SETRANGE, GDTR_MAX, reinterpret_cast<LPARAM>(range));
+    SYSTEMTIME today;
+    ::GetLocalTime(&today);
+    const PickerFormats formats = ChoosePickerFormats(UserLocale(), UserLanguage(), today);
+    if (formats.date)
+        ::SendMessageW(m_date, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(formats.date));
+    ::SendMessageW(m_time, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(formats.time));
+}
+
+void SchedulePickers::Show(std::time_t moment) const
+{
+    SYSTEMTIME local;
+    if (!LocalTimeOf(moment, local))
+        return;
+    ::SendMessageW(m_date, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&local));
+    ::SendMessageW(m_time, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&local));
+}
+
+bool SchedulePickers::Read(std::time_t& moment) const
+{
+    SYSTEMTIME date = {};
+    SYSTEMTIME time = {};
+    if (::SendMessageW(m_date, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&date)) !=
+            GDT_VALID ||
+        ::SendMessageW(m_time, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
+        return false;
+    SYSTEMTIME chosen = {};
+    chosen.wYear = date.wYear;
+    chosen.wMonth = date.wMonth;
+    chosen.wDay = date.wDay;
+    chosen.wHour = time.wHour;
+    chosen.wMinute = time.wMinute;
+    return MomentOf(chosen, moment);
+}
+
+void SchedulePickers::Enable(bool enable) const
+{
+    ::EnableWindow(m_date, enable);
+    ::EnableWindow(m_time, enable);
+}
+
+bool OpenSchedule(const SchedulePickers& pickers, ScheduledRun& run)
+{
+    TaskScheduler tasks;
+    if (!run.on || !run.exists(tasks)) {
+        run.moment = 0;
+        return false;
+    }
+    if (IsAhead(run.moment, Now())) {
+        pickers.Show(run.moment);
+        return true;
+    }
+    RemoveTask(tasks, run);
+    run.on = false;
+    run.moment = 0;
+    return false;
+}
+
+bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
+                   const std::wstring& password, ScheduledRun& run)
+{
+    TaskScheduler tasks;
+    if (!checked) {
+        RemoveTask(tasks, run);
+        run.on = false;
+        run.moment = 0;
+        return true;
+    }
+    std::time_t chosen = 0;
+    const bool read = pickers.Read(chosen);
+    // Unchanged: the task stands (where the page asks, only when it still exists).
+    if (read && run.moment == StoredMoment(chosen) &&
+        (!run.unchangedNeedsTask || run.exists(tasks))) {
+        run.on = true;
+        return true;
+    }
+    // A moment that has passed, or one the stored width cannot hold.
+    if (!read || chosen <= Now() || chosen > kLastStorableMoment) {
+        RemoveTask(tasks, run);
+        run.on = false;
+        run.moment = 0;
+        ShowScheduleError(page, IDS_SCHEDULE_BAD_MOMENT);
+        return false;
+    }
+    if (password.empty()) {
+        ShowScheduleError(page, IDS_SCHEDULE_NO_PASSWORD);
+        return false;
+    }
+    tasks.SetPassword(password);
+    // The new task replaces the old one; deleting it first gets the same
+    // patience as any other delete.
+    RemoveTask(tasks, run);
+    if ((tasks.*run.create)(chosen)) {
+        run.on = true;
+        run.moment = StoredMoment(chosen);
+        return true;
+    }
+    // A half-made task must not run while the settings say off.
+    RemoveTask(tasks, run);
+    run.on = false;
+    run.moment = 0;
+    ShowScheduleError(page, IDS_SCHEDULE_BAD_PASSWORD);
+    return false;
+}
+
+void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font)
+{
+    const DisplayProperties& display = CurrentDisplayProperties();
+    brush.reset(::CreateSolidBrush(display.background));
+    fw::UniqueFont next(CreateDisplayFont());
+    if (!next)
+        return;  // the children keep the font they have
+    for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(next.get()), TRUE);
+    font = std::move(next);
+}
+
+bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
+{
+    if (item.CtlType != ODT_STATIC || !item.hwndItem)
+        return false;
+    const std::wstring text = ControlText(item.hwndItem);
+    const HDC dc = item.hDC;
+    ::FillRect(dc, &item.rcItem, brush ? brush.get() : ::GetSysColorBrush(COLOR_BTNFACE));
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(dc, &metrics);
+    RECT lines = item.rcItem;
+    lines.right = std::max(lines.left, lines.right - metrics.tmAveCharWidth);
+    ::SetTextColor(dc, CurrentDisplayProperties().text);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines,
+                DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    if (old)
+        ::SelectObject(dc, old);
+    return true;
+}
+
+HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush)
+{
+    const DisplayProperties& display = CurrentDisplayProperties();
+    ::SetTextColor(dc, display.text);
+    ::SetBkColor(dc, display.background);
+    return brush.get();
+}
+
+void SetControlText(HWND page, const ControlString& text)
+{
+    ::SetDlgItemTextW(page, text.id,
+                      win32::LoadTableString(PluginResourceInstance(), text.textId).c_str());
+}
+
+void MakeAutoCheckBox(HWND page, int id)
+{
+    ::SendDlgItemMessageW(page, id, BM_SETSTYLE, BS_AUTOCHECKBOX, TRUE);
+}
+
+std::wstring ControlText(HWND control)
+{
+    const int cch = ::GetWindowTextLengthW(control);
+    if (cch <= 0)
+        return {};
+    std::vector<wchar_t> text(static_cast<size_t>(cch) + 1, L'\0');
+    const int got = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+    std::wstring result(text.data(), static_cast<size_t>(got > 0 ? got : 0));
+    ::SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    return result;
+}
+
+void Forget(std::wstring& secret)
+{
+    ::SecureZeroMemory(secret.data(), secret.size() * sizeof(wchar_t));
+    secret.clear();
+}
+
+void OpenHelpOnce()
+{
+    if (::FindWindowW(L"HH Parent", L"Scoravel for OV Tarnwell"))
+        return;
+    ProductHelp().OpenHelp();
+}
+
+}  // namespace schedule

@@ -1,0 +1,493 @@
+// The scheduled shred of the Shred page and the scheduled bleach of the
+// Bleaching page, end to end through the host stand-in's sheet: the test
+// prefix's Task Scheduler, the settings in the registry, message boxes
+// answered through the UI seam.
+#include "plugin/schedule_controls.h"
+#include "resources/halvorin/resource.h"
+#include "settings/settings_store.h"
+#include "tests/plugin/page_test_fixture.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <optional>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using plugintest::PageSheet;
+using plugintest::PageTest;
+using plugintest::ShownMessage;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr wchar_t kEarlierFolder[] = L"C:\\Earlier Folder";
+
+// The two pages' schedules differ in ids, settings group and task only.
+struct SchedulePage {
+    const char* name;
+    int box, date, time, password;
+    HWND (*open)(PageSheet& sheet);
+    bool (TaskScheduler::*create)(std::time_t);
+    bool shredTask;
+    void (*store)(bool on, int32_t moment);
+    void (*load)(bool& on, int32_t& moment);
+};
+
+const SchedulePage kShredPage = {
+    "Shred",
+    IDC_SHRED_SCHEDULER,
+    IDC_SHRED_DATE,
+    IDC_SHRED_TIME,
+    IDC_SHRED_PASSWORD,
+    [](PageSheet& sheet) {
+        CShredDlg* page = sheet.ShowShred();
+        return page ? page->GetHwnd() : nullptr;
+    },
+    &TaskScheduler::ScheduleShredAll,
+    true,
+    [](bool on, int32_t moment) {
+        SettingsStore settings;
+        settings.SetActivateOnCron(on);
+        settings.SetCronNumDays(moment);
+        ASSERT_TRUE(settings.SaveTriggers());
+    },
+    [](bool& on, int32_t& moment) {
+        SettingsStore settings;
+        ASSERT_TRUE(settings.LoadTriggers());
+        on = settings.GetActivateOnCron();
+        moment = settings.GetCronNumDays();
+    },
+};
+
+const SchedulePage kBleachPage = {
+    "Bleaching",
+    IDC_BLEACH_SCHEDULER,
+    IDC_BLEACH_DATE,
+    IDC_BLEACH_TIME,
+    IDC_BLEACH_PASSWORD,
+    [](PageSheet& sheet) {
+        CBleachDlg* page = sheet.ShowBleach();
+        return page ? page->GetHwnd() : nullptr;
+    },
+    &TaskScheduler::ScheduleDiskBleach,
+    false,
+    [](bool on, int32_t moment) {
+        SettingsStore settings;
+        settings.SetActivateFSBOnCron(on);
+        settings.SetCronFSBNumDays(moment);
+        ASSERT_TRUE(settings.SaveBleachSchedule());
+    },
+    [](bool& on, int32_t& moment) {
+        SettingsStore settings;
+        ASSERT_TRUE(settings.LoadBleachSchedule());
+        on = settings.GetActivateFSBOnCron();
+        moment = settings.GetCronFSBNumDays();
+    },
+};
+
+// What is stored before the page opens.
+enum class Before {
+    Nothing,
+    Ahead,          // on, a moment two hours ahead, its task made from an earlier folder
+    Passed,         // on, a moment an hour ago, its task
+    AheadTaskGone,  // on and ahead, but the task was deleted outside
+};
+// What the user does before Apply.
+enum class Choice {
+    Keep,        // nothing
+    Later,       // another moment, a day ahead
+    LaterIsNow,  // that moment, with the clock standing at it
+    Past,        // yesterday
+    Beyond2038,  // the last storable date at 23:59
+    SwitchOff,   // unchecks the box
+};
+// Where the schedule is afterwards (settings and task alike).
+enum class After {
+    Before,  // as stored before: the earlier task untouched
+    Off,     // off and no task
+    Later,   // the chosen moment, and a task made now for it
+};
+
+struct ScheduleRow {
+    const char* name;
+    Before before;
+    Choice choice;
+    const wchar_t* password;
+    bool installFolder;
+    const wchar_t* message;  // null: none
+    After after;
+};
+
+constexpr wchar_t kBadMoment[] = L"Date/Time based activation failed. The Date/Time is invalid.";
+constexpr wchar_t kNoPassword[] =
+    L"Cannot schedule task with blank password. Enter a password or create password for your "
+    L"account.";
+constexpr wchar_t kBadPassword[] = L"Date/Time based activation failed, incorrect password.";
+
+const ScheduleRow kScheduleRows[] = {
+    {"UnchangedFutureMomentTouchesNothing", Before::Ahead, Choice::Keep, L"", true, nullptr,
+     After::Before},
+    {"PastMomentIsRefusedAndSwitchedOff", Before::Ahead, Choice::Past, L"secret", true, kBadMoment,
+     After::Off},
+    {"MomentEqualToNowIsRefused", Before::Ahead, Choice::LaterIsNow, L"secret", true, kBadMoment,
+     After::Off},
+    {"MomentBeyondTheStoredWidthIsRefused", Before::Ahead, Choice::Beyond2038, L"secret", true,
+     kBadMoment, After::Off},
+    {"MissingPasswordKeepsTheStoredSchedule", Before::Ahead, Choice::Later, L"", true, kNoPassword,
+     After::Before},
+    {"GoodPasswordAndFutureMomentCreateTheTask", Before::Nothing, Choice::Later, L"secret", true,
+     nullptr, After::Later},
+    {"ChangedMomentReplacesTheTask", Before::Ahead, Choice::Later, L"secret", true, nullptr,
+     After::Later},
+    {"FailedCreationSwitchesOffAndLeavesNoTask", Before::Ahead, Choice::Later, L"secret", false,
+     kBadPassword, After::Off},
+    {"UncheckedBoxDeletesTheTask", Before::Ahead, Choice::SwitchOff, L"", true, nullptr,
+     After::Off},
+    {"PassedScheduleIsDeletedWhenThePageOpens", Before::Passed, Choice::Keep, L"", true, nullptr,
+     After::Off},
+    {"VanishedTaskOpensOffAndApplyStoresOff", Before::AheadTaskGone, Choice::Keep, L"", true,
+     nullptr, After::Off},
+};
+
+struct ScheduleCase {
+    const SchedulePage* page;
+    ScheduleRow row;
+};
+void PrintTo(const ScheduleCase& c, std::ostream* out)
+{
+    *out << c.page->name << "/" << c.row.name;
+}
+
+std::vector<ScheduleCase> ScheduleCases()
+{
+    std::vector<ScheduleCase> cases;
+    for (const SchedulePage* page : {&kShredPage, &kBleachPage})
+        for (const ScheduleRow& row : kScheduleRows)
+            cases.push_back({page, row});
+    return cases;
+}
+
+class ScheduleTable : public PageTest, public ::testing::WithParamInterface<ScheduleCase> {
+protected:
+    std::wstring Task() const { return GetParam().page->shredTask ? ShredTask() : BleachTask(); }
+};
+
+TEST_P(ScheduleTable, ApplyKeepsCreatesOrDeletesTheTaskAndStoresTheSchedule)
+{
+    const SchedulePage& kind = *GetParam().page;
+    const ScheduleRow& row = GetParam().row;
+    const std::time_t stored = row.before == Before::Passed ? FutureMinute(-60) : FutureMinute(120);
+    const std::time_t later = FutureMinute(24 * 60);
+
+    if (row.before != Before::Nothing) {
+        kind.store(true, schedule::StoredMoment(stored));
+        // An earlier install folder tells the earlier task from one made again.
+        testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation",
+                               kEarlierFolder);
+        TaskScheduler earlier;
+        ASSERT_TRUE((earlier.*kind.create)(stored));
+        if (row.before == Before::AheadTaskGone) {
+            ASSERT_TRUE(RemoveTasks());
+        }
+    }
+    testsupport::PutString(HKEY_LOCAL_MACHINE, testsupport::kProductKey, L"InstallLocation",
+                           row.installFolder ? plugintest::kTestInstallFolder : L"");
+
+    ASSERT_TRUE(m_sheet.Open());
+    const HWND page = kind.open(m_sheet);
+    ASSERT_TRUE(page);
+    const bool opensOn = row.before == Before::Ahead;
+    EXPECT_EQ(opensOn, Checked(page, kind.box));
+    for (int id : {kind.date, kind.time, kind.password})
+        EXPECT_EQ(opensOn, Enabled(page, id)) << id;
+    if (opensOn) {
+        SYSTEMTIME shown = {};
+        ASSERT_EQ(GDT_VALID, ::SendDlgItemMessageW(page, kind.time, DTM_GETSYSTEMTIME, 0,
+                                                   reinterpret_cast<LPARAM>(&shown)));
+        SYSTEMTIME expected = {};
+        ASSERT_TRUE(schedule::LocalTimeOf(stored, expected));
+        EXPECT_EQ(expected.wHour, shown.wHour);
+        EXPECT_EQ(expected.wMinute, shown.wMinute);
+    }
+    if (row.before == Before::Passed) {
+        EXPECT_FALSE(TaskExists(Task())) << "a passed schedule keeps its task";
+    }
+
+    std::optional<schedule::ScopedClock> clock;
+    switch (row.choice) {
+    case Choice::Keep:
+        break;
+    case Choice::Later:
+        SetPicker(page, kind.date, later);
+        SetPicker(page, kind.time, later);
+        break;
+    case Choice::LaterIsNow:
+        SetPicker(page, kind.date, later);
+        SetPicker(page, kind.time, later);
+        clock.emplace([later] { return later; });
+        break;
+    case Choice::Past:
+        SetPicker(page, kind.date, FutureMinute(-24 * 60));
+        SetPicker(page, kind.time, FutureMinute(-24 * 60));
+        break;
+    case Choice::Beyond2038: {
+        SYSTEMTIME last = {};
+        ASSERT_TRUE(schedule::LocalTimeOf(schedule::kLastStorableMoment, last));
+        last.wHour = 23;
+        last.wMinute = 59;
+        std::time_t beyond = 0;
+        ASSERT_TRUE(schedule::MomentOf(last, beyond));
+        SetPicker(page, kind.date, schedule::kLastStorableMoment);
+        SetPicker(page, kind.time, beyond);
+        break;
+    }
+    case Choice::SwitchOff:
+        Click(page, kind.box);
+        break;
+    }
+    if (row.choice != Choice::SwitchOff && row.choice != Choice::Keep && !Checked(page, kind.box))
+        Click(page, kind.box);
+    SetControl(page, kind.password, row.password);
+
+    const LRESULT result = NotifyApply(page);
+    clock.reset();
+
+    if (row.message) {
+        EXPECT_THAT(m_messages, ElementsAre(ShownMessage{row.message, L"Schedule Error"}));
+        EXPECT_EQ(PSNRET_INVALID, result);
+    } else {
+        EXPECT_THAT(m_messages, IsEmpty());
+        EXPECT_EQ(PSNRET_NOERROR, result);
+    }
+
+    bool on = false;
+    int32_t moment = 0;
+    kind.load(on, moment);
+    std::time_t begin = 0;
+    std::wstring application;
+    const bool task = ReadTask(Task(), begin, application);
+    switch (row.after) {
+    case After::Before:
+        EXPECT_TRUE(on);
+        EXPECT_EQ(schedule::StoredMoment(stored), moment);
+        ASSERT_TRUE(task);
+        EXPECT_EQ(stored, begin);
+        EXPECT_EQ(std::wstring(kEarlierFolder) + L"\\Graventa.exe", application);
+        break;
+    case After::Off:
+        EXPECT_FALSE(on);
+        EXPECT_EQ(0, moment);
+        EXPECT_FALSE(task) << "a schedule stored as off left its task";
+        break;
+    case After::Later:
+        EXPECT_TRUE(on);
+        EXPECT_EQ(schedule::StoredMoment(later), moment);
+        ASSERT_TRUE(task);
+        EXPECT_EQ(later, begin);
+        EXPECT_EQ(std::wstring(plugintest::kTestInstallFolder) + L"\\Graventa.exe", application);
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, ScheduleTable, ::testing::ValuesIn(ScheduleCases()),
+                         [](const auto& info) {
+                             return std::string(info.param.page->name) + "_" + info.param.row.name;
+                         });
+
+// The bleach schedule is made again when its task vanished while the page
+// was open; the shred schedule keeps what the page saw at opening.
+TEST_F(PageTest, UnchangedBleachScheduleWhoseTaskVanishedNeedsAPassword)
+{
+    const std::time_t stored = FutureMinute(120);
+    kBleachPage.store(true, schedule::StoredMoment(stored));
+    ASSERT_TRUE(TaskScheduler().ScheduleDiskBleach(stored));
+    ASSERT_TRUE(m_sheet.Open());
+    const HWND page = kBleachPage.open(m_sheet);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(Checked(page, IDC_BLEACH_SCHEDULER));
+    ASSERT_TRUE(RemoveTasks());
+
+    EXPECT_EQ(PSNRET_INVALID, NotifyApply(page));
+    EXPECT_THAT(m_messages, ElementsAre(ShownMessage{kNoPassword, L"Schedule Error"}));
+    EXPECT_FALSE(TaskExists(BleachTask()));
+
+    m_messages.clear();
+    SetControl(page, IDC_BLEACH_PASSWORD, L"secret");
+    EXPECT_EQ(PSNRET_NOERROR, NotifyApply(page));
+    EXPECT_THAT(m_messages, IsEmpty());
+    std::time_t begin = 0;
+    std::wstring application;
+    ASSERT_TRUE(ReadTask(BleachTask(), begin, application));
+    EXPECT_EQ(stored, begin);
+}
+
+// The date pickers end at the last moment the stored value holds.
+TEST_F(PageTest, DatePickersStopAtTheLastStorableMoment)
+{
+    ASSERT_TRUE(m_sheet.Open());
+    SYSTEMTIME last = {};
+    ASSERT_TRUE(schedule::LocalTimeOf(schedule::kLastStorableMoment, last));
+    for (const SchedulePage* kind : {&kShredPage, &kBleachPage}) {
+        SCOPED_TRACE(kind->name);
+        const HWND page = kind->open(m_sheet);
+        ASSERT_TRUE(page);
+        SYSTEMTIME range[2] = {};
+        const LRESULT flags = ::SendDlgItemMessageW(page, kind->date, DTM_GETRANGE, 0,
+                                                    reinterpret_cast<LPARAM>(range));
+        EXPECT_TRUE(flags & GDTR_MAX);
+        EXPECT_EQ(2038, range[1].wYear);
+        EXPECT_EQ(last.wMonth, range[1].wMonth);
+        EXPECT_EQ(last.wDay, range[1].wDay);
+        EXPECT_EQ(last.wHour, range[1].wHour);
+        EXPECT_EQ(last.wMinute, range[1].wMinute);
+    }
+}
+
+// The rule with the locale as a parameter: 16 o'clock read in the locale.
+TEST(PickerFormats, FollowHowTheLocaleReadsFourInTheAfternoon)
+{
+    const SYSTEMTIME today = {2026, 12, 3, 9, 10, 0, 0, 0};
+    const LCID unknown = MAKELCID(MAKELANGID(0x3F, 0x3F), SORT_DEFAULT);
+    const struct {
+        const char* name;
+        LCID locale;
+        LANGID language;
+        const wchar_t* time;
+        const wchar_t* date;
+    } rows[] = {
+        {"English (US) reads 4 PM", 1033, 1033, L"hh:mm tt", nullptr},
+        {"German reads 16", 1031, 1031, L"HH:mm tt", nullptr},
+        {"English (UK) reads 16", 2057, 2057, L"HH:mm tt", nullptr},
+        // The language decides when the locale cannot format.
+        {"unknown locale, Japanese language", unknown, 1041, L"HH:mm tt", L"MM/dd/yyyy"},
+        {"unknown locale, English language", unknown, 1033, L"hh:mm tt", L"MM/dd/yyyy"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const schedule::PickerFormats formats =
+            schedule::ChoosePickerFormats(row.locale, row.language, today);
+        ASSERT_TRUE(formats.time);
+        EXPECT_STREQ(row.time, formats.time);
+        if (row.date) {
+            ASSERT_TRUE(formats.date);
+            EXPECT_STREQ(row.date, formats.date);
+        } else {
+            EXPECT_EQ(nullptr, formats.date);
+        }
+    }
+}
+
+// The user's locale reaches both pages' time pickers.
+TEST_F(PageTest, TimePickersShowTheHoursAsTheUsersLocaleReadsThem)
+{
+    const std::time_t moment = FutureMinute(24 * 60);
+    SYSTEMTIME local = {};
+    ASSERT_TRUE(schedule::LocalTimeOf(moment, local));
+    local.wHour = 16;
+    local.wMinute = 5;
+    for (const LCID locale : {LCID{1031}, LCID{1033}}) {
+        SCOPED_TRACE(locale);
+        schedule::ScopedUserLocale user(locale);
+        ASSERT_TRUE(m_sheet.Open());
+        for (const SchedulePage* kind : {&kShredPage, &kBleachPage}) {
+            SCOPED_TRACE(kind->name);
+            const HWND page = kind->open(m_sheet);
+            ASSERT_TRUE(page);
+            const HWND picker = ::GetDlgItem(page, kind->time);
+            ASSERT_TRUE(::SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID,
+                                       reinterpret_cast<LPARAM>(&local)));
+            wchar_t text[64] = {};
+            ::GetWindowTextW(picker, text, ARRAYSIZE(text));
+            EXPECT_EQ(locale == 1031 ? L"16:05" : L"04:05", std::wstring(text).substr(0, 5));
+        }
+        m_sheet.Close();
+    }
+}
+
+// Every control of both pages shows its whole text in the display font and
+// lies clear of the others; at the host's default font size and at a size
+// as much larger as 120 DPI makes text at 96 DPI.
+class PageLayout : public PageTest, public ::testing::WithParamInterface<int> {};
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, ARRAYSIZE(name));
+    return name;
+}
+
+// Pixels `text` needs in `control`'s font: one line, or broken one average
+// character short of `width` (Wine's static draws a broken line wider than
+// it measured it).
+SIZE TextExtent(HWND control, const std::wstring& text, int width)
+{
+    const HDC dc = ::GetDC(control);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(dc, &metrics);
+    RECT needed = {0, 0, width > 0 ? width - metrics.tmAveCharWidth : 0, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                DT_CALCRECT | DT_NOPREFIX | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return {needed.right, needed.bottom};
+}
+
+TEST_P(PageLayout, NothingIsCutOffOrOverlaps)
+{
+    ASSERT_TRUE(m_sheet.Open(GetParam()));
+    CShredDlg* shred = m_sheet.ShowShred();
+    CBleachDlg* bleach = m_sheet.ShowBleach();
+    ASSERT_TRUE(shred && bleach);
+    for (const HWND page : {shred->GetHwnd(), bleach->GetHwnd()}) {
+        RECT pageRect = {};
+        ::GetClientRect(page, &pageRect);
+        std::vector<std::pair<HWND, RECT>> placed;
+        for (HWND child = ::GetWindow(page, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            const int id = ::GetDlgCtrlID(child);
+            SCOPED_TRACE(id);
+            RECT rect = {};
+            ::GetWindowRect(child, &rect);
+            ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+            RECT inside = {};
+            EXPECT_TRUE(::IntersectRect(&inside, &rect, &pageRect) && ::EqualRect(&inside, &rect))
+                << "outside the page";
+            for (const auto& [other, otherRect] : placed)
+                EXPECT_FALSE(::IntersectRect(&inside, &rect, &otherRect))
+                    << "overlaps control " << ::GetDlgCtrlID(other);
+            placed.emplace_back(child, rect);
+
+            const std::wstring text = schedule::ControlText(child);
+            const std::wstring type = ClassOf(child);
+            const int width = rect.right - rect.left;
+            const int height = rect.bottom - rect.top;
+            if (type == L"Static") {
+                EXPECT_LE(TextExtent(child, text, width).cy, height) << "static text cut off";
+            } else if (type == L"Button") {
+                const LONG style = ::GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+                const bool box = style == BS_AUTOCHECKBOX || style == BS_CHECKBOX;
+                const int frame = box ? ::GetSystemMetrics(SM_CXMENUCHECK) + 6 : 8;
+                const SIZE needed = TextExtent(child, text, 0);
+                EXPECT_LE(needed.cx + frame, width) << "text of " << (box ? "box" : "button");
+                EXPECT_LE(needed.cy, height);
+            } else if (type == DATETIMEPICK_CLASSW) {
+                const SIZE needed = TextExtent(child, text, 0);
+                EXPECT_LE(needed.cx + ::GetSystemMetrics(SM_CXVSCROLL) + 6, width) << "picker";
+                EXPECT_LE(needed.cy, height);
+            }
+        }
+        EXPECT_GE(placed.size(), 10u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageLayout, ::testing::Values(8, 10),
+                         [](const auto& info) { return std::to_string(info.param) + "pt"; });
+
+}  // namespace
