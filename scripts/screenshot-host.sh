@@ -40,8 +40,12 @@ for page in 0 1 2 3; do
         sleep 0.2
     done
     [ -n "$window" ] || { echo "the host stand-in showed no sheet" >&2; exit 1; }
-    sleep 1  # let the page finish painting before the picture is taken
-    import -window "$window" "$out/page-$page-$dpi.png"
+    # Let the page finish painting (a shown landing page first pauses 1.5 s
+    # for the desktop icon).
+    sleep 3
+    # The root window, cut to what is drawn on the empty (black) desktop.
+    import -window root "$out/page-$page-$dpi.png"
+    convert "$out/page-$page-$dpi.png" -trim +repage "$out/page-$page-$dpi.png"
     kill $host 2>/dev/null || true
     "$WINESERVER" -k 2>/dev/null || true
 done
