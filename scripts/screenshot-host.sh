@@ -40,9 +40,9 @@ for page in 0 1 2 3; do
         sleep 0.2
     done
     [ -n "$window" ] || { echo "the host stand-in showed no sheet" >&2; exit 1; }
-    # Let the page finish painting (a shown landing page first pauses 1.5 s
-    # for the desktop icon).
-    sleep 3
+    # Let the pages finish painting: each show and hide of the landing page
+    # first pauses 1.5 s for the desktop icon (SCREENSHOT_WAIT seconds).
+    sleep ${SCREENSHOT_WAIT:-10}
     # The root window, cut to what is drawn on the empty (black) desktop.
     import -window root "$out/page-$page-$dpi.png"
     convert "$out/page-$page-$dpi.png" -trim +repage "$out/page-$page-$dpi.png"
