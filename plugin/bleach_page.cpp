@@ -151,22 +151,9 @@ bool CBleachDlg::OnCommand(WORD id, WORD notifyCode, HWND)
 
 bool CBleachDlg::OnNotify(NMHDR& header, LRESULT& result)
 {
-    switch (header.code) {
-    case DTN_DATETIMECHANGE:
-        if (header.idFrom == IDC_BLEACH_DATE || header.idFrom == IDC_BLEACH_TIME)
-            EnableApply();
-        result = FALSE;
-        return true;
-    case PSN_HELP:
-        schedule::OpenHelpOnce();
-        result = FALSE;
-        return true;
-    case PSN_APPLY:
-        result = ApplySchedule() ? PSNRET_NOERROR : PSNRET_INVALID;
-        return true;
-    default:
-        return false;
-    }
+    return schedule::HandlePageNotify(
+        header, result, IDC_BLEACH_DATE, IDC_BLEACH_TIME, [this] { EnableApply(); },
+        [this] { return ApplySchedule(); });
 }
 
 HBRUSH CBleachDlg::OnCtlColor(HDC dc, HWND, UINT)
@@ -176,9 +163,6 @@ HBRUSH CBleachDlg::OnCtlColor(HDC dc, HWND, UINT)
 
 bool CBleachDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    if (message != WM_DRAWITEM || wParam != IDC_BLEACH_DESCRIPTION || !lParam ||
-        !schedule::DrawDescription(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), m_brush))
-        return false;
-    result = TRUE;
-    return true;
+    return schedule::HandleDescriptionDraw(message, wParam, lParam, IDC_BLEACH_DESCRIPTION, m_brush,
+                                           result);
 }

@@ -18,9 +18,6 @@ namespace schedule {
 
 namespace {
 
-constexpr LONGLONG kTicksPerSecond = 10000000;
-constexpr LONGLONG kEpochTicks = 116444736000000000;  // 1601-01-01 to 1970-01-01
-
 // Only the host's UI thread shows pages; the seams are set by tests on it.
 std::function<std::time_t()> g_clock;
 LCID g_locale = 0;
@@ -101,37 +98,6 @@ ScopedUserLocale::ScopedUserLocale(LCID locale) : m_previous(std::exchange(g_loc
 ScopedUserLocale::~ScopedUserLocale()
 {
     g_locale = m_previous;
-}
-
-bool LocalTimeOf(std::time_t moment, SYSTEMTIME& local)
-{
-    if (moment < 0 || moment > (MAXLONGLONG - kEpochTicks) / kTicksPerSecond)
-        return false;
-    ULARGE_INTEGER ticks;
-    ticks.QuadPart = static_cast<ULONGLONG>(moment) * kTicksPerSecond + kEpochTicks;
-    const FILETIME file = {ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME utc;
-    SYSTEMTIME result;
-    if (!::FileTimeToSystemTime(&file, &utc) ||
-        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &result))
-        return false;
-    local = result;
-    return true;
-}
-
-bool MomentOf(const SYSTEMTIME& local, std::time_t& moment)
-{
-    SYSTEMTIME utc;
-    FILETIME file;
-    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
-        !::SystemTimeToFileTime(&utc, &file))
-        return false;
-    const ULARGE_INTEGER ticks = {{file.dwLowDateTime, file.dwHighDateTime}};
-    // Before 1970 the moment is negative; integer division rounds toward
-    // zero, which only matters below a second.
-    moment = static_cast<std::time_t>((static_cast<LONGLONG>(ticks.QuadPart) - kEpochTicks) /
-                                      kTicksPerSecond);
-    return true;
 }
 
 PickerFormats ChoosePickerFormats(LCID locale, LANGID language, const SYSTEMTIME& today)
@@ -338,6 +304,37 @@ void OpenHelpOnce()
     if (::FindWindowW(L"HH Parent", L"Scoravel for OV Tarnwell"))
         return;
     ProductHelp().OpenHelp();
+}
+
+bool HandlePageNotify(const NMHDR& header, LRESULT& result, UINT_PTR dateId, UINT_PTR timeId,
+                      const std::function<void()>& enableApply, const std::function<bool()>& apply)
+{
+    switch (header.code) {
+    case DTN_DATETIMECHANGE:
+        if (header.idFrom == dateId || header.idFrom == timeId)
+            enableApply();
+        result = FALSE;
+        return true;
+    case PSN_HELP:
+        OpenHelpOnce();
+        result = FALSE;
+        return true;
+    case PSN_APPLY:
+        result = apply() ? PSNRET_NOERROR : PSNRET_INVALID;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool HandleDescriptionDraw(UINT message, WPARAM wParam, LPARAM lParam, UINT descriptionId,
+                           const fw::UniqueBrush& brush, LRESULT& result)
+{
+    if (message != WM_DRAWITEM || wParam != descriptionId || !lParam ||
+        !DrawDescription(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), brush))
+        return false;
+    result = TRUE;
+    return true;
 }
 
 }  // namespace schedule

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "framework/gdi_object.h"
+#include "win32/system_info.h"
 
 #include <windows.h>
 
@@ -70,8 +71,8 @@ inline bool IsAhead(int32_t stored, std::time_t now)
 
 // Local time of a moment and back; false outside what FILETIME holds or
 // when the local time does not convert.
-bool LocalTimeOf(std::time_t moment, SYSTEMTIME& local);
-bool MomentOf(const SYSTEMTIME& local, std::time_t& moment);
+using win32::LocalTimeOf;
+using win32::MomentOf;
 
 // The picker formats for a locale: "HH:mm tt" when its 16 o'clock reads as
 // a number above 12, otherwise "hh:mm tt". When the locale cannot format
@@ -154,5 +155,16 @@ std::wstring ControlText(HWND control);
 void Forget(std::wstring& secret);
 // Opens the product's help unless its window is open already.
 void OpenHelpOnce();
+
+// The notifications both schedule pages answer alike: a change of the date
+// (`dateId`) or time (`timeId`) picker runs `enableApply`, PSN_HELP opens
+// help, PSN_APPLY runs `apply` (a refusal keeps the sheet on the page).
+// False for any other notification.
+bool HandlePageNotify(const NMHDR& header, LRESULT& result, UINT_PTR dateId, UINT_PTR timeId,
+                      const std::function<void()>& enableApply, const std::function<bool()>& apply);
+// WM_DRAWITEM of the page's description static `descriptionId`; false for
+// any other message.
+bool HandleDescriptionDraw(UINT message, WPARAM wParam, LPARAM lParam, UINT descriptionId,
+                           const fw::UniqueBrush& brush, LRESULT& result);
 
 }  // namespace schedule

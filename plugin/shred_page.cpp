@@ -328,23 +328,9 @@ bool CShredDlg::OnCommand(WORD id, WORD notifyCode, HWND)
 
 bool CShredDlg::OnNotify(NMHDR& header, LRESULT& result)
 {
-    switch (header.code) {
-    case DTN_DATETIMECHANGE:
-        if (header.idFrom == IDC_SHRED_DATE || header.idFrom == IDC_SHRED_TIME)
-            EnableApply();
-        result = FALSE;
-        return true;
-    case PSN_HELP:
-        schedule::OpenHelpOnce();
-        result = FALSE;
-        return true;
-    case PSN_APPLY:
-        // Applies this page only; a refusal keeps the sheet on it.
-        result = ApplySettings() ? PSNRET_NOERROR : PSNRET_INVALID;
-        return true;
-    default:
-        return false;
-    }
+    return schedule::HandlePageNotify(
+        header, result, IDC_SHRED_DATE, IDC_SHRED_TIME, [this] { EnableApply(); },
+        [this] { return ApplySettings(); });
 }
 
 HBRUSH CShredDlg::OnCtlColor(HDC dc, HWND, UINT)
@@ -354,9 +340,6 @@ HBRUSH CShredDlg::OnCtlColor(HDC dc, HWND, UINT)
 
 bool CShredDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    if (message != WM_DRAWITEM || wParam != IDC_SHRED_DESCRIPTION || !lParam ||
-        !schedule::DrawDescription(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), m_brush))
-        return false;
-    result = TRUE;
-    return true;
+    return schedule::HandleDescriptionDraw(message, wParam, lParam, IDC_SHRED_DESCRIPTION, m_brush,
+                                           result);
 }

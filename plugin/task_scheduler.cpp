@@ -2,6 +2,7 @@
 
 #include "settings/install_location.h"
 #include "win32/com_ptr.h"
+#include "win32/system_info.h"
 
 #include <windows.h>
 #include <lmcons.h>
@@ -35,17 +36,8 @@ HRESULT CreateScheduler(ComPtr<ITaskScheduler>& scheduler)
 // `when` lies outside what a FILETIME holds.
 bool LocalMinuteOf(std::time_t when, SYSTEMTIME& local)
 {
-    constexpr LONGLONG kTicksPerSecond = 10000000;
-    constexpr LONGLONG kEpochTicks = 116444736000000000;  // 1601-01-01 to 1970-01-01
-    if (when < 0 || when > (MAXLONGLONG - kEpochTicks) / kTicksPerSecond)
-        return false;
-    ULARGE_INTEGER ticks;
-    ticks.QuadPart = static_cast<ULONGLONG>(when) * kTicksPerSecond + kEpochTicks;
-    const FILETIME utcFile = {ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME utc;
     SYSTEMTIME result;
-    if (!::FileTimeToSystemTime(&utcFile, &utc) ||
-        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &result))
+    if (!win32::LocalTimeOf(when, result))
         return false;
     result.wSecond = 0;
     result.wMilliseconds = 0;

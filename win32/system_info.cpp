@@ -76,4 +76,40 @@ std::wstring SystemMessageText(DWORD error, DWORD languageId)
     return std::wstring(buffer.get(), cch);
 }
 
+namespace {
+constexpr LONGLONG kTicksPerSecond = 10000000;
+constexpr LONGLONG kEpochTicks = 116444736000000000;  // 1601-01-01 to 1970-01-01
+}  // namespace
+
+bool LocalTimeOf(std::time_t moment, SYSTEMTIME& local)
+{
+    if (moment < 0 || moment > (MAXLONGLONG - kEpochTicks) / kTicksPerSecond)
+        return false;
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = static_cast<ULONGLONG>(moment) * kTicksPerSecond + kEpochTicks;
+    const FILETIME file = {ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME utc;
+    SYSTEMTIME result;
+    if (!::FileTimeToSystemTime(&file, &utc) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &result))
+        return false;
+    local = result;
+    return true;
+}
+
+bool MomentOf(const SYSTEMTIME& local, std::time_t& moment)
+{
+    SYSTEMTIME utc;
+    FILETIME file;
+    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+        !::SystemTimeToFileTime(&utc, &file))
+        return false;
+    const ULARGE_INTEGER ticks = {{file.dwLowDateTime, file.dwHighDateTime}};
+    // Before 1970 the moment is negative; integer division rounds toward
+    // zero, which only matters below a second.
+    moment = static_cast<std::time_t>((static_cast<LONGLONG>(ticks.QuadPart) - kEpochTicks) /
+                                      kTicksPerSecond);
+    return true;
+}
+
 }  // namespace win32

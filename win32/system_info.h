@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <ctime>
 #include <string>
 
 namespace win32 {
@@ -28,5 +29,11 @@ bool TokenUserSidString(HANDLE token, std::wstring& sid);
 // break at its end included); empty when the system has none.
 // `languageId` 0 lets the system choose the language.
 std::wstring SystemMessageText(DWORD error, DWORD languageId = 0);
+
+// Local time of a moment (seconds since 1970 UTC) and back, with daylight
+// saving of that date; false outside what FILETIME holds or when the local
+// time does not convert.
+bool LocalTimeOf(std::time_t moment, SYSTEMTIME& local);
+bool MomentOf(const SYSTEMTIME& local, std::time_t& moment);
 
 }  // namespace win32
