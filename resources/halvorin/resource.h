@@ -91,3 +91,27 @@
 #define IDS_BROWSER_BALLOON_TITLE 228
 
 // Settings page: controls and texts.
+#define IDC_SETTINGS_DESCRIPTION 204
+#define IDC_VIEW_DETAILS         236
+#define IDC_PROFILE_HIGH         268
+#define IDC_PROFILE_LOW          269
+#define IDC_PROFILE_MEDIUM       270
+#define IDC_PROFILE_ADVANCED     271
+#define IDC_PROFILE_SIMPLE       272
+#define IDC_SETTINGS_APPLY       307
+
+#define IDS_VIEW_DETAILS         160
+#define IDS_PROFILE_SIMPLE       204
+#define IDS_SETTINGS_DESCRIPTION 215
+#define IDS_PROFILE_HIGH         216
+#define IDS_PROFILE_MEDIUM       218
+#define IDS_PROFILE_LOW          220
+#define IDS_PROFILE_ADVANCED     223
+
+// Profile dialogs (advanced, simple delete, built-in details, custom
+// option): templates, controls and texts.
+#define IDD_ADVANCED_DETAILS 211
+#define IDD_ADD_CUSTOM       212
+#define IDB_INFORMATION      213
+#define IDD_SIMPLE_DETAILS   214
+#define IDD_PROFILE_DETAILS  215
