@@ -2,7 +2,6 @@
 
 #include "plugin/command_sender.h"
 #include "plugin/page_instances.h"
-#include "plugin/shred_page.h"
 #include "plugin/task_scheduler.h"
 #include "resources/halvorin/resource.h"
 
@@ -121,9 +120,7 @@ void CBleachDlg::OnApplyButton()
 {
     if (ApplySchedule())
         DisableApply();
-    PageInstances& pages = OpenPages();
-    if (pages.shred && pages.shred->ApplyEnabled() && pages.shred->ApplySettings())
-        pages.shred->DisableApply();
+    ApplyOtherPendingPages(this);
 }
 
 bool CBleachDlg::OnCommand(WORD id, WORD notifyCode, HWND)

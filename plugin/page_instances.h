@@ -16,3 +16,14 @@ struct PageInstances {
 };
 
 PageInstances& OpenPages();
+
+// After an Apply button of the page `self`: every other open page whose own
+// Apply button is enabled is applied, Shred, Bleaching, Settings in this
+// order, and its button disabled once its apply went through (a refusal
+// keeps it, with the message the page showed).
+void ApplyOtherPendingPages(const void* self);
+
+// After a restore: the open editing pages show the settings again. The
+// Shred page then brings its key controls into line, which also enables
+// its Apply button.
+void RefreshOpenPages();

@@ -1,5 +1,155 @@
 #include "plugin/settings_page.h"
 
+#include "plugin/page_instances.h"
+#include "plugin/profile_dialogs.h"
+#include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"
 
+namespace {
+
+// The radio buttons in profile order. The ids are not: Medium is 270 and
+// Low 269.
+constexpr int kProfileRadios[] = {
+    IDC_PROFILE_HIGH, IDC_PROFILE_MEDIUM, IDC_PROFILE_LOW, IDC_PROFILE_ADVANCED, IDC_PROFILE_SIMPLE,
+};
+constexpr int kFirstRadio = IDC_PROFILE_HIGH;
+constexpr int kLastRadio = IDC_PROFILE_SIMPLE;
+
+template <typename Dialog>
+void RunDetails(HWND page, int32_t profile)
+{
+    Dialog dialog;
+    dialog.SetProfile(profile);
+    dialog.DoModal(page);
+}
+
+}  // namespace
+
 CSettingsDlg::CSettingsDlg() : fw::CPropertyPage(IDD_SETTINGS_PAGE) {}
+
+bool CSettingsDlg::ApplyEnabled() const
+{
+    const HWND apply = GetDlgItem(IDC_SETTINGS_APPLY);
+    return apply && ::IsWindowEnabled(apply);
+}
+
+void CSettingsDlg::DisableApply()
+{
+    ::EnableWindow(GetDlgItem(IDC_SETTINGS_APPLY), FALSE);
+}
+
+BOOL CSettingsDlg::OnInitDialog()
+{
+    const HWND page = GetHwnd();
+    DisableApply();
+    // A missing or unknown stored number shows Simple delete, also when the
+    // page runs again after a restore.
+    m_settings.SetSecurityProfile(kProfileSimple);
+    m_settings.LoadSecurityProfile();
+    schedule::RefreshPageLook(page, m_brush, m_font);
+
+    const schedule::ControlString texts[] = {
+        {IDC_SETTINGS_DESCRIPTION, IDS_SETTINGS_DESCRIPTION},
+        {IDC_PROFILE_HIGH, IDS_PROFILE_HIGH},
+        {IDC_PROFILE_MEDIUM, IDS_PROFILE_MEDIUM},
+        {IDC_PROFILE_LOW, IDS_PROFILE_LOW},
+        {IDC_PROFILE_ADVANCED, IDS_PROFILE_ADVANCED},
+        {IDC_PROFILE_SIMPLE, IDS_PROFILE_SIMPLE},
+        {IDC_VIEW_DETAILS, IDS_VIEW_DETAILS},
+        {IDC_SETTINGS_APPLY, IDS_APPLY},
+    };
+    for (const auto& text : texts)
+        schedule::SetControlText(page, text);
+
+    const int32_t profile = m_settings.GetSecurityProfile();
+    if (profile >= kProfileHigh && profile <= kProfileSimple)
+        ::CheckRadioButton(page, kFirstRadio, kLastRadio, kProfileRadios[profile]);
+    return TRUE;
+}
+
+int32_t CSettingsDlg::SelectedProfile() const
+{
+    for (int32_t profile = kProfileHigh; profile <= kProfileSimple; ++profile) {
+        if (::IsDlgButtonChecked(GetHwnd(), kProfileRadios[profile]) == BST_CHECKED)
+            return profile;
+    }
+    return kProfileSimple;
+}
+
+void CSettingsDlg::OnViewDetails()
+{
+    const int32_t profile = SelectedProfile();
+    m_settings.SetSecurityProfile(profile);
+    // Each dialog saves its own profile's body; the choice waits for Apply.
+    if (profile <= kProfileLow)
+        RunDetails<CProfileDetailsDlg>(GetHwnd(), profile);
+    else if (profile == kProfileAdvanced)
+        RunDetails<CDetailsDlg>(GetHwnd(), profile);
+    else
+        RunDetails<CSimpleDetailsDlg>(GetHwnd(), profile);
+}
+
+void CSettingsDlg::ApplyProfile()
+{
+    m_settings.SetSecurityProfile(SelectedProfile());
+    m_settings.SaveSecurityProfile();
+}
+
+void CSettingsDlg::OnApplyButton()
+{
+    ApplyProfile();
+    DisableApply();
+    ApplyOtherPendingPages(this);
+}
+
+void CSettingsDlg::OnProfileRadio()
+{
+    SetModified();
+    ::EnableWindow(GetDlgItem(IDC_SETTINGS_APPLY), TRUE);
+}
+
+bool CSettingsDlg::OnCommand(WORD id, WORD notifyCode, HWND)
+{
+    if (notifyCode != BN_CLICKED)
+        return false;
+    switch (id) {
+    case IDC_VIEW_DETAILS:
+        OnViewDetails();
+        return true;
+    case IDC_SETTINGS_APPLY:
+        OnApplyButton();
+        return true;
+    case IDC_PROFILE_HIGH:
+    case IDC_PROFILE_MEDIUM:
+    case IDC_PROFILE_LOW:
+    case IDC_PROFILE_ADVANCED:
+    case IDC_PROFILE_SIMPLE:
+        OnProfileRadio();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CSettingsDlg::OnNotify(NMHDR& header, LRESULT& result)
+{
+    // The page has no pickers: no control id matches a picker's change.
+    constexpr UINT_PTR kNoPicker = static_cast<UINT_PTR>(-1);
+    return schedule::HandlePageNotify(
+        header, result, kNoPicker, kNoPicker, [] {},
+        [this] {
+            ApplyProfile();
+            return true;
+        });
+}
+
+HBRUSH CSettingsDlg::OnCtlColor(HDC dc, HWND, UINT)
+{
+    return schedule::PageColours(dc, m_brush);
+}
+
+bool CSettingsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return schedule::HandleDescriptionDraw(message, wParam, lParam, IDC_SETTINGS_DESCRIPTION,
+                                           m_brush, result);
+}

@@ -2,7 +2,6 @@
 
 #include "framework/ui_seam.h"
 #include "ipc/tray_notify_client.h"
-#include "plugin/bleach_page.h"
 #include "plugin/command_sender.h"
 #include "plugin/page_instances.h"
 #include "plugin/pages.h"
@@ -277,9 +276,7 @@ void CShredDlg::OnApplyButton()
 {
     if (ApplySettings())
         DisableApply();
-    PageInstances& pages = OpenPages();
-    if (pages.bleach && pages.bleach->ApplyEnabled() && pages.bleach->ApplySchedule())
-        pages.bleach->DisableApply();
+    ApplyOtherPendingPages(this);
 }
 
 bool CShredDlg::OnCommand(WORD id, WORD notifyCode, HWND)

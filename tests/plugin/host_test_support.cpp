@@ -4,6 +4,7 @@
 #include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
 #include "ipc/tray_notify_client.h"
+#include "plugin/backup_restore.h"
 #include "plugin/plugin_objects.h"
 #include "tests/common/wait.h"
 
@@ -22,6 +23,7 @@ const CreatorRow kCreators[] = {
     {&IID_IFWTWTrayMenuItems, fwhost::kTrayIconCategory, CreateTrayMenu},
     {&IID_IFWTWTraySubscribe, fwhost::kTrayIconCategory, CreateTrayNotifications},
     {&IID_IFWTWTrayNotifyCallback, fwhost::kTrayIconCategory, CreateTrayNotifyCallback},
+    {&CLSID_TWBackupRestore, fwhost::kBackupRestoreCategory, CreateBackupRestore},
 };
 
 }  // namespace

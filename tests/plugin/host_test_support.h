@@ -14,7 +14,7 @@
 
 namespace hosttest {
 
-// The four plain objects by class identifier, as the module's table has them.
+// The plug-in's objects by class identifier, as the module makes them.
 HRESULT InProcessCreator(REFCLSID clsid, REFIID riid, void** ppv);
 // The entries registration writes for them.
 std::vector<fwhost::PluginEntry> InProcessEntries();

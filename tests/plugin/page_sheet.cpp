@@ -3,6 +3,7 @@
 #include "framework/module.h"
 #include "host/host.h"
 #include "plugin/page_instances.h"
+#include "tests/common/wait.h"
 #include "tests/plugin/host_test_support.h"
 
 #include <commctrl.h>
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int kShredTab = 1;
 constexpr int kBleachTab = 2;
+constexpr int kSettingsTab = 3;
 
 template <typename Page>
 Page* Attach(HWND window, Page*& slot, std::unique_ptr<Page>& owned)
@@ -72,7 +74,11 @@ HWND PageSheet::PageWindow(int index) const
 {
     if (!m_sheet || !PropSheet_SetCurSel(m_sheet, nullptr, index))
         return nullptr;
-    return PropSheet_IndexToHwnd(m_sheet, index);
+    // The sheet may make the page's window after the selection returns.
+    HWND page = nullptr;
+    testsupport::WaitUntil(
+        [&] { return (page = PropSheet_IndexToHwnd(m_sheet, index)) != nullptr; });
+    return page;
 }
 
 CShredDlg* PageSheet::ShowShred()
@@ -85,6 +91,11 @@ CBleachDlg* PageSheet::ShowBleach()
     return Attach(PageWindow(kBleachTab), OpenPages().bleach, m_bleach);
 }
 
+CSettingsDlg* PageSheet::ShowSettings()
+{
+    return Attach(PageWindow(kSettingsTab), OpenPages().settings, m_settings);
+}
+
 void PageSheet::Close()
 {
     if (m_sheet)
@@ -93,6 +104,7 @@ void PageSheet::Close()
     // The windows are gone and the objects detached from them.
     Release(OpenPages().shred, m_shred);
     Release(OpenPages().bleach, m_bleach);
+    Release(OpenPages().settings, m_settings);
     m_plugin.reset();
 }
 

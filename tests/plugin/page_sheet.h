@@ -1,11 +1,12 @@
-// The plug-in's property sheet from the host stand-in, with the Shred and
-// Bleaching pages attached the way their page procedures attach them:
+// The plug-in's property sheet from the host stand-in, with its editing
+// pages attached the way their page procedures attach them:
 // object made, recorded in OpenPages(), subclassed, OnInitDialog run. When
 // the page procedure made the object already, that one is used.
 #pragma once
 
 #include "plugin/bleach_page.h"
 #include "plugin/host_sdk/fwtw_sdk.h"
+#include "plugin/settings_page.h"
 #include "plugin/shred_page.h"
 #include "win32/com_ptr.h"
 
@@ -29,6 +30,7 @@ public:
     // Selects the page (the sheet makes its window then) and attaches it.
     CShredDlg* ShowShred();
     CBleachDlg* ShowBleach();
+    CSettingsDlg* ShowSettings();
     // Destroys the sheet and the objects this helper made.
     void Close();
 
@@ -39,6 +41,7 @@ private:
     HWND m_sheet = nullptr;
     std::unique_ptr<CShredDlg> m_shred;
     std::unique_ptr<CBleachDlg> m_bleach;
+    std::unique_ptr<CSettingsDlg> m_settings;
 };
 
 }  // namespace plugintest

@@ -1,1 +1,291 @@
-#include <gtest/gtest.h>
+// The Settings page on the host stand-in's sheet, the Apply buttons that
+// apply every page with pending changes, and the backup and restore element
+// made by the host stand-in.
+#include "host/host.h"
+#include "plugin/host_sdk/fwtw_sdk.h"
+#include "resources/halvorin/resource.h"
+#include "settings/settings_store.h"
+#include "tests/common/registry_sandbox.h"
+#include "tests/plugin/host_test_support.h"
+#include "tests/plugin/page_test_fixture.h"
+
+#include <oleauto.h>
+
+#include <cstring>
+#include <vector>
+
+namespace plugintest {
+namespace {
+
+using testsupport::DumpKey;
+using testsupport::GetRaw;
+using testsupport::kSettingsKey;
+using testsupport::PutDword;
+
+constexpr int kRadios[] = {IDC_PROFILE_HIGH, IDC_PROFILE_MEDIUM, IDC_PROFILE_LOW,
+                           IDC_PROFILE_ADVANCED, IDC_PROFILE_SIMPLE};
+
+class SettingsPageTest : public PageTest {
+protected:
+    void StoreProfile(DWORD profile)
+    {
+        PutDword(HKEY_CURRENT_USER, kSettingsKey, L"Revision", 2);
+        PutDword(HKEY_CURRENT_USER, kSettingsKey, L"SecurityProfile", profile);
+    }
+    static DWORD StoredDword(const std::wstring& key, const wchar_t* name)
+    {
+        const auto raw = GetRaw(HKEY_CURRENT_USER, key, name);
+        DWORD value = 0xFFFFFFFF;
+        if (raw.exists && raw.type == REG_DWORD && raw.bytes.size() == sizeof(value))
+            std::memcpy(&value, raw.bytes.data(), sizeof(value));
+        return value;
+    }
+    HWND OpenSettings()
+    {
+        if (!m_sheet.Open())
+            return nullptr;
+        CSettingsDlg* page = m_sheet.ShowSettings();
+        return page ? page->GetHwnd() : nullptr;
+    }
+
+    hosttest::PrivateIconRequests m_iconRequests;
+};
+
+TEST_F(SettingsPageTest, ShowsTheStoredChoiceAndSimpleDeleteForAnyOther)
+{
+    const struct {
+        DWORD stored;  // 0xFFFFFFFF: no value
+        int checked;
+    } cases[] = {{0xFFFFFFFF, IDC_PROFILE_SIMPLE},
+                 {7, IDC_PROFILE_SIMPLE},
+                 {1, IDC_PROFILE_MEDIUM},
+                 {2, IDC_PROFILE_LOW},
+                 {0, IDC_PROFILE_HIGH},
+                 {3, IDC_PROFILE_ADVANCED}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        testsupport::ClearProductKeys();
+        if (c.stored != 0xFFFFFFFF)
+            StoreProfile(c.stored);
+        const HWND page = OpenSettings();
+        ASSERT_TRUE(page);
+        for (int radio : kRadios)
+            EXPECT_EQ(radio == c.checked, Checked(page, radio)) << radio;
+        EXPECT_FALSE(Enabled(page, IDC_SETTINGS_APPLY));
+        m_sheet.Close();
+    }
+}
+
+// Apply of any page applies the others with pending changes: the Settings
+// page's choice with the Shred page's Apply, and the reverse.
+TEST_F(SettingsPageTest, EachApplyButtonAppliesThePendingPages)
+{
+    StoreProfile(7);
+    const HWND settings = OpenSettings();
+    ASSERT_TRUE(settings);
+    const HWND shred = m_sheet.ShowShred()->GetHwnd();
+
+    Click(settings, IDC_PROFILE_MEDIUM);
+    EXPECT_TRUE(Enabled(settings, IDC_SETTINGS_APPLY));
+    Click(shred, IDC_SHRED_ON_SHUTDOWN);
+    Click(shred, IDC_SHRED_APPLY);
+    EXPECT_EQ(1u, StoredDword(kSettingsKey, L"SecurityProfile"));
+    EXPECT_EQ(3u, StoredDword(std::wstring(kSettingsKey) + L"\\Medium", L"EraseMethod"))
+        << "the Medium subkey is made with the built-in body";
+    EXPECT_FALSE(Enabled(settings, IDC_SETTINGS_APPLY));
+    EXPECT_FALSE(Enabled(shred, IDC_SHRED_APPLY));
+
+    Click(settings, IDC_PROFILE_LOW);
+    Click(shred, IDC_SHRED_ON_SHUTDOWN);
+    Click(settings, IDC_SETTINGS_APPLY);
+    EXPECT_EQ(2u, StoredDword(kSettingsKey, L"SecurityProfile"));
+    EXPECT_EQ(0u, StoredDword(kSettingsKey, L"ActivateOnSystemShutdown"));
+    EXPECT_FALSE(Enabled(shred, IDC_SHRED_APPLY));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(SettingsPageTest, ViewDetailsOpensTheSelectedProfilesDialogAndSavesNothing)
+{
+    StoreProfile(4);
+    const HWND page = OpenSettings();
+    ASSERT_TRUE(page);
+    const std::wstring before = DumpKey(HKEY_CURRENT_USER, testsupport::kProductKey);
+    const struct {
+        int radio;
+        UINT dialog;
+        const wchar_t* caption;
+    } cases[] = {
+        {IDC_PROFILE_HIGH, IDD_PROFILE_DETAILS, L"High Security Settings"},
+        {IDC_PROFILE_MEDIUM, IDD_PROFILE_DETAILS, L"Medium Security Settings"},
+        {IDC_PROFILE_LOW, IDD_PROFILE_DETAILS, L"Low Security Settings"},
+        {IDC_PROFILE_ADVANCED, IDD_ADVANCED_DETAILS, L"Advanced Security Settings"},
+        {IDC_PROFILE_SIMPLE, IDD_SIMPLE_DETAILS, L"Simple Delete Settings"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.radio);
+        std::vector<std::pair<UINT, std::wstring>> shown;
+        fw::ScopedUiResponder cancel([&](const fw::UiRequest& request) {
+            wchar_t caption[128] = {};
+            ::GetWindowTextW(request.window, caption, ARRAYSIZE(caption));
+            shown.emplace_back(request.templateId, caption);
+            return static_cast<INT_PTR>(IDCANCEL);
+        });
+        Click(page, c.radio);
+        Click(page, IDC_VIEW_DETAILS);
+        ASSERT_EQ(1u, shown.size());
+        EXPECT_EQ(c.dialog, shown[0].first);
+        EXPECT_EQ(c.caption, shown[0].second);
+    }
+    EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, testsupport::kProductKey));
+}
+
+class BackupRestoreTest : public SettingsPageTest {
+protected:
+    void SetUp() override
+    {
+        SettingsPageTest::SetUp();
+        for (auto& element : hosttest::CreateInProcessObjects().elements) {
+            if (SUCCEEDED(element->QueryInterface(IID_IFWTWBackupRestore, m_element.put_void())))
+                break;
+        }
+        ASSERT_TRUE(m_element);
+    }
+    // Settings worth a backup: a trigger, a custom profile with lists, and
+    // every profile's subkey (a restore writes all five).
+    static void StoreSettings()
+    {
+        for (int32_t profile :
+             {kProfileHigh, kProfileMedium, kProfileLow, kProfileSimple, kProfileAdvanced}) {
+            SettingsStore settings;
+            settings.SetActivateOnSystemShutdown(true);
+            settings.SetSecurityProfile(profile);
+            if (profile == kProfileAdvanced) {
+                settings.SetShredCookies(true);
+                settings.AddFileEntry(L"C:\\scratch\\a.txt", true);
+                settings.AddExcludeEntry(L"*.doc");
+            }
+            ASSERT_TRUE(settings.SaveAll());
+        }
+    }
+    std::vector<BYTE> BackupBytes()
+    {
+        VARIANT data;
+        ::VariantInit(&data);
+        EXPECT_EQ(S_OK, m_element->Backup(nullptr, &data));
+        std::vector<BYTE> bytes;
+        if (V_VT(&data) == (VT_ARRAY | VT_UI1)) {
+            void* raw = nullptr;
+            ::SafeArrayAccessData(V_ARRAY(&data), &raw);
+            bytes.assign(static_cast<BYTE*>(raw),
+                         static_cast<BYTE*>(raw) + V_ARRAY(&data)->rgsabound[0].cElements);
+            ::SafeArrayUnaccessData(V_ARRAY(&data));
+        }
+        ::VariantClear(&data);
+        return bytes;
+    }
+    HRESULT RestoreBytes(const std::vector<BYTE>& bytes)
+    {
+        VARIANT data;
+        ::VariantInit(&data);
+        V_VT(&data) = VT_ARRAY | VT_UI1;
+        V_ARRAY(&data) = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+        void* raw = nullptr;
+        ::SafeArrayAccessData(V_ARRAY(&data), &raw);
+        std::memcpy(raw, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(V_ARRAY(&data));
+        const HRESULT hr = m_element->Restore(&data);
+        ::VariantClear(&data);
+        return hr;
+    }
+
+    win32::ComPtr<IFWTWBackupRestore> m_element;
+};
+
+TEST_F(BackupRestoreTest, RestoreOfABackupPutsTheSettingsBackAndRefreshesTheOpenPages)
+{
+    ASSERT_TRUE(m_sheet.Open());
+    const HWND shred = m_sheet.ShowShred()->GetHwnd();
+    StoreSettings();
+    const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
+    const std::vector<BYTE> bytes = BackupBytes();
+    ASSERT_GE(bytes.size(), 12u);
+
+    m_sheet.ShowShred()->OnInitDialog();
+    Click(shred, IDC_SHRED_ON_SHUTDOWN);
+    Click(shred, IDC_SHRED_APPLY);
+    ASSERT_FALSE(Checked(shred, IDC_SHRED_ON_SHUTDOWN));
+
+    EXPECT_EQ(S_OK, RestoreBytes(bytes));
+    EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+    EXPECT_TRUE(Checked(shred, IDC_SHRED_ON_SHUTDOWN)) << "the open page shows the restore";
+}
+
+// What is no backup changes nothing and never reads past the array.
+TEST_F(BackupRestoreTest, RestoreRefusesWhatIsNoWholeBackup)
+{
+    StoreSettings();
+    std::vector<BYTE> bytes = BackupBytes();
+    ASSERT_GE(bytes.size(), 12u);
+    const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
+
+    std::vector<BYTE> truncated(bytes.begin(), bytes.begin() + bytes.size() / 2);
+    EXPECT_TRUE(FAILED(RestoreBytes(truncated)));
+    std::vector<BYTE> profileSeven = bytes;
+    profileSeven[8] = 7;  // the profile in force, after the size and four triggers
+    EXPECT_TRUE(FAILED(RestoreBytes(profileSeven)));
+
+    VARIANT text;
+    ::VariantInit(&text);
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = ::SysAllocString(L"not a backup");
+    EXPECT_EQ(S_OK, m_element->Restore(&text));
+    ::VariantClear(&text);
+
+    VARIANT empty;
+    ::VariantInit(&empty);
+    V_VT(&empty) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&empty) = nullptr;
+    EXPECT_TRUE(FAILED(m_element->Restore(&empty)));
+
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(bytes.size()), 0}, {1, 0}};
+    VARIANT twoDimensions;
+    ::VariantInit(&twoDimensions);
+    V_VT(&twoDimensions) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&twoDimensions) = ::SafeArrayCreate(VT_UI1, 2, bounds);
+    EXPECT_TRUE(FAILED(m_element->Restore(&twoDimensions)));
+    ::VariantClear(&twoDimensions);
+
+    EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+TEST_F(BackupRestoreTest, DescribesItselfToTheHost)
+{
+    win32::ComPtr<IFWTWElementUI> info;
+    ASSERT_EQ(S_OK, m_element->QueryInterface(IID_IFWTWElementUI, info.put_void()));
+    const wchar_t* expected[] = {L"SC", nullptr, L"Scoravel"};
+    for (UINT kind = 1; kind <= 4; ++kind) {
+        SCOPED_TRACE(kind);
+        VARIANT value;
+        ::VariantInit(&value);
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = 42;
+        EXPECT_EQ(S_OK, info->GetInfo(kind, &value));
+        if (kind == 4) {
+            EXPECT_TRUE(V_VT(&value) == VT_I4 && V_I4(&value) == 42) << "left untouched";
+            continue;
+        }
+        ASSERT_EQ(VT_BSTR, V_VT(&value));
+        const std::wstring text = V_BSTR(&value);
+        if (kind == 2) {
+            wchar_t self[MAX_PATH] = {};
+            ::GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
+            EXPECT_EQ(std::wstring(self) + L",222", text);
+        } else {
+            EXPECT_EQ(expected[kind - 1], text);
+        }
+        ::VariantClear(&value);
+    }
+}
+
+}  // namespace
+}  // namespace plugintest
