@@ -1,9 +1,9 @@
 #include "tests/plugin/page_test_fixture.h"
 
 #include "plugin/schedule_controls.h"
+#include "tests/common/system_service.h"
 #include "tests/common/wait.h"
 #include "win32/com_ptr.h"
-#include "win32/unique_handle.h"
 
 #include <commctrl.h>
 #include <mstask.h>
@@ -21,17 +21,7 @@ void PrintTo(const ShownMessage& message, std::ostream* out)
 
 void PageTest::SetUpTestSuite()
 {
-    win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    win32::UniqueService service(
-        manager ? ::OpenServiceW(manager.get(), L"Schedule", SERVICE_START | SERVICE_QUERY_STATUS)
-                : nullptr);
-    s_scheduler = service && (::StartServiceW(service.get(), 0, nullptr) ||
-                              ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING);
-    s_scheduler = s_scheduler && testsupport::WaitUntil([&] {
-                      SERVICE_STATUS status = {};
-                      return ::QueryServiceStatus(service.get(), &status) &&
-                             status.dwCurrentState == SERVICE_RUNNING;
-                  });
+    s_scheduler = testsupport::StartSystemService(L"Schedule");
 }
 
 void PageTest::SetUp()

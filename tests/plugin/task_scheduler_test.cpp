@@ -3,9 +3,9 @@
 #include "plugin/task_scheduler.h"
 
 #include "tests/common/registry_sandbox.h"
+#include "tests/common/system_service.h"
 #include "tests/common/wait.h"
 #include "win32/com_ptr.h"
-#include "win32/unique_handle.h"
 
 #include <windows.h>
 #include <mstask.h>
@@ -55,20 +55,7 @@ struct StoredTask {
 
 class TaskSchedulerTest : public testsupport::ProductRegistryTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        win32::UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        win32::UniqueService service(manager ? ::OpenServiceW(manager.get(), L"Schedule",
-                                                              SERVICE_START | SERVICE_QUERY_STATUS)
-                                             : nullptr);
-        s_running = service && (::StartServiceW(service.get(), 0, nullptr) ||
-                                ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING);
-        s_running = s_running && testsupport::WaitUntil([&] {
-                        SERVICE_STATUS status = {};
-                        return ::QueryServiceStatus(service.get(), &status) &&
-                               status.dwCurrentState == SERVICE_RUNNING;
-                    });
-    }
+    static void SetUpTestSuite() { s_running = testsupport::StartSystemService(L"Schedule"); }
 
     void SetUp() override
     {
