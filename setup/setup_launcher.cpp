@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <string>
+#include <utility>
 
 namespace setuplaunch {
 
