@@ -19,6 +19,9 @@
 // need nothing of the plug-in library.
 inline constexpr wchar_t kShredAllTaskPrefix[] = L"KeldrunDateTime_";
 inline constexpr wchar_t kDiskBleachTaskPrefix[] = L"KeldrunDateTimeFSB_";
+// The plug-in creates no task of this name; the clean-up program removes it
+// with the other two all the same.
+inline constexpr wchar_t kSystemStartupTaskPrefix[] = L"KeldrunSystemStartup_";
 
 inline std::wstring ShredAllTaskName(const std::wstring& userName)
 {
@@ -28,6 +31,11 @@ inline std::wstring ShredAllTaskName(const std::wstring& userName)
 inline std::wstring DiskBleachTaskName(const std::wstring& userName)
 {
     return kDiskBleachTaskPrefix + userName;
+}
+
+inline std::wstring SystemStartupTaskName(const std::wstring& userName)
+{
+    return kSystemStartupTaskPrefix + userName;
 }
 
 // The program the tasks start, below the install folder, and its verbs.
