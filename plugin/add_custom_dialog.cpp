@@ -61,6 +61,7 @@ BOOL CAddCustomDlg::OnInitDialog()
     ::SetWindowTextW(GetHwnd(),
                      win32::LoadTableString(PluginResourceInstance(), IDS_ADD_CUSTOM).c_str());
     ::SetDlgItemTextW(GetHwnd(), IDC_CUSTOM_PATH, L"");
+    ::SendDlgItemMessageW(GetHwnd(), IDC_CUSTOM_PATH, EM_SETLIMITTEXT, 0, 0);  // no limit
     return TRUE;
 }
 

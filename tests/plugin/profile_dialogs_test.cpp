@@ -20,6 +20,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,7 @@ protected:
                 Click(request.window, IDOK);
                 return fw::kUiLetRun;
             }
+            EXPECT_EQ(L"Open", request.caption);
             ++m_browses;  // the file dialog, cancelled
             return IDCANCEL;
         });
@@ -330,6 +332,11 @@ const EntryCase kEntryCases[] = {
     {"StarAlone", L"*", nullptr},    {"ExtensionAlone", L".tmp", nullptr},
     {"Bar", L"*.t|mp", nullptr},     {"RelativeFile", L"relative.txt", L""},
 };
+
+void PrintTo(const EntryCase& entry, std::ostream* out)
+{
+    *out << entry.name;
+}
 
 class CustomEntry : public DialogTest, public ::testing::WithParamInterface<EntryCase> {};
 
