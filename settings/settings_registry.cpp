@@ -490,6 +490,25 @@ bool SettingsStore::SaveProfile()
     return status.Ok();
 }
 
+bool SettingsStore::SaveProfileBody()
+{
+    const int32_t profile = m_securityProfile;
+    WriteStatus status;
+    if (!IsValidProfile(profile))
+        return false;
+    {
+        // "Revision" too: without it no loader would read the body back.
+        win32::UniqueKey settings;
+        if (!OpenSettingsForSave(settings, status))
+            return false;
+    }
+    win32::UniqueKey sub;
+    status.Note(OpenOrCreateProfile(profile, sub));
+    if (sub)
+        status.Note(WriteBody(sub.get(), profile, m_body));
+    return status.Ok();
+}
+
 bool SettingsStore::SaveAll()
 {
     const int32_t profile = m_securityProfile;

@@ -111,6 +111,9 @@ public:
     bool SaveBleachSchedule();
     bool SaveSecurityProfile();
     bool SaveProfile();
+    // The current profile's subkey alone (and "Revision"): what a dialog that
+    // edits one profile saves without changing which profile is current.
+    bool SaveProfileBody();
     bool SaveAll();
 
     // The shredding program's and the service's one-pass read of everything:

@@ -5,6 +5,7 @@
 #include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"
 #include "settings/settings_store.h"
+#include "tests/plugin/layout_check.h"
 #include "tests/plugin/page_test_fixture.h"
 
 #include <commctrl.h>
@@ -414,77 +415,14 @@ TEST_F(PageTest, TimePickersShowTheHoursAsTheUsersLocaleReadsThem)
 // as much larger as 120 DPI makes text at 96 DPI.
 class PageLayout : public PageTest, public ::testing::WithParamInterface<int> {};
 
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, ARRAYSIZE(name));
-    return name;
-}
-
-// Pixels `text` needs in `control`'s font: one line, or broken one average
-// character short of `width` (Wine's static draws a broken line wider than
-// it measured it).
-SIZE TextExtent(HWND control, const std::wstring& text, int width)
-{
-    const HDC dc = ::GetDC(control);
-    const HGDIOBJ old =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics = {};
-    ::GetTextMetricsW(dc, &metrics);
-    RECT needed = {0, 0, width > 0 ? width - metrics.tmAveCharWidth : 0, 0};
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
-                DT_CALCRECT | DT_NOPREFIX | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
-    ::SelectObject(dc, old);
-    ::ReleaseDC(control, dc);
-    return {needed.right, needed.bottom};
-}
-
 TEST_P(PageLayout, NothingIsCutOffOrOverlaps)
 {
     ASSERT_TRUE(m_sheet.Open(GetParam()));
     CShredDlg* shred = m_sheet.ShowShred();
     CBleachDlg* bleach = m_sheet.ShowBleach();
     ASSERT_TRUE(shred && bleach);
-    for (const HWND page : {shred->GetHwnd(), bleach->GetHwnd()}) {
-        RECT pageRect = {};
-        ::GetClientRect(page, &pageRect);
-        std::vector<std::pair<HWND, RECT>> placed;
-        for (HWND child = ::GetWindow(page, GW_CHILD); child;
-             child = ::GetWindow(child, GW_HWNDNEXT)) {
-            const int id = ::GetDlgCtrlID(child);
-            SCOPED_TRACE(id);
-            RECT rect = {};
-            ::GetWindowRect(child, &rect);
-            ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
-            RECT inside = {};
-            EXPECT_TRUE(::IntersectRect(&inside, &rect, &pageRect) && ::EqualRect(&inside, &rect))
-                << "outside the page";
-            for (const auto& [other, otherRect] : placed)
-                EXPECT_FALSE(::IntersectRect(&inside, &rect, &otherRect))
-                    << "overlaps control " << ::GetDlgCtrlID(other);
-            placed.emplace_back(child, rect);
-
-            const std::wstring text = schedule::ControlText(child);
-            const std::wstring type = ClassOf(child);
-            const int width = rect.right - rect.left;
-            const int height = rect.bottom - rect.top;
-            if (type == L"Static") {
-                EXPECT_LE(TextExtent(child, text, width).cy, height) << "static text cut off";
-            } else if (type == L"Button") {
-                const LONG style = ::GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-                const bool box = style == BS_AUTOCHECKBOX || style == BS_CHECKBOX;
-                const int frame = box ? ::GetSystemMetrics(SM_CXMENUCHECK) + 6 : 8;
-                const SIZE needed = TextExtent(child, text, 0);
-                EXPECT_LE(needed.cx + frame, width) << "text of " << (box ? "box" : "button");
-                EXPECT_LE(needed.cy, height);
-            } else if (type == DATETIMEPICK_CLASSW) {
-                const SIZE needed = TextExtent(child, text, 0);
-                EXPECT_LE(needed.cx + ::GetSystemMetrics(SM_CXVSCROLL) + 6, width) << "picker";
-                EXPECT_LE(needed.cy, height);
-            }
-        }
-        EXPECT_GE(placed.size(), 10u);
-    }
+    for (const HWND page : {shred->GetHwnd(), bleach->GetHwnd()})
+        EXPECT_GE(plugintest::ExpectNothingCutOffOrOverlaps(page), 10u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, PageLayout, ::testing::Values(8, 10),

@@ -1,0 +1,54 @@
+// DialogViewer.exe: shows one of the profile dialogs for real, for looking
+// at its layout by hand (never run by the tests). "0" to "4" opens the
+// details dialog of that profile, "custom" the custom option dialog;
+// "/seed" first stores an Advanced and a Simple delete body to look at.
+#include "plugin/add_custom_dialog.h"
+#include "plugin/profile_dialogs.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <memory>
+
+namespace {
+
+void Seed(int32_t profile)
+{
+    SettingsStore settings;
+    settings.SetSecurityProfile(profile);
+    settings.SetShredCookies(true);
+    settings.SetConfirmShredCookies(true);
+    settings.SetShredRecycle(true);
+    settings.AddFileEntry(L"C:\\users\\Public\\Documents\\a rather long folder name\\notes.txt",
+                          true);
+    settings.AddExcludeEntry(L"C:\\users\\Public\\Music");
+    settings.SetEraseMethod(3);
+    settings.SaveProfileBody();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"/seed") == 0) {
+            Seed(kProfileAdvanced);
+            Seed(kProfileSimple);
+        } else if (std::wcscmp(argv[i], L"custom") == 0) {
+            CAddCustomDlg dialog;
+            dialog.DoModal(nullptr);
+        } else {
+            const int32_t profile = static_cast<int32_t>(std::wcstol(argv[i], nullptr, 10));
+            std::unique_ptr<CProfileDialog> dialog;
+            if (profile == kProfileAdvanced)
+                dialog = std::make_unique<CDetailsDlg>();
+            else if (profile == kProfileSimple)
+                dialog = std::make_unique<CSimpleDetailsDlg>();
+            else
+                dialog = std::make_unique<CProfileDetailsDlg>();
+            dialog->SetProfile(profile);
+            dialog->DoModal(nullptr);
+        }
+    }
+    return 0;
+}

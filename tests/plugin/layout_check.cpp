@@ -1,0 +1,88 @@
+#include "tests/plugin/layout_check.h"
+
+#include "plugin/schedule_controls.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+#include <utility>
+#include <vector>
+
+namespace plugintest {
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, ARRAYSIZE(name));
+    return name;
+}
+
+SIZE TextExtent(HWND control, const std::wstring& text, int width)
+{
+    const HDC dc = ::GetDC(control);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(dc, &metrics);
+    RECT needed = {0, 0, width > 0 ? width - metrics.tmAveCharWidth : 0, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                DT_CALCRECT | DT_NOPREFIX | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return {needed.right, needed.bottom};
+}
+
+size_t ExpectNothingCutOffOrOverlaps(HWND window)
+{
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    std::vector<std::pair<HWND, RECT>> placed;
+    for (HWND child = ::GetWindow(window, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+        if (!(style & WS_VISIBLE))
+            continue;
+        const int id = ::GetDlgCtrlID(child);
+        SCOPED_TRACE(id);
+        RECT rect = {};
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        RECT inside = {};
+        EXPECT_TRUE(::IntersectRect(&inside, &rect, &client) && ::EqualRect(&inside, &rect))
+            << "outside the window";
+
+        const std::wstring type = ClassOf(child);
+        const LONG kind = style & BS_TYPEMASK;
+        const bool groupBox = type == L"Button" && kind == BS_GROUPBOX;
+        if (!groupBox) {
+            for (const auto& [other, otherRect] : placed)
+                EXPECT_FALSE(::IntersectRect(&inside, &rect, &otherRect))
+                    << "overlaps control " << ::GetDlgCtrlID(other);
+            placed.emplace_back(child, rect);
+        }
+
+        const std::wstring text = schedule::ControlText(child);
+        const int width = rect.right - rect.left;
+        const int height = rect.bottom - rect.top;
+        const LONG staticKind = style & SS_TYPEMASK;
+        if (type == L"Static" && staticKind != SS_BITMAP && staticKind != SS_ICON) {
+            EXPECT_LE(TextExtent(child, text, width).cy, height) << "static text cut off";
+        } else if (type == L"Button" && !groupBox) {
+            const bool box = kind == BS_AUTOCHECKBOX || kind == BS_CHECKBOX ||
+                             kind == BS_AUTORADIOBUTTON || kind == BS_RADIOBUTTON;
+            const int frame = box ? ::GetSystemMetrics(SM_CXMENUCHECK) + 6 : 8;
+            const SIZE needed = TextExtent(child, text, 0);
+            EXPECT_LE(needed.cx + frame, width) << "text of " << (box ? "box" : "button");
+            EXPECT_LE(needed.cy, height);
+        } else if (groupBox && !text.empty()) {
+            EXPECT_LE(TextExtent(child, text, 0).cx + 16, width) << "group box title";
+        } else if (type == DATETIMEPICK_CLASSW) {
+            const SIZE needed = TextExtent(child, text, 0);
+            EXPECT_LE(needed.cx + ::GetSystemMetrics(SM_CXVSCROLL) + 6, width) << "picker";
+            EXPECT_LE(needed.cy, height);
+        }
+    }
+    return placed.size();
+}
+
+}  // namespace plugintest
