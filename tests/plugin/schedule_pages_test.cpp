@@ -5,6 +5,7 @@
 #include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"
 #include "settings/settings_store.h"
+#include "tests/plugin/host_test_support.h"
 #include "tests/plugin/layout_check.h"
 #include "tests/plugin/page_test_fixture.h"
 
@@ -417,12 +418,14 @@ class PageLayout : public PageTest, public ::testing::WithParamInterface<int> {}
 
 TEST_P(PageLayout, NothingIsCutOffOrOverlaps)
 {
+    hosttest::PrivateIconRequests iconRequests;  // the Settings page asks on show
     ASSERT_TRUE(m_sheet.Open(GetParam()));
     CShredDlg* shred = m_sheet.ShowShred();
     CBleachDlg* bleach = m_sheet.ShowBleach();
-    ASSERT_TRUE(shred && bleach);
-    for (const HWND page : {shred->GetHwnd(), bleach->GetHwnd()})
-        EXPECT_GE(plugintest::ExpectNothingCutOffOrOverlaps(page), 10u);
+    CSettingsDlg* settings = m_sheet.ShowSettings();
+    ASSERT_TRUE(shred && bleach && settings);
+    for (const HWND page : {shred->GetHwnd(), bleach->GetHwnd(), settings->GetHwnd()})
+        EXPECT_GE(plugintest::ExpectNothingCutOffOrOverlaps(page), 8u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, PageLayout, ::testing::Values(8, 10),

@@ -8,6 +8,7 @@
 #include "tests/common/child_process.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/system_service.h"
 #include "tests/common/wait.h"
 #include "win32/registry.h"
 #include "win32/system_info.h"
@@ -196,7 +197,7 @@ protected:
 
 TEST_F(PrelantTest, RemovesTheAccountsKeyAndItsThreeTasksOnly)
 {
-    testsupport::RunAndWait(win32::WindowsFolder() + L"\\system32\\net.exe", L"start schedule");
+    ASSERT_TRUE(testsupport::StartSystemService(L"Schedule"));
     testsupport::PutDword(HKEY_CURRENT_USER, testsupport::kSettingsKey, L"Revision", 2);
     m_tasks.SetBegin({.wYear = 2031, .wMonth = 5, .wDay = 14, .wHour = 10});
     m_tasks.SetApplication(L"C:\\Scoravel Test\\Graventa.exe");
