@@ -71,10 +71,11 @@ protected:
         ProductRegistryTest::SetUp();
         m_module.reset(::LoadLibraryW(testsupport::ProgramBesideTest(L"Fennick.dll").c_str()));
         ASSERT_TRUE(m_module) << ::GetLastError();
-        const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
-            reinterpret_cast<void*>(::GetProcAddress(m_module.get(), "DllGetClassObject")));
-        m_canUnloadNow = reinterpret_cast<ExportFn>(
-            reinterpret_cast<void*>(::GetProcAddress(m_module.get(), "DllCanUnloadNow")));
+        auto entry = [&](const char* name) {
+            return reinterpret_cast<void*>(::GetProcAddress(m_module.get(), name));
+        };
+        const auto getClassObject = reinterpret_cast<GetClassObjectFn>(entry("DllGetClassObject"));
+        m_canUnloadNow = reinterpret_cast<ExportFn>(entry("DllCanUnloadNow"));
         ASSERT_TRUE(getClassObject && m_canUnloadNow);
         win32::ComPtr<IClassFactory> factory;
         ASSERT_EQ(S_OK, getClassObject(kFolderClsid, IID_IClassFactory, factory.put_void()));
@@ -208,15 +209,10 @@ TEST_F(FennickTest, CommandTextsStayInsideTheCallersBuffer)
         HRESULT result;
         const wchar_t* text;  // null: nothing written
     } cases[] = {
-        {6, GCS_VERBW, 64, S_OK, L"OVHW_RemoveIcon"},
-        {4, GCS_VERBW, 15, S_OK, L"OVHW_BleachNow"},  // exact fit
-        {4, GCS_VERBW, 14, kCut, L"OVHW_BleachNo"},
-        {5, GCS_HELPTEXTW, 10, kCut, L"opens the"},
-        {0, GCS_HELPTEXTA, 64, S_OK, L"do default action"},
-        {5, GCS_HELPTEXTA, 6, kCut, L"opens"},
-        {6, GCS_VERBA, 64, E_INVALIDARG, nullptr},
-        {7, GCS_HELPTEXTW, 64, E_INVALIDARG, nullptr},
-        {1, GCS_VERBW, 0, E_INVALIDARG, nullptr},
+        {6, GCS_VERBW, 16, S_OK, L"OVHW_RemoveIcon"},  // exact fit
+        {6, GCS_VERBW, 15, kCut, L"OVHW_RemoveIco"},   {5, GCS_HELPTEXTW, 10, kCut, L"opens the"},
+        {5, GCS_HELPTEXTA, 6, kCut, L"opens"},         {6, GCS_VERBA, 64, E_INVALIDARG, nullptr},
+        {7, GCS_HELPTEXTW, 64, E_INVALIDARG, nullptr}, {1, GCS_VERBW, 0, E_INVALIDARG, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.offset << " type " << c.type << " cch " << c.cch);
