@@ -479,15 +479,10 @@ bool SettingsStore::SaveSecurityProfile()
 
 bool SettingsStore::SaveProfile()
 {
-    const int32_t profile = m_securityProfile;
     WriteStatus status;
-    if (!IsValidProfile(profile) || !WriteProfileChoice(profile, status))
+    if (!IsValidProfile(m_securityProfile) || !WriteProfileChoice(m_securityProfile, status))
         return false;
-    win32::UniqueKey sub;
-    status.Note(OpenOrCreateProfile(profile, sub));
-    if (sub)
-        status.Note(WriteBody(sub.get(), profile, m_body));
-    return status.Ok();
+    return SaveProfileBody() && status.Ok();
 }
 
 bool SettingsStore::SaveProfileBody()

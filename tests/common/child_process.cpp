@@ -1,5 +1,7 @@
 #include "tests/common/child_process.h"
 
+#include "tests/common/wait.h"
+
 namespace testsupport {
 
 namespace {
@@ -142,6 +144,20 @@ bool RunAndWait(const std::wstring& program, const std::wstring& arguments,
 {
     ChildProcess child;
     return child.Start(program, arguments, options) && child.WaitForExit(milliseconds);
+}
+
+DWORD RunRegsvr32(const std::wstring& options, const std::wstring& library)
+{
+    wchar_t system[MAX_PATH];
+    const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
+    ChildProcess child;
+    DWORD code = ~0u;
+    if (cch == 0 || cch >= ARRAYSIZE(system) ||
+        !child.Start(std::wstring(system) + L"\\regsvr32.exe",
+                     options + L" " + QuotedArguments({library})) ||
+        !child.WaitForExit(kPatienceMs, &code))
+        return ~0u;
+    return code;
 }
 
 }  // namespace testsupport

@@ -57,4 +57,8 @@ private:
 bool RunAndWait(const std::wstring& program, const std::wstring& arguments,
                 const ChildOptions& options = {}, DWORD milliseconds = 60000);
 
+// The system's regsvr32 with `options` on `library`: its exit code, or ~0
+// when it did not start or end.
+DWORD RunRegsvr32(const std::wstring& options, const std::wstring& library);
+
 }  // namespace testsupport

@@ -115,16 +115,7 @@ protected:
 
     DWORD Regsvr32(const std::wstring& options) const
     {
-        wchar_t system[MAX_PATH];
-        const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
-        testsupport::ChildProcess child;
-        DWORD code = ~0u;
-        if (cch == 0 || cch >= ARRAYSIZE(system) ||
-            !child.Start(std::wstring(system) + L"\\regsvr32.exe",
-                         options + L" " + testsupport::QuotedArguments({dll})) ||
-            !child.WaitForExit(testsupport::kPatienceMs, &code))
-            return ~0u;
-        return code;
+        return testsupport::RunRegsvr32(options, dll);
     }
 
     testsupport::ScratchFolder scratch;

@@ -50,20 +50,7 @@ protected:
         }
     }
 
-    // regsvr32's exit code (~0: it did not start or end).
-    DWORD Regsvr32(const std::wstring& options)
-    {
-        wchar_t system[MAX_PATH];
-        const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
-        testsupport::ChildProcess child;
-        DWORD code = ~0u;
-        if (cch == 0 || cch >= ARRAYSIZE(system) ||
-            !child.Start(std::wstring(system) + L"\\regsvr32.exe",
-                         options + L" " + testsupport::QuotedArguments({dll})) ||
-            !child.WaitForExit(60000, &code))
-            return ~0u;
-        return code;
-    }
+    DWORD Regsvr32(const std::wstring& options) { return testsupport::RunRegsvr32(options, dll); }
 
     testsupport::ScratchFolder scratch;
     const std::wstring dll = scratch / L"Halvorin.dll";
