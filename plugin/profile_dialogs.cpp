@@ -368,33 +368,30 @@ void CProfileDialog::DeleteAvailable()
         DeleteFrom(available, selected);
 }
 
-void CProfileDialog::AddCustomOption()
+void CProfileDialog::AddCustomEntryTo(int listId)
 {
-    // An entry of the available list is never stored: Apply stays as it is.
     CAddCustomDlg dialog;
     if (dialog.DoModal(GetHwnd()) != IDOK)
         return;
     const std::wstring value = dialog.GetValue();
-    const HWND available = GetDlgItem(IDC_AVAILABLE_LIST);
-    if (value.empty() || Contains(available, value))
+    const HWND list = GetDlgItem(listId);
+    if (value.empty() || Contains(list, value))
         return;
-    AddTo(available, value);
+    AddTo(list, value);
     FitExtents();
+}
+
+void CProfileDialog::AddCustomOption()
+{
+    // An entry of the available list is never stored: Apply stays as it is.
+    AddCustomEntryTo(IDC_AVAILABLE_LIST);
 }
 
 void CProfileDialog::AddExclude()
 {
-    EnableApply();
-    CAddCustomDlg dialog;
-    if (dialog.DoModal(GetHwnd()) != IDOK)
-        return;
     // Excluding is always safe: no protected-path test and no limit.
-    const std::wstring value = dialog.GetValue();
-    const HWND exclude = GetDlgItem(IDC_EXCLUDE_LIST);
-    if (value.empty() || Contains(exclude, value))
-        return;
-    AddTo(exclude, value);
-    FitExtents();
+    EnableApply();
+    AddCustomEntryTo(IDC_EXCLUDE_LIST);
 }
 
 void CProfileDialog::RemoveExclude()

@@ -46,6 +46,9 @@ private:
     void MoveToShredList();
     void MoveBack();
     void DeleteAvailable();
+    // The custom option dialog's entry into the list, unless it is empty or
+    // there already.
+    void AddCustomEntryTo(int listId);
     void AddCustomOption();
     void AddExclude();
     void RemoveExclude();
