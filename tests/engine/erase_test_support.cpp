@@ -140,7 +140,12 @@ HANDLE RecordingCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWOR
     Add("O " + NameOf(path));
     if (beforeOpen)
         beforeOpen();
-    return FileCalls::Open(path, access, share, disposition, flags);
+    const HANDLE file = FileCalls::Open(path, access, share, disposition, flags);
+    if (file != INVALID_HANDLE_VALUE) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_names[file] = NameOf(path);
+    }
+    return file;
 }
 
 BOOL RecordingCalls::Write(HANDLE file, const void* data, DWORD cbData, DWORD* cbWritten)
@@ -219,6 +224,36 @@ BOOL RecordingCalls::SetAttributes(const wchar_t* path, DWORD attributes)
 {
     Add("A " + NameOf(path));
     return FileCalls::SetAttributes(path, attributes);
+}
+
+BOOL RecordingCalls::RenameOpen(HANDLE file, const wchar_t* to)
+{
+    Add("R " + HandleName(file) + " " + NameOf(to));
+    const BOOL renamed = FileCalls::RenameOpen(file, to);
+    if (renamed) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_names[file] = NameOf(to);
+    }
+    return renamed;
+}
+
+BOOL RecordingCalls::DeleteOpen(HANDLE file)
+{
+    Add("D " + HandleName(file));
+    return FileCalls::DeleteOpen(file);
+}
+
+BOOL RecordingCalls::SetOpenAttributes(HANDLE file, DWORD attributes)
+{
+    Add("A " + HandleName(file));
+    return FileCalls::SetOpenAttributes(file, attributes);
+}
+
+std::string RecordingCalls::HandleName(HANDLE file) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    const auto found = m_names.find(file);
+    return found == m_names.end() ? std::string("?") : found->second;
 }
 
 void RecordingCalls::Add(std::string event)

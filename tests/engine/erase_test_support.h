@@ -11,6 +11,7 @@
 #include "tests/common/scratch_folder.h"
 
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -59,6 +60,10 @@ public:
     BOOL Delete(const wchar_t* path) override;
     BOOL RemoveFolder(const wchar_t* path) override;
     BOOL SetAttributes(const wchar_t* path, DWORD attributes) override;
+    // Recorded like their path forms, under the name the handle has now.
+    BOOL RenameOpen(HANDLE file, const wchar_t* to) override;
+    BOOL DeleteOpen(HANDLE file) override;
+    BOOL SetOpenAttributes(HANDLE file, DWORD attributes) override;
 
     std::vector<std::string> Events() const;
     std::vector<std::string> Writes() const;
@@ -78,8 +83,10 @@ public:
 
 private:
     void Add(std::string event);
+    std::string HandleName(HANDLE file) const;
     mutable std::mutex m_lock;
     std::vector<std::string> m_events;
+    std::map<HANDLE, std::string> m_names;
     int m_writes = 0;
 };
 
