@@ -189,31 +189,65 @@ TEST_F(WriterTest, BufferErrorFallsBackToOneKibibyteWritesAndGoesOn)
     EXPECT_FALSE(PathExists(path));
 }
 
-TEST_F(WriterTest, DeleteFailureGivesTheEmptiedFileItsNameBack)
-{
-    class FailingDelete : public RecordingCalls {
-        BOOL DeleteOpen(HANDLE) override
-        {
-            ::SetLastError(ERROR_ACCESS_DENIED);
-            return FALSE;
-        }
-    } failing;
-    eraser.SetFileCalls(&failing);
-    const std::wstring path = scratch / L"a.a";
-    ASSERT_TRUE(WriteFileBytes(path, Filler(100)));
-    DocFile file;
-    file.SetPath(path);
-    EXPECT_FALSE(eraser.ShredFile(&file, 1));
+// Renames and the delete go through the file's handle; when they fail, the
+// emptied file stays under the name the log gives.
+struct HandleFailureCase {
+    const char* name;
+    int renamesThatWork;  // then every rename fails
+    const wchar_t* leftAs;
+    const char* line;  // the log line naming where it is
+};
 
-    EXPECT_EQ(file.GetStatus(), kAssetNotDestroyed);
-    EXPECT_EQ(file.GetPath(), path);
-    std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(path, bytes));
-    EXPECT_TRUE(bytes.empty());
-    EXPECT_FALSE(PathExists(scratch / L"P.P"));
-    EXPECT_THAT(log.ReadBody(eraser),
-                HasSubstr("\r\n->Error deleting " + enginetest::Ansi(scratch / L"P.P") + ":\r\n" +
-                          SystemText(ERROR_ACCESS_DENIED)));
+const HandleFailureCase kHandleFailures[] = {
+    {"RenameBackWorks", 2, L"a.a", "\r\n->Error deleting %P.P:\r\n"},
+    {"NoRenameWorks", 0, L"a.a", "\r\n->Error deleting %a.a:\r\n"},
+    {"RenameBackFails", 1, L"P.P",
+     "\r\n->Error renaming file back to original name. File is left as  %P.P:\r\n"},
+};
+
+TEST_F(WriterTest, FailingRenameOrDeleteLeavesTheFileWhereTheLogSays)
+{
+    for (const HandleFailureCase& c : kHandleFailures) {
+        SCOPED_TRACE(c.name);
+        class Failing : public RecordingCalls {
+        public:
+            int renamesLeft = 0;
+            BOOL RenameOpen(HANDLE file, const wchar_t* to) override
+            {
+                if (renamesLeft-- > 0)
+                    return RecordingCalls::RenameOpen(file, to);
+                ::SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+            BOOL DeleteOpen(HANDLE) override
+            {
+                ::SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+        } failing;
+        failing.renamesLeft = c.renamesThatWork;
+        ScratchFolder folder;
+        LogFile caseLog;
+        OneX caseEraser;
+        ASSERT_TRUE(caseEraser.OpenLog(caseLog.Path()));
+        caseEraser.SetFileCalls(&failing);
+        ASSERT_TRUE(WriteFileBytes(folder / L"a.a", Filler(100)));
+        DocFile file;
+        file.SetPath(folder / L"a.a");
+        EXPECT_FALSE(caseEraser.ShredFile(&file, 1));
+
+        const std::wstring where = folder / c.leftAs;
+        EXPECT_EQ(file.GetStatus(), kAssetNotDestroyed);
+        EXPECT_EQ(file.GetPath(), where);
+        std::string bytes;
+        ASSERT_TRUE(ReadFileBytes(where, bytes));
+        EXPECT_TRUE(bytes.empty());
+        EXPECT_FALSE(PathExists(folder / (where == folder / L"a.a" ? L"P.P" : L"a.a")));
+        std::string line = c.line;
+        line.replace(line.find('%'), 1, enginetest::Ansi(folder.Path() + L"\\"));
+        EXPECT_THAT(caseLog.ReadBody(caseEraser),
+                    HasSubstr(line + SystemText(ERROR_ACCESS_DENIED)));
+    }
 }
 
 TEST_F(WriterTest, FileHeldByAnotherProcessIsLeftWhole)
