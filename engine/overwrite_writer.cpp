@@ -6,6 +6,7 @@
 #include "win32/path.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -78,6 +79,58 @@ void DebugLine(const wchar_t* format, ...)
     va_end(args);
     ::OutputDebugStringW(text);
 }
+
+// Where the system ignores write-through (Wine), a file's passes wait in the
+// page cache until the flush before the cut, and the disk idles while they
+// are written. Flushing the chunks already finished on a pool thread, while
+// the next ones are written, lets both go on at once; the flush before the
+// cut stays, and decides.
+class FlushBehind {
+public:
+    // Every this many bytes written, a flush starts unless one still runs.
+    static constexpr uint64_t kStep = 32ull << 20;
+
+    FlushBehind(FileCalls& calls, HANDLE file) : m_calls(calls), m_file(file)
+    {
+        m_work = ::CreateThreadpoolWork(&FlushBehind::Run, this, nullptr);
+    }
+    ~FlushBehind() { Finish(); }
+    FlushBehind(const FlushBehind&) = delete;
+    FlushBehind& operator=(const FlushBehind&) = delete;
+
+    void Written(uint64_t cbDone)
+    {
+        if (!m_work || cbDone < m_next)
+            return;
+        m_next = cbDone + kStep;
+        if (!m_running.exchange(true))
+            ::SubmitThreadpoolWork(m_work);
+    }
+    // Waits for a flush still running; none starts afterwards.
+    void Finish()
+    {
+        if (!m_work)
+            return;
+        ::WaitForThreadpoolWorkCallbacks(m_work, FALSE);
+        ::CloseThreadpoolWork(m_work);
+        m_work = nullptr;
+    }
+
+private:
+    static void CALLBACK Run(PTP_CALLBACK_INSTANCE, PVOID context, PTP_WORK)
+    {
+        auto* self = static_cast<FlushBehind*>(context);
+        // A failure here changes nothing: the flush before the cut is checked.
+        self->m_calls.Flush(self->m_file);
+        self->m_running = false;
+    }
+
+    FileCalls& m_calls;
+    HANDLE m_file;
+    PTP_WORK m_work = nullptr;
+    uint64_t m_next = kStep;
+    std::atomic<bool> m_running{false};
+};
 
 }  // namespace
 
@@ -354,9 +407,13 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         bool done =
             Calls().Seek(file.get(), static_cast<LONGLONG>(size - 1), FILE_BEGIN, nullptr) &&
             OverwriteContents(file.get(), 1) && Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
-        for (uint64_t offset = 0; done && offset < size - 1; offset += kPatternSize)
+        FlushBehind behind(Calls(), file.get());
+        for (uint64_t offset = 0; done && offset < size - 1; offset += kPatternSize) {
             done =
                 OverwriteContents(file.get(), std::min<uint64_t>(kPatternSize, size - 1 - offset));
+            behind.Written(offset + kPatternSize);
+        }
+        behind.Finish();
         done = done && Calls().Flush(file.get()) &&
                Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr) && Calls().Truncate(file.get());
         if (!done) {
