@@ -90,20 +90,23 @@ public:
     // Every this many bytes written, a flush starts unless one still runs.
     static constexpr uint64_t kStep = 32ull << 20;
 
-    FlushBehind(FileCalls& calls, HANDLE file) : m_calls(calls), m_file(file)
-    {
-        m_work = ::CreateThreadpoolWork(&FlushBehind::Run, this, nullptr);
-    }
+    FlushBehind(FileCalls& calls, HANDLE file) : m_calls(calls), m_file(file) {}
     ~FlushBehind() { Finish(); }
     FlushBehind(const FlushBehind&) = delete;
     FlushBehind& operator=(const FlushBehind&) = delete;
 
     void Written(uint64_t cbDone)
     {
-        if (!m_work || cbDone < m_next)
+        if (cbDone < m_next)
             return;
         m_next = cbDone + kStep;
-        if (!m_running.exchange(true))
+        // Made only for a file that reaches the first step: a small file
+        // costs nothing here. Without it the flush before the cut does all.
+        if (!m_work && !m_failed) {
+            m_work = ::CreateThreadpoolWork(&FlushBehind::Run, this, nullptr);
+            m_failed = !m_work;
+        }
+        if (m_work && !m_running.exchange(true))
             ::SubmitThreadpoolWork(m_work);
     }
     // Waits for a flush still running; none starts afterwards.
@@ -128,6 +131,7 @@ private:
     FileCalls& m_calls;
     HANDLE m_file;
     PTP_WORK m_work = nullptr;
+    bool m_failed = false;
     uint64_t m_next = kStep;
     std::atomic<bool> m_running{false};
 };

@@ -2,6 +2,7 @@
 
 #include "engine/run_state.h"
 #include "tests/common/registry_sandbox.h"
+#include "win32/path.h"
 #include "win32/unique_handle.h"
 
 #include <algorithm>
@@ -140,12 +141,7 @@ HANDLE RecordingCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWOR
     Add("O " + NameOf(path));
     if (beforeOpen)
         beforeOpen();
-    const HANDLE file = FileCalls::Open(path, access, share, disposition, flags);
-    if (file != INVALID_HANDLE_VALUE) {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_names[file] = NameOf(path);
-    }
-    return file;
+    return FileCalls::Open(path, access, share, disposition, flags);
 }
 
 BOOL RecordingCalls::Write(HANDLE file, const void* data, DWORD cbData, DWORD* cbWritten)
@@ -229,12 +225,7 @@ BOOL RecordingCalls::SetAttributes(const wchar_t* path, DWORD attributes)
 BOOL RecordingCalls::RenameOpen(HANDLE file, const wchar_t* to)
 {
     Add("R " + HandleName(file) + " " + NameOf(to));
-    const BOOL renamed = FileCalls::RenameOpen(file, to);
-    if (renamed) {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_names[file] = NameOf(to);
-    }
-    return renamed;
+    return FileCalls::RenameOpen(file, to);
 }
 
 BOOL RecordingCalls::DeleteOpen(HANDLE file)
@@ -249,11 +240,10 @@ BOOL RecordingCalls::SetOpenAttributes(HANDLE file, DWORD attributes)
     return FileCalls::SetOpenAttributes(file, attributes);
 }
 
-std::string RecordingCalls::HandleName(HANDLE file) const
+std::string RecordingCalls::HandleName(HANDLE file)
 {
-    std::lock_guard<std::mutex> hold(m_lock);
-    const auto found = m_names.find(file);
-    return found == m_names.end() ? std::string("?") : found->second;
+    std::wstring path;
+    return win32::FinalPathOf(file, path) ? NameOf(path.c_str()) : std::string("?");
 }
 
 void RecordingCalls::Add(std::string event)

@@ -11,7 +11,6 @@
 #include "tests/common/scratch_folder.h"
 
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -60,7 +59,7 @@ public:
     BOOL Delete(const wchar_t* path) override;
     BOOL RemoveFolder(const wchar_t* path) override;
     BOOL SetAttributes(const wchar_t* path, DWORD attributes) override;
-    // Recorded like their path forms, under the name the handle has now.
+    // Recorded like their path forms, under the name the handle reaches now.
     BOOL RenameOpen(HANDLE file, const wchar_t* to) override;
     BOOL DeleteOpen(HANDLE file) override;
     BOOL SetOpenAttributes(HANDLE file, DWORD attributes) override;
@@ -83,10 +82,9 @@ public:
 
 private:
     void Add(std::string event);
-    std::string HandleName(HANDLE file) const;
+    static std::string HandleName(HANDLE file);
     mutable std::mutex m_lock;
     std::vector<std::string> m_events;
-    std::map<HANDLE, std::string> m_names;
     int m_writes = 0;
 };
 
