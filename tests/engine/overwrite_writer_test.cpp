@@ -192,23 +192,19 @@ TEST_F(WriterTest, BufferErrorFallsBackToOneKibibyteWritesAndGoesOn)
 // Renames and the delete go through the file's handle; when they fail, the
 // emptied file stays under the name the log gives.
 struct HandleFailureCase {
-    const char* name;
     int renamesThatWork;  // then every rename fails
     const wchar_t* leftAs;
     const char* line;  // the log line naming where it is
-};
-
-const HandleFailureCase kHandleFailures[] = {
-    {"RenameBackWorks", 2, L"a.a", "\r\n->Error deleting %P.P:\r\n"},
-    {"NoRenameWorks", 0, L"a.a", "\r\n->Error deleting %a.a:\r\n"},
-    {"RenameBackFails", 1, L"P.P",
-     "\r\n->Error renaming file back to original name. File is left as  %P.P:\r\n"},
+} const kHandleFailures[] = {
+    {2, L"a.a", "\r\n->Error deleting %P.P:\r\n"},  // the name given back
+    {0, L"a.a", "\r\n->Error deleting %a.a:\r\n"},  // never renamed
+    {1, L"P.P", "\r\n->Error renaming file back to original name. File is left as  %P.P:\r\n"},
 };
 
 TEST_F(WriterTest, FailingRenameOrDeleteLeavesTheFileWhereTheLogSays)
 {
     for (const HandleFailureCase& c : kHandleFailures) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.line);
         class Failing : public RecordingCalls {
         public:
             int renamesLeft = 0;
