@@ -1,8 +1,11 @@
-// Times OneX on one large file or on a folder of small files, and reports the
-// process's memory so that a run over a large file can be compared with a run
-// over a small one (the writer's buffers do not grow with the file).
-//   overwrite_bench file <path>     shred one file
-//   overwrite_bench tree <folder>   list a folder, then shred it whole
+// Times OneX on one large file or on a folder of small files, inside the
+// process (Wine's process start is not in it), and reports the process's
+// memory so that a run over a large file can be compared with a run over a
+// small one (the writer's buffers do not grow with the file). What reached
+// the disk is counted outside, by bench/run-overwrite-bench.sh.
+//   overwrite_bench file <path>     shred one file: seconds
+//   overwrite_bench tree <folder>   list a folder (list_seconds), then shred
+//                                   it whole (seconds)
 #include "engine/erase_methods.h"
 #include "engine/shred_manager.h"
 

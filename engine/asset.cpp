@@ -124,6 +124,13 @@ void DocFile::SetPath(const std::wstring& path)
     ReplacePath(path);
 }
 
+void DocFile::SetListedPath(const std::wstring& path, uint64_t size)
+{
+    m_wildcard = false;
+    m_size = size;
+    ReplacePath(path);
+}
+
 void DocFile::SetLinkPath(const std::wstring& path)
 {
     m_wildcard = false;
@@ -152,6 +159,13 @@ void DocFolder::SetPath(const std::wstring& path, bool checkInUse)
     } else {
         CollectChildren();
     }
+}
+
+void DocFolder::SetListedPath(const std::wstring& path, bool checkInUse)
+{
+    m_wildcard = false;
+    ReplacePath(path);
+    CollectWith(checkInUse ? Walk::MarkInUse : Walk::Plain);
 }
 
 void DocFolder::SetLinkPath(const std::wstring& path)
@@ -215,17 +229,21 @@ void DocFolder::CollectWith(Walk walk)
                 if (isLink)
                     folder->SetLinkPath(childPath);
                 else
-                    folder->SetPath(childPath, walk == Walk::MarkInUse);
+                    folder->SetListedPath(childPath, walk == Walk::MarkInUse);
                 children.push_back(std::move(folder));
                 continue;
             }
             auto file = std::make_unique<DocFile>();
             if (isLink) {
                 file->SetLinkPath(childPath);
-            } else {
-                if (walk == Walk::MarkInUse && !CanOpenForWriting(childPath))
-                    file->SetInUse(true);
+            } else if (walk == Walk::MarkInUse && !CanOpenForWriting(childPath)) {
+                // Measured by opening, as a chosen file is: 0 when it cannot
+                // be read either.
+                file->SetInUse(true);
                 file->SetPath(childPath);
+            } else {
+                file->SetListedPath(childPath, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) |
+                                                   found.nFileSizeLow);
             }
             children.push_back(std::move(file));
         } while (::FindNextFileW(find.get(), &found));

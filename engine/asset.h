@@ -100,6 +100,8 @@ private:
     friend class DocFolder;
     // A link found by a folder walk: never opened, so never measured.
     void SetLinkPath(const std::wstring& path);
+    // A plain file found by a folder walk, with the size the listing gave.
+    void SetListedPath(const std::wstring& path, uint64_t size);
 
     bool m_wildcard = false;
     uint64_t m_size = 0;
@@ -125,6 +127,9 @@ private:
     enum class Walk { Plain, MarkInUse, Matches };
     void CollectWith(Walk walk);
     void SetLinkPath(const std::wstring& path);
+    // A folder found by a walk, which the listing showed is no link: listed
+    // without looking again (every item below is checked when shredded).
+    void SetListedPath(const std::wstring& path, bool checkInUse);
 
     bool m_wildcard = false;
     AssetList m_children;

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -109,10 +110,27 @@ protected:
     int32_t m_passCount = 1;
 
 private:
+    enum class ShredOutcome { Destroyed, NotDestroyed, NotFound };
+    // Why an open for the shred was refused.
+    enum class Refusal { ReadOnlyReset, Link, Other };
+
     void WriteText(const std::wstring& text);
-    // OverwriteFile for a full path; the handle it writes through must reach
-    // exactly that path.
-    bool OverwriteFullPath(std::wstring& path, uint64_t size);
+    // The whole shred of the plain file at the full path `path` through one
+    // handle, which must reach exactly that path: overwrite `knownSize`
+    // bytes (null: the length the handle reports, and a missing file is
+    // "not found"), cut, rename, delete. `path` ends up naming where the
+    // file is.
+    ShredOutcome ShredFullPath(std::wstring& path, const uint64_t* knownSize);
+    HANDLE OpenForShred(const std::wstring& extendedPath);
+    // After an open was denied: resets the read-only attribute of the file
+    // `path` names, or tells that the path is a link (`isFolder` for a
+    // folder link) or something else that stays refused.
+    Refusal ResetReadOnly(const std::wstring& path, const std::wstring& extendedPath,
+                          bool& isFolder);
+    // RenameBeforeDelete's names, each given by `rename`(from, to) (full
+    // paths); stops at the first that fails.
+    void RenamePasses(std::wstring& path, std::wstring& startPath,
+                      const std::function<bool(const std::wstring&, const std::wstring&)>& rename);
     void ShredChildren(AssetList& children, int32_t passes);
 
     win32::UniqueFile m_log;

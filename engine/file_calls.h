@@ -22,6 +22,14 @@ public:
     virtual BOOL RemoveFolder(const wchar_t* path);
     virtual BOOL SetAttributes(const wchar_t* path, DWORD attributes);
 
+    // The same through a handle opened with DELETE (and FILE_WRITE_ATTRIBUTES
+    // for the attributes): no name is looked up again, so nothing swapped in
+    // under the name meanwhile can be reached. `to` is the "\\?\" form of a
+    // full path. A deleted file goes when its last handle closes.
+    virtual BOOL RenameOpen(HANDLE file, const wchar_t* to);
+    virtual BOOL DeleteOpen(HANDLE file);
+    virtual BOOL SetOpenAttributes(HANDLE file, DWORD attributes);
+
     // The process's real calls.
     static FileCalls& Real();
 };

@@ -6,11 +6,15 @@
 #include "win32/path.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -76,6 +80,62 @@ void DebugLine(const wchar_t* format, ...)
     ::OutputDebugStringW(text);
 }
 
+// Where the system ignores write-through (Wine), a file's passes wait in the
+// page cache until the flush before the cut, and the disk idles while they
+// are written. Flushing the chunks already finished on a pool thread, while
+// the next ones are written, lets both go on at once; the flush before the
+// cut stays, and decides.
+class FlushBehind {
+public:
+    // Every this many bytes written, a flush starts unless one still runs.
+    static constexpr uint64_t kStep = 32ull << 20;
+
+    FlushBehind(FileCalls& calls, HANDLE file) : m_calls(calls), m_file(file) {}
+    ~FlushBehind() { Finish(); }
+    FlushBehind(const FlushBehind&) = delete;
+    FlushBehind& operator=(const FlushBehind&) = delete;
+
+    void Written(uint64_t cbDone)
+    {
+        if (cbDone < m_next)
+            return;
+        m_next = cbDone + kStep;
+        // Made only for a file that reaches the first step: a small file
+        // costs nothing here. Without it the flush before the cut does all.
+        if (!m_work && !m_failed) {
+            m_work = ::CreateThreadpoolWork(&FlushBehind::Run, this, nullptr);
+            m_failed = !m_work;
+        }
+        if (m_work && !m_running.exchange(true))
+            ::SubmitThreadpoolWork(m_work);
+    }
+    // Waits for a flush still running; none starts afterwards.
+    void Finish()
+    {
+        if (!m_work)
+            return;
+        ::WaitForThreadpoolWorkCallbacks(m_work, FALSE);
+        ::CloseThreadpoolWork(m_work);
+        m_work = nullptr;
+    }
+
+private:
+    static void CALLBACK Run(PTP_CALLBACK_INSTANCE, PVOID context, PTP_WORK)
+    {
+        auto* self = static_cast<FlushBehind*>(context);
+        // A failure here changes nothing: the flush before the cut is checked.
+        self->m_calls.Flush(self->m_file);
+        self->m_running = false;
+    }
+
+    FileCalls& m_calls;
+    HANDLE m_file;
+    PTP_WORK m_work = nullptr;
+    bool m_failed = false;
+    uint64_t m_next = kStep;
+    std::atomic<bool> m_running{false};
+};
+
 }  // namespace
 
 HANDLE FileCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
@@ -128,6 +188,40 @@ BOOL FileCalls::RemoveFolder(const wchar_t* path)
 BOOL FileCalls::SetAttributes(const wchar_t* path, DWORD attributes)
 {
     return ::SetFileAttributesW(path, attributes);
+}
+
+BOOL FileCalls::RenameOpen(HANDLE file, const wchar_t* to)
+{
+    // The native form of the target: Wine reads a name without a root
+    // against the process's current folder, not the file's.
+    std::wstring target = to;
+    if (target.rfind(L"\\\\?\\", 0) == 0)
+        target.replace(0, 4, L"\\??\\");
+    const DWORD cbName = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::vector<BYTE> buffer(offsetof(FILE_RENAME_INFO, FileName) + cbName + sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = cbName;
+    std::memcpy(info->FileName, target.data(), cbName);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, info,
+                                        static_cast<DWORD>(buffer.size()));
+}
+
+BOOL FileCalls::DeleteOpen(HANDLE file)
+{
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                        sizeof(disposition));
+}
+
+BOOL FileCalls::SetOpenAttributes(HANDLE file, DWORD attributes)
+{
+    // Zero times are left as they are.
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes;
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic));
 }
 
 FileCalls& FileCalls::Real()
@@ -189,31 +283,13 @@ bool Eraser::ShredFile(DocFile* asset, int32_t passes)
         asset->SetStatus(kAssetNotDestroyed);
         return false;
     }
-    if (!win32::FitsMaxPath(path)) {
-        LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
-        asset->SetStatus(kAssetNotDestroyed);
-        return false;
-    }
-    WIN32_FIND_DATAW found;
-    win32::UniqueFind find(::FindFirstFileW(win32::ExtendedPath(path).c_str(), &found));
-    if (!find) {
-        LogTextLine(IDS_LOG_NOT_FOUND, {path}, ::GetLastError(), true);
+    const ShredOutcome outcome = ShredFullPath(path, nullptr);
+    if (outcome == ShredOutcome::NotFound) {
         asset->SetStatus(kAssetNotFound);
         return false;
     }
-    find.reset();
-
-    bool destroyed;
-    if (IsLinkPath(path, found.dwFileAttributes)) {
-        // Checked before the attributes change: on a link that would reach
-        // the target.
-        destroyed = RemoveLinkOnly(path, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } else {
-        Calls().SetAttributes(win32::ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-        destroyed = OverwriteFullPath(
-            path, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
-        asset->ReplacePath(path);
-    }
+    asset->ReplacePath(path);
+    const bool destroyed = outcome == ShredOutcome::Destroyed;
     asset->SetStatus(destroyed ? kAssetDestroyed : kAssetNotDestroyed);
     return destroyed;
 }
@@ -226,70 +302,150 @@ bool Eraser::OverwriteFile(std::wstring& path, DWORD sizeHigh, DWORD sizeLow)
         return false;
     }
     path = full;
-    return OverwriteFullPath(path, (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow);
+    const uint64_t size = (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow;
+    return ShredFullPath(path, &size) == ShredOutcome::Destroyed;
 }
 
-bool Eraser::OverwriteFullPath(std::wstring& path, uint64_t size)
+HANDLE Eraser::OpenForShred(const std::wstring& extendedPath)
+{
+    // Everything the shred does goes through this one handle; the last
+    // component is not followed, and nobody else may open the file meanwhile.
+    return Calls().Open(extendedPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                        OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+Eraser::Refusal Eraser::ResetReadOnly(const std::wstring& path, const std::wstring& extendedPath,
+                                      bool& isFolder)
+{
+    // Looked at through a handle of its own: the attribute is reset only on
+    // the very file the path names, never on what a link leads to.
+    win32::UniqueFile item(
+        Calls().Open(extendedPath.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS));
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!item ||
+        !::GetFileInformationByHandleEx(item.get(), FileAttributeTagInfo, &tag, sizeof(tag)))
+        return Refusal::Other;
+    isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (IsLinkAttributes(tag.FileAttributes) || !win32::HandleReachesPath(item.get(), path))
+        return Refusal::Link;
+    if (isFolder || !(tag.FileAttributes & FILE_ATTRIBUTE_READONLY) ||
+        !Calls().SetOpenAttributes(item.get(), FILE_ATTRIBUTE_NORMAL))
+        return Refusal::Other;
+    return Refusal::ReadOnlyReset;
+}
+
+Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* knownSize)
 {
     if (!win32::FitsMaxPath(path)) {
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
-        return false;
+        return ShredOutcome::NotDestroyed;
     }
-    {
-        win32::UniqueFile file(
-            Calls().Open(win32::ExtendedPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                         OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT));
+    const std::wstring extended = win32::ExtendedPath(path);
+    win32::UniqueFile file(OpenForShred(extended));
+    if (!file) {
+        DWORD error = ::GetLastError();
+        // A shred of a listed or chosen file (no size given) reports a
+        // missing one as not found.
+        if (!knownSize && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+            LogTextLine(IDS_LOG_NOT_FOUND, {path}, error, true);
+            return ShredOutcome::NotFound;
+        }
+        // Refused: a read-only file (writable once its attribute is reset),
+        // a folder, or a link the system will not open as a file.
+        bool isFolder = false;
+        const Refusal refusal =
+            error == ERROR_ACCESS_DENIED ? ResetReadOnly(path, extended, isFolder) : Refusal::Other;
+        if (refusal == Refusal::Link)
+            return RemoveLinkOnly(path, isFolder) ? ShredOutcome::Destroyed
+                                                  : ShredOutcome::NotDestroyed;
+        if (refusal == Refusal::ReadOnlyReset) {
+            file.reset(OpenForShred(extended));
+            error = ::GetLastError();
+        }
         if (!file) {
-            LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ::GetLastError(), true);
-            return false;
+            LogTextLine(IDS_LOG_OPEN_FAILED, {path}, error, true);
+            return ShredOutcome::NotDestroyed;
         }
-        // Only a file on a disk is overwritten: never a device, a pipe or
-        // whatever a link led to.
-        if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+    }
+    // Only a file on a disk is overwritten: never a device, a pipe or
+    // whatever a link led to.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        file.reset();
+        LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ERROR_NOT_SUPPORTED, true);
+        return ShredOutcome::NotDestroyed;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof(tag)) ||
+        IsLinkAttributes(tag.FileAttributes) || !win32::HandleReachesPath(file.get(), path)) {
+        file.reset();
+        return RemoveLinkOnly(path, false) ? ShredOutcome::Destroyed : ShredOutcome::NotDestroyed;
+    }
+    // Read-only, hidden and system go: a read-only file cannot be deleted.
+    if (tag.FileAttributes &
+        (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        Calls().SetOpenAttributes(file.get(), FILE_ATTRIBUTE_NORMAL);
+
+    // The length now, not when the file was listed: whatever it grew by is
+    // overwritten too.
+    uint64_t size = 0;
+    if (knownSize) {
+        size = *knownSize;
+    } else {
+        FILE_STANDARD_INFO standard{};
+        if (!::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard,
+                                            sizeof(standard))) {
+            const DWORD error = ::GetLastError();
             file.reset();
-            LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ERROR_NOT_SUPPORTED, true);
-            return false;
+            LogTextLine(IDS_LOG_OPEN_FAILED, {path}, error, true);
+            return ShredOutcome::NotDestroyed;
         }
-        FILE_ATTRIBUTE_TAG_INFO tag{};
-        if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof(tag)) ||
-            IsLinkAttributes(tag.FileAttributes) || !win32::HandleReachesPath(file.get(), path)) {
+        size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    }
+    if (size != 0) {
+        // The last byte first, then chunk by chunk with every pass before
+        // the next chunk, then cut the file to nothing. Where the system
+        // ignores write-through (Wine), the passes wait in a cache that
+        // cutting the file would discard unwritten: flush before the cut.
+        bool done =
+            Calls().Seek(file.get(), static_cast<LONGLONG>(size - 1), FILE_BEGIN, nullptr) &&
+            OverwriteContents(file.get(), 1) && Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
+        FlushBehind behind(Calls(), file.get());
+        for (uint64_t offset = 0; done && offset < size - 1; offset += kPatternSize) {
+            done =
+                OverwriteContents(file.get(), std::min<uint64_t>(kPatternSize, size - 1 - offset));
+            behind.Written(offset + kPatternSize);
+        }
+        behind.Finish();
+        done = done && Calls().Flush(file.get()) &&
+               Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr) && Calls().Truncate(file.get());
+        if (!done) {
             file.reset();
-            return RemoveLinkOnly(path, false);
-        }
-        if (size != 0) {
-            // The last byte first, then chunk by chunk with every pass before
-            // the next chunk, then cut the file to nothing. Where the system
-            // ignores write-through (Wine), the passes wait in a cache that
-            // cutting the file would discard unwritten: flush before the cut.
-            bool done =
-                Calls().Seek(file.get(), static_cast<LONGLONG>(size - 1), FILE_BEGIN, nullptr) &&
-                OverwriteContents(file.get(), 1) &&
-                Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr);
-            for (uint64_t offset = 0; done && offset < size - 1; offset += kPatternSize)
-                done = OverwriteContents(file.get(),
-                                         std::min<uint64_t>(kPatternSize, size - 1 - offset));
-            done = done && Calls().Flush(file.get()) &&
-                   Calls().Seek(file.get(), 0, FILE_BEGIN, nullptr) && Calls().Truncate(file.get());
-            if (!done) {
-                LogTextLine(IDS_LOG_OVERWRITE_FAILED, {path});
-                return false;
-            }
+            LogTextLine(IDS_LOG_OVERWRITE_FAILED, {path});
+            return ShredOutcome::NotDestroyed;
         }
     }
 
     std::wstring startPath;
-    RenameBeforeDelete(path, startPath);
-    if (Calls().Delete(win32::ExtendedPath(path).c_str())) {
+    RenamePasses(path, startPath, [&](const std::wstring&, const std::wstring& to) {
+        return Calls().RenameOpen(file.get(), win32::ExtendedPath(to).c_str()) != FALSE;
+    });
+    if (Calls().DeleteOpen(file.get())) {
+        // Gone once its one handle closes.
+        file.reset();
         if (m_successLogging)
             LogTextLine(IDS_LOG_FILE_SHREDDED, {path});
-        return true;
+        return ShredOutcome::Destroyed;
     }
     LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ::GetLastError(), true);
-    if (Calls().Rename(win32::ExtendedPath(path).c_str(), win32::ExtendedPath(startPath).c_str()))
-        path = startPath;
-    else
-        LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
-    return false;
+    if (path != startPath) {
+        if (Calls().RenameOpen(file.get(), win32::ExtendedPath(startPath).c_str()))
+            path = startPath;
+        else
+            LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
+    }
+    return ShredOutcome::NotDestroyed;
 }
 
 bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
@@ -374,6 +530,16 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
 
 void Eraser::RenameBeforeDelete(std::wstring& path, std::wstring& startPath)
 {
+    RenamePasses(path, startPath, [&](const std::wstring& from, const std::wstring& to) {
+        return Calls().Rename(win32::ExtendedPath(from).c_str(), win32::ExtendedPath(to).c_str()) !=
+               FALSE;
+    });
+}
+
+void Eraser::RenamePasses(
+    std::wstring& path, std::wstring& startPath,
+    const std::function<bool(const std::wstring&, const std::wstring&)>& rename)
+{
     startPath = path;
     const size_t slash = path.rfind(L'\\');
     if (slash == std::wstring::npos)
@@ -388,11 +554,10 @@ void Eraser::RenameBeforeDelete(std::wstring& path, std::wstring& startPath)
             if (c != L'.')
                 c = kRenameAlphabet[static_cast<unsigned>(c) % kRenameAlphabetSize];
         }
-        const std::wstring renamed = folder + name;
-        if (!Calls().Rename(win32::ExtendedPath(path).c_str(),
-                            win32::ExtendedPath(renamed).c_str()))
+        std::wstring renamed = folder + name;
+        if (!rename(path, renamed))
             break;
-        path = renamed;
+        path = std::move(renamed);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/run_state.h"
 #include "tests/common/registry_sandbox.h"
+#include "win32/path.h"
 #include "win32/unique_handle.h"
 
 #include <algorithm>
@@ -219,6 +220,30 @@ BOOL RecordingCalls::SetAttributes(const wchar_t* path, DWORD attributes)
 {
     Add("A " + NameOf(path));
     return FileCalls::SetAttributes(path, attributes);
+}
+
+BOOL RecordingCalls::RenameOpen(HANDLE file, const wchar_t* to)
+{
+    Add("R " + HandleName(file) + " " + NameOf(to));
+    return FileCalls::RenameOpen(file, to);
+}
+
+BOOL RecordingCalls::DeleteOpen(HANDLE file)
+{
+    Add("D " + HandleName(file));
+    return FileCalls::DeleteOpen(file);
+}
+
+BOOL RecordingCalls::SetOpenAttributes(HANDLE file, DWORD attributes)
+{
+    Add("A " + HandleName(file));
+    return FileCalls::SetOpenAttributes(file, attributes);
+}
+
+std::string RecordingCalls::HandleName(HANDLE file)
+{
+    std::wstring path;
+    return win32::FinalPathOf(file, path) ? NameOf(path.c_str()) : std::string("?");
 }
 
 void RecordingCalls::Add(std::string event)

@@ -59,6 +59,10 @@ public:
     BOOL Delete(const wchar_t* path) override;
     BOOL RemoveFolder(const wchar_t* path) override;
     BOOL SetAttributes(const wchar_t* path, DWORD attributes) override;
+    // Recorded like their path forms, under the name the handle reaches now.
+    BOOL RenameOpen(HANDLE file, const wchar_t* to) override;
+    BOOL DeleteOpen(HANDLE file) override;
+    BOOL SetOpenAttributes(HANDLE file, DWORD attributes) override;
 
     std::vector<std::string> Events() const;
     std::vector<std::string> Writes() const;
@@ -78,6 +82,7 @@ public:
 
 private:
     void Add(std::string event);
+    static std::string HandleName(HANDLE file);
     mutable std::mutex m_lock;
     std::vector<std::string> m_events;
     int m_writes = 0;

@@ -132,6 +132,20 @@ TEST_P(LinkTest, AWalkListsAFolderLinkWithoutItsContents)
                 ::testing::UnorderedElementsAre(tree / L"sub\\plain.txt", tree / L"sub\\dir-link"));
 }
 
+// The tree is fixed when it is listed; a file swapped for a link afterwards
+// is checked again when its turn comes.
+TEST_P(LinkTest, AFileReplacedByALinkAfterTheListingIsNotFollowed)
+{
+    DocFolder folder;
+    folder.SetPath(tree / L"sub", false);
+    ASSERT_TRUE(::DeleteFileW((tree / L"sub\\plain.txt").c_str()));
+    Link(tree / L"sub\\plain.txt", outside / L"canary.txt", false);
+    eraser->Erase(&folder);
+
+    ExpectCanariesIntact();
+    ExpectLinkGoneOrReported(log.ReadBody(*eraser), tree / L"sub\\plain.txt");
+}
+
 // Links the system opens as their targets without showing a reparse point
 // (file links under Wine), or that sit in the middle of a selected path: the
 // writer must notice them by what the handle really reached.

@@ -38,7 +38,8 @@ void AddRegion(std::vector<std::string>& writes, uint64_t position, uint64_t len
 
 std::vector<std::string> ExpectedEvents(uint64_t size, int passes)
 {
-    std::vector<std::string> events = {"A a.a", "O a.a"};
+    // One handle for everything: no attribute reset on a plain file.
+    std::vector<std::string> events = {"O a.a"};
     if (size > 0) {
         AddRegion(events, size - 1, 1, passes);
         for (uint64_t offset = 0; offset < size - 1; offset += 65536)
@@ -188,31 +189,61 @@ TEST_F(WriterTest, BufferErrorFallsBackToOneKibibyteWritesAndGoesOn)
     EXPECT_FALSE(PathExists(path));
 }
 
-TEST_F(WriterTest, DeleteFailureGivesTheEmptiedFileItsNameBack)
-{
-    class FailingDelete : public RecordingCalls {
-        BOOL Delete(const wchar_t*) override
-        {
-            ::SetLastError(ERROR_ACCESS_DENIED);
-            return FALSE;
-        }
-    } failing;
-    eraser.SetFileCalls(&failing);
-    const std::wstring path = scratch / L"a.a";
-    ASSERT_TRUE(WriteFileBytes(path, Filler(100)));
-    DocFile file;
-    file.SetPath(path);
-    EXPECT_FALSE(eraser.ShredFile(&file, 1));
+// Renames and the delete go through the file's handle; when they fail, the
+// emptied file stays under the name the log gives.
+struct HandleFailureCase {
+    int renamesThatWork;  // then every rename fails
+    const wchar_t* leftAs;
+    const char* line;  // the log line naming where it is
+} const kHandleFailures[] = {
+    {2, L"a.a", "\r\n->Error deleting %P.P:\r\n"},  // the name given back
+    {0, L"a.a", "\r\n->Error deleting %a.a:\r\n"},  // never renamed
+    {1, L"P.P", "\r\n->Error renaming file back to original name. File is left as  %P.P:\r\n"},
+};
 
-    EXPECT_EQ(file.GetStatus(), kAssetNotDestroyed);
-    EXPECT_EQ(file.GetPath(), path);
-    std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(path, bytes));
-    EXPECT_TRUE(bytes.empty());
-    EXPECT_FALSE(PathExists(scratch / L"P.P"));
-    EXPECT_THAT(log.ReadBody(eraser),
-                HasSubstr("\r\n->Error deleting " + enginetest::Ansi(scratch / L"P.P") + ":\r\n" +
-                          SystemText(ERROR_ACCESS_DENIED)));
+TEST_F(WriterTest, FailingRenameOrDeleteLeavesTheFileWhereTheLogSays)
+{
+    for (const HandleFailureCase& c : kHandleFailures) {
+        SCOPED_TRACE(c.line);
+        class Failing : public RecordingCalls {
+        public:
+            int renamesLeft = 0;
+            BOOL RenameOpen(HANDLE file, const wchar_t* to) override
+            {
+                if (renamesLeft-- > 0)
+                    return RecordingCalls::RenameOpen(file, to);
+                ::SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+            BOOL DeleteOpen(HANDLE) override
+            {
+                ::SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+        } failing;
+        failing.renamesLeft = c.renamesThatWork;
+        ScratchFolder folder;
+        LogFile caseLog;
+        OneX caseEraser;
+        ASSERT_TRUE(caseEraser.OpenLog(caseLog.Path()));
+        caseEraser.SetFileCalls(&failing);
+        ASSERT_TRUE(WriteFileBytes(folder / L"a.a", Filler(100)));
+        DocFile file;
+        file.SetPath(folder / L"a.a");
+        EXPECT_FALSE(caseEraser.ShredFile(&file, 1));
+
+        const std::wstring where = folder / c.leftAs;
+        EXPECT_EQ(file.GetStatus(), kAssetNotDestroyed);
+        EXPECT_EQ(file.GetPath(), where);
+        std::string bytes;
+        ASSERT_TRUE(ReadFileBytes(where, bytes));
+        EXPECT_TRUE(bytes.empty());
+        EXPECT_FALSE(PathExists(folder / (where == folder / L"a.a" ? L"P.P" : L"a.a")));
+        std::string line = c.line;
+        line.replace(line.find('%'), 1, enginetest::Ansi(folder.Path() + L"\\"));
+        EXPECT_THAT(caseLog.ReadBody(caseEraser),
+                    HasSubstr(line + SystemText(ERROR_ACCESS_DENIED)));
+    }
 }
 
 TEST_F(WriterTest, FileHeldByAnotherProcessIsLeftWhole)
@@ -256,7 +287,7 @@ TEST_F(WriterTest, MissingFileIsReportedNotFound)
     file.SetPath(scratch / L"gone.txt");
     EXPECT_FALSE(eraser.ShredFile(&file, 1));
     EXPECT_EQ(file.GetStatus(), kAssetNotFound);
-    EXPECT_TRUE(calls.Events().empty());
+    EXPECT_EQ(calls.Events(), std::vector<std::string>{"O gone.txt"});
     EXPECT_THAT(log.ReadBody(eraser),
                 HasSubstr("\r\n->File " + enginetest::Ansi(scratch / L"gone.txt") +
                           " not found:\r\n" + SystemText(ERROR_FILE_NOT_FOUND)));
