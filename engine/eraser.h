@@ -116,9 +116,9 @@ private:
 
     void WriteText(const std::wstring& text);
     // The whole shred of the plain file at the full path `path` through one
-    // handle, which must reach exactly that path: overwrite `knownSize`
-    // bytes (null: the length the handle reports, and a missing file is
-    // "not found"), cut, rename, delete. `path` ends up naming where the
+    // handle, which must reach exactly that path: overwrite the length the
+    // handle reports, or `knownSize` bytes when that is more (null: a
+    // missing file is "not found"), cut, rename, delete. `path` ends up naming where the
     // file is.
     ShredOutcome ShredFullPath(std::wstring& path, const uint64_t* knownSize);
     HANDLE OpenForShred(const std::wstring& extendedPath);

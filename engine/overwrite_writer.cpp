@@ -387,22 +387,19 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
         Calls().SetOpenAttributes(file.get(), FILE_ATTRIBUTE_NORMAL);
 
-    // The length now, not when the file was listed: whatever it grew by is
-    // overwritten too.
-    uint64_t size = 0;
-    if (knownSize) {
-        size = *knownSize;
-    } else {
-        FILE_STANDARD_INFO standard{};
-        if (!::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard,
-                                            sizeof(standard))) {
-            const DWORD error = ::GetLastError();
-            file.reset();
-            LogTextLine(IDS_LOG_OPEN_FAILED, {path}, error, true);
-            return ShredOutcome::NotDestroyed;
-        }
-        size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    // The length now as well as the listed one: whatever the file grew by
+    // since it was listed is overwritten too.
+    FILE_STANDARD_INFO standard{};
+    if (!::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard,
+                                        sizeof(standard))) {
+        const DWORD error = ::GetLastError();
+        file.reset();
+        LogTextLine(IDS_LOG_OPEN_FAILED, {path}, error, true);
+        return ShredOutcome::NotDestroyed;
     }
+    uint64_t size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    if (knownSize)
+        size = std::max(size, *knownSize);
     if (size != 0) {
         // The last byte first, then chunk by chunk with every pass before
         // the next chunk, then cut the file to nothing. Where the system

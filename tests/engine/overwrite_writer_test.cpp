@@ -138,6 +138,19 @@ protected:
     }
 };
 
+// A file that grew after it was listed is overwritten to its current end.
+TEST_F(WriterTest, FileThatGrewSinceItWasListedIsOverwrittenToItsEnd)
+{
+    std::wstring path = scratch / L"grown.bin";
+    const size_t size = 2 * 65536 + 10;
+    ASSERT_TRUE(WriteFileBytes(path, Filler(size)));
+    EXPECT_TRUE(eraser.OverwriteFile(path, 0, 100));
+    const std::string& disk = calls.contentAtTruncate;
+    ASSERT_EQ(size, disk.size());
+    EXPECT_EQ(0, disk.compare(2 * 65536, 9, calls.randomBlock, 0, 9)) << "the grown tail";
+    EXPECT_EQ(disk.back(), calls.randomBlock[0]);
+}
+
 TEST_F(WriterTest, WriteReportingSuccessWithNothingWrittenFailsAndKeepsTheFile)
 {
     const std::wstring path = scratch / L"stuck.bin";
