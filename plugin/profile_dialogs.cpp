@@ -8,6 +8,7 @@
 #include "win32/string_table.h"
 
 #include <iterator>
+#include <new>
 
 namespace {
 
@@ -430,3 +431,17 @@ CDetailsDlg::CDetailsDlg() : CProfileDialog(IDD_ADVANCED_DETAILS, Form::Advanced
 CSimpleDetailsDlg::CSimpleDetailsDlg() : CProfileDialog(IDD_SIMPLE_DETAILS, Form::Simple) {}
 
 CProfileDetailsDlg::CProfileDetailsDlg() : CProfileDialog(IDD_PROFILE_DETAILS, Form::BuiltIn) {}
+
+std::unique_ptr<CProfileDialog> MakeProfileDialog(int32_t profile)
+{
+    std::unique_ptr<CProfileDialog> dialog;
+    if (profile == kProfileAdvanced)
+        dialog.reset(new (std::nothrow) CDetailsDlg);
+    else if (profile == kProfileSimple)
+        dialog.reset(new (std::nothrow) CSimpleDetailsDlg);
+    else
+        dialog.reset(new (std::nothrow) CProfileDetailsDlg);
+    if (dialog)
+        dialog->SetProfile(profile);
+    return dialog;
+}

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 // What the three dialogs share; they differ in their template, their
 // captions and in what the user may change.
@@ -79,3 +80,7 @@ class CProfileDetailsDlg : public CProfileDialog {
 public:
     CProfileDetailsDlg();
 };
+
+// The dialog that shows profile `profile` (built-in details for High,
+// Medium and Low), handed its profile; null when out of memory.
+std::unique_ptr<CProfileDialog> MakeProfileDialog(int32_t profile);

@@ -15,14 +15,6 @@ constexpr int kProfileRadios[] = {
 constexpr int kFirstRadio = IDC_PROFILE_HIGH;
 constexpr int kLastRadio = IDC_PROFILE_SIMPLE;
 
-template <typename Dialog>
-void RunDetails(HWND page, int32_t profile)
-{
-    Dialog dialog;
-    dialog.SetProfile(profile);
-    dialog.DoModal(page);
-}
-
 }  // namespace
 
 CSettingsDlg::CSettingsDlg() : fw::CPropertyPage(IDD_SETTINGS_PAGE) {}
@@ -81,12 +73,8 @@ void CSettingsDlg::OnViewDetails()
     const int32_t profile = SelectedProfile();
     m_settings.SetSecurityProfile(profile);
     // Each dialog saves its own profile's body; the choice waits for Apply.
-    if (profile <= kProfileLow)
-        RunDetails<CProfileDetailsDlg>(GetHwnd(), profile);
-    else if (profile == kProfileAdvanced)
-        RunDetails<CDetailsDlg>(GetHwnd(), profile);
-    else
-        RunDetails<CSimpleDetailsDlg>(GetHwnd(), profile);
+    if (const auto dialog = MakeProfileDialog(profile))
+        dialog->DoModal(GetHwnd());
 }
 
 void CSettingsDlg::ApplyProfile()

@@ -39,15 +39,9 @@ int wmain(int argc, wchar_t** argv)
             dialog.DoModal(nullptr);
         } else {
             const int32_t profile = static_cast<int32_t>(std::wcstol(argv[i], nullptr, 10));
-            std::unique_ptr<CProfileDialog> dialog;
-            if (profile == kProfileAdvanced)
-                dialog = std::make_unique<CDetailsDlg>();
-            else if (profile == kProfileSimple)
-                dialog = std::make_unique<CSimpleDetailsDlg>();
-            else
-                dialog = std::make_unique<CProfileDetailsDlg>();
-            dialog->SetProfile(profile);
-            dialog->DoModal(nullptr);
+            const auto dialog = MakeProfileDialog(profile);
+            if (dialog)
+                dialog->DoModal(nullptr);
         }
     }
     return 0;

@@ -109,19 +109,6 @@ DWORD StoredDword(const std::wstring& subkey, const wchar_t* name)
     return value;
 }
 
-std::unique_ptr<CProfileDialog> DialogFor(int32_t profile)
-{
-    std::unique_ptr<CProfileDialog> dialog;
-    if (profile == kProfileAdvanced)
-        dialog = std::make_unique<CDetailsDlg>();
-    else if (profile == kProfileSimple)
-        dialog = std::make_unique<CSimpleDetailsDlg>();
-    else
-        dialog = std::make_unique<CProfileDetailsDlg>();
-    dialog->SetProfile(profile);
-    return dialog;
-}
-
 class DialogTest : public testsupport::ProductRegistryTest {
 protected:
     struct Message {
@@ -190,7 +177,7 @@ TEST_P(DetailsDialog, ShowsTheProfileDefaultsUntilAChange)
     const int32_t profile = GetParam();
     const size_t counts[] = {11, 7, 5, 0, 0};
     const int cycles[] = {IDC_CYCLE_SEVEN, IDC_CYCLE_THREE, IDC_CYCLE_ONE, IDC_CYCLE_ONE, 0};
-    auto dialog = DialogFor(profile);
+    auto dialog = MakeProfileDialog(profile);
     Run(*dialog, [&](HWND window) -> INT_PTR {
         const auto shown = Items(window, IDC_SHRED_LIST);
         EXPECT_EQ(counts[profile], shown.size());
@@ -232,7 +219,7 @@ TEST_P(DetailsDialog, ConfirmationSurvivesApplyAndReload)
         testsupport::PutDword(HKEY_CURRENT_USER, testsupport::kSettingsKey + subkey, L"EraseMethod",
                               3);
     const std::wstring entry = builtIn ? L"Cookies" : File(L"own file.txt");
-    auto dialog = DialogFor(profile);
+    auto dialog = MakeProfileDialog(profile);
     Run(*dialog, [&](HWND window) -> INT_PTR {
         if (!builtIn)
             AddUserEntries(window, {entry});
@@ -256,7 +243,7 @@ TEST_P(DetailsDialog, ConfirmationSurvivesApplyAndReload)
         }
     }
 
-    auto again = DialogFor(profile);
+    auto again = MakeProfileDialog(profile);
     Run(*again, [&](HWND window) -> INT_PTR {
         EXPECT_EQ(!builtIn, Ticked(window, entry));
         return IDCANCEL;
@@ -271,7 +258,7 @@ class EditableDialog : public DialogTest, public ::testing::WithParamInterface<i
 TEST_P(EditableDialog, FourthOwnEntryWaitsUntilOneMovesBack)
 {
     const std::wstring files[] = {File(L"a.txt"), File(L"b.txt"), File(L"c.txt"), File(L"d.txt")};
-    auto dialog = DialogFor(GetParam());
+    auto dialog = MakeProfileDialog(GetParam());
     Run(*dialog, [&](HWND window) -> INT_PTR {
         AddUserEntries(window, {files[0], files[1], files[2], files[3]});
         EXPECT_GE(IndexOf(window, IDC_AVAILABLE_LIST, files[3]), 0);
@@ -294,7 +281,7 @@ TEST_P(EditableDialog, ProtectedPathsAreRefusedButMayBeExcluded)
     wchar_t windows[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windows, ARRAYSIZE(windows));
     const std::vector<std::wstring> protectedPaths = {L"*.dll", windows};
-    auto dialog = DialogFor(GetParam());
+    auto dialog = MakeProfileDialog(GetParam());
     Run(*dialog, [&](HWND window) -> INT_PTR {
         AddUserEntries(window, protectedPaths);
         EXPECT_THAT(Items(window, IDC_SHRED_LIST), IsEmpty());
@@ -411,7 +398,7 @@ TEST_P(DialogLayout, NothingIsCutOffOrOverlaps)
     std::vector<fw::CDialog*> dialogs = {&custom};
     std::vector<std::unique_ptr<CProfileDialog>> details;
     for (int32_t profile : {kProfileHigh, kProfileAdvanced, kProfileSimple})
-        dialogs.push_back(details.emplace_back(DialogFor(profile)).get());
+        dialogs.push_back(details.emplace_back(MakeProfileDialog(profile)).get());
     for (fw::CDialog* dialog : dialogs) {
         SCOPED_TRACE(dialog->TemplateId());
         Run(*dialog, [](HWND window) -> INT_PTR {
