@@ -136,14 +136,7 @@ bool CBleachAllOperation::OpenPipe(const std::wstring& name, DWORD access, win32
 bool CBleachAllOperation::WritePipeMessage(HANDLE pipe, int32_t command, int32_t processId,
                                            int32_t threadId)
 {
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    if (!::SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr))
-        return false;
-    const std::string message = FormatControlMessage(command, processId, threadId);
-    DWORD cbWritten = 0;
-    return ::WriteFile(pipe, message.data(), static_cast<DWORD>(message.size()), &cbWritten,
-                       nullptr) &&
-           cbWritten == message.size();
+    return WriteControlMessage(pipe, command, processId, threadId);
 }
 
 bool CBleachAllOperation::ReadStatus(HANDLE pipe, int32_t& value, int32_t processId,
