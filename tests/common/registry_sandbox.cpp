@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace testsupport {
@@ -104,6 +105,15 @@ RawValue GetRaw(HKEY root, const std::wstring& path, const wchar_t* name)
     raw.bytes.resize(cbData);
     raw.exists = true;
     return raw;
+}
+
+DWORD SettingsDword(const std::wstring& subkey, const wchar_t* name)
+{
+    const RawValue raw = GetRaw(HKEY_CURRENT_USER, kSettingsKey + subkey, name);
+    DWORD value = 0xDEAD;
+    if (raw.exists && raw.type == REG_DWORD && raw.bytes.size() == sizeof(value))
+        std::memcpy(&value, raw.bytes.data(), sizeof(value));
+    return value;
 }
 
 }  // namespace testsupport

@@ -31,6 +31,9 @@ struct RawValue {
     std::string bytes;
 };
 RawValue GetRaw(HKEY root, const std::wstring& path, const wchar_t* name);
+// A stored REG_DWORD of the user's settings key or one of its subkeys
+// (`subkey` "\\Medium" ...); 0xDEAD when there is none.
+DWORD SettingsDword(const std::wstring& subkey, const wchar_t* name);
 
 // Base fixture: starts and ends every test with no product keys.
 class ProductRegistryTest : public ::testing::Test {

@@ -99,16 +99,6 @@ bool Enabled(HWND dialog, int id)
     return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
 }
 
-DWORD StoredDword(const std::wstring& subkey, const wchar_t* name)
-{
-    const auto raw =
-        testsupport::GetRaw(HKEY_CURRENT_USER, testsupport::kSettingsKey + subkey, name);
-    DWORD value = 0xDEAD;
-    if (raw.exists && raw.bytes.size() == sizeof(value))
-        std::memcpy(&value, raw.bytes.data(), sizeof(value));
-    return value;
-}
-
 class DialogTest : public testsupport::ProductRegistryTest {
 protected:
     struct Message {
@@ -228,13 +218,13 @@ TEST_P(DetailsDialog, ConfirmationSurvivesApplyAndReload)
         Click(window, IDC_DETAILS_APPLY);
         return fw::kUiLetRun;
     });
-    EXPECT_EQ(7u, StoredDword(L"", L"SecurityProfile"));
+    EXPECT_EQ(7u, testsupport::SettingsDword(L"", L"SecurityProfile"));
     const DWORD methods[] = {4, 3, 2, 3, 1};
-    EXPECT_EQ(methods[profile], StoredDword(subkey, L"EraseMethod"));
+    EXPECT_EQ(methods[profile], testsupport::SettingsDword(subkey, L"EraseMethod"));
     if (builtIn) {
-        EXPECT_EQ(0u, StoredDword(subkey, L"ConfirmShredCookies"));
+        EXPECT_EQ(0u, testsupport::SettingsDword(subkey, L"ConfirmShredCookies"));
     } else {
-        EXPECT_EQ(1u, StoredDword(subkey, L"ConfirmShredAddFile0"));
+        EXPECT_EQ(1u, testsupport::SettingsDword(subkey, L"ConfirmShredAddFile0"));
     }
     for (const auto& other : kProfileKeys) {
         if (other != subkey) {

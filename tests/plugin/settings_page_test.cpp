@@ -18,7 +18,6 @@ namespace plugintest {
 namespace {
 
 using testsupport::DumpKey;
-using testsupport::GetRaw;
 using testsupport::kSettingsKey;
 using testsupport::PutDword;
 
@@ -31,14 +30,6 @@ protected:
     {
         PutDword(HKEY_CURRENT_USER, kSettingsKey, L"Revision", 2);
         PutDword(HKEY_CURRENT_USER, kSettingsKey, L"SecurityProfile", profile);
-    }
-    static DWORD StoredDword(const std::wstring& key, const wchar_t* name)
-    {
-        const auto raw = GetRaw(HKEY_CURRENT_USER, key, name);
-        DWORD value = 0xFFFFFFFF;
-        if (raw.exists && raw.type == REG_DWORD && raw.bytes.size() == sizeof(value))
-            std::memcpy(&value, raw.bytes.data(), sizeof(value));
-        return value;
     }
     HWND OpenSettings()
     {
@@ -89,8 +80,8 @@ TEST_F(SettingsPageTest, EachApplyButtonAppliesThePendingPages)
     EXPECT_TRUE(Enabled(settings, IDC_SETTINGS_APPLY));
     Click(shred, IDC_SHRED_ON_SHUTDOWN);
     Click(shred, IDC_SHRED_APPLY);
-    EXPECT_EQ(1u, StoredDword(kSettingsKey, L"SecurityProfile"));
-    EXPECT_EQ(3u, StoredDword(std::wstring(kSettingsKey) + L"\\Medium", L"EraseMethod"))
+    EXPECT_EQ(1u, testsupport::SettingsDword(L"", L"SecurityProfile"));
+    EXPECT_EQ(3u, testsupport::SettingsDword(L"\\Medium", L"EraseMethod"))
         << "the Medium subkey is made with the built-in body";
     EXPECT_FALSE(Enabled(settings, IDC_SETTINGS_APPLY));
     EXPECT_FALSE(Enabled(shred, IDC_SHRED_APPLY));
@@ -98,8 +89,8 @@ TEST_F(SettingsPageTest, EachApplyButtonAppliesThePendingPages)
     Click(settings, IDC_PROFILE_LOW);
     Click(shred, IDC_SHRED_ON_SHUTDOWN);
     Click(settings, IDC_SETTINGS_APPLY);
-    EXPECT_EQ(2u, StoredDword(kSettingsKey, L"SecurityProfile"));
-    EXPECT_EQ(0u, StoredDword(kSettingsKey, L"ActivateOnSystemShutdown"));
+    EXPECT_EQ(2u, testsupport::SettingsDword(L"", L"SecurityProfile"));
+    EXPECT_EQ(0u, testsupport::SettingsDword(L"", L"ActivateOnSystemShutdown"));
     EXPECT_FALSE(Enabled(shred, IDC_SHRED_APPLY));
     EXPECT_TRUE(m_messages.empty());
 }
