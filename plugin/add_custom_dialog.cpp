@@ -5,6 +5,7 @@
 #include "plugin/pages.h"
 #include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"
+#include "settings/list_entry.h"
 #include "win32/string_table.h"
 
 #include <shlwapi.h>
@@ -24,15 +25,6 @@ std::wstring WindowText(HWND window)
     return text.data();
 }
 
-// "C:\..." or "\\server\..."; anything else is read against some current
-// folder (of a drive, or of the process).
-bool IsFullyQualified(const std::wstring& path)
-{
-    if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\')
-        return true;
-    return path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
-}
-
 // False when the full form does not fit a path buffer: the shredding
 // program could not take it either.
 bool FullPathOf(const std::wstring& path, std::wstring& full)
@@ -46,11 +38,6 @@ bool FullPathOf(const std::wstring& path, std::wstring& full)
 }
 
 }  // namespace
-
-bool IsWildcardPattern(const std::wstring& text)
-{
-    return text.find(L'*') != std::wstring::npos && text.find(L'.') != std::wstring::npos;
-}
 
 CAddCustomDlg::CAddCustomDlg() : fw::CDialog(IDD_ADD_CUSTOM) {}
 
@@ -106,25 +93,19 @@ void CAddCustomDlg::Accept()
         EndDialog(IDOK);
         return;
     }
-    // The profile stores its entries "|"-separated: such a text would come
-    // back as two entries.
-    if (text.find(L'|') != std::wstring::npos) {
-        Refuse();
-        return;
-    }
-    if (IsWildcardPattern(text)) {
-        m_value = text;
-        EndDialog(IDOK);
-        return;
-    }
-    if (!::PathFileExistsW(text.c_str())) {
-        Refuse();
-        return;
-    }
-    // The shredding program runs in a folder of its own: a relative path
-    // would name something else there.
+    // A pattern is kept as typed; an existing item as its full path (the
+    // shredding program runs in a folder of its own, where a relative path
+    // names something else). Either must then be an entry the profile, its
+    // backup and its restore all take.
     std::wstring value = text;
-    if (!IsFullyQualified(text) && !FullPathOf(text, value)) {
+    if (!IsWildcardPattern(text)) {
+        if (!::PathFileExistsW(text.c_str()) ||
+            (!IsFullPathEntry(text) && !FullPathOf(text, value))) {
+            Refuse();
+            return;
+        }
+    }
+    if (!IsValidListEntry(value)) {
         Refuse();
         return;
     }

@@ -5,13 +5,11 @@
 
 #include "framework/dialog.h"
 #include "framework/gdi_object.h"
+#include "settings/list_entry.h"
 
 #include <windows.h>
 
 #include <string>
-
-// True when `text` holds a "*" and a ".", anywhere and in any order.
-bool IsWildcardPattern(const std::wstring& text);
 
 class CAddCustomDlg : public fw::CDialog {
 public:

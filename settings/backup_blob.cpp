@@ -2,8 +2,10 @@
 // restore. Integers are 32-bit little-endian, flags one byte, texts in the
 // ANSI code page with their NUL, each after its length in bytes; nothing is
 // aligned.
+#include "settings/list_entry.h"
 #include "settings/settings_store.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <optional>
@@ -15,7 +17,6 @@ namespace {
 constexpr uint32_t kBaseLength = 299;
 constexpr uint32_t kKeyTextRoom = 117;
 constexpr size_t kRecordBytes = 30;
-constexpr size_t kMaxTextChars = MAX_PATH - 1;
 
 // The flag order inside a record differs from the kind order.
 constexpr TraceKind kRecordOrder[kTraceKindCount] = {
@@ -104,8 +105,8 @@ public:
         on = m_block[m_offset++] != 0;
         return true;
     }
-    // A text field of cbField bytes that must hold its NUL and convert into at
-    // most kMaxTextChars characters.
+    // A text field of cbField bytes that must hold its NUL and convert into a
+    // text that fits a stored text.
     bool Text(uint32_t cbField, std::wstring& text)
     {
         if (cbField == 0 || m_cbLimit - m_offset < cbField)
@@ -117,7 +118,7 @@ public:
         const int cbText = static_cast<int>(static_cast<const char*>(nul) - bytes);
         std::wstring converted;
         if (cbText > 0) {
-            wchar_t buffer[kMaxTextChars];
+            wchar_t buffer[kMaxStoredTextChars];
             const int cch = ::MultiByteToWideChar(CP_ACP, 0, bytes, cbText, buffer,
                                                   static_cast<int>(ARRAYSIZE(buffer)));
             if (cch <= 0)
@@ -170,7 +171,8 @@ bool ParseRecord(BlockReader& reader, BlobRecord& record)
     for (uint32_t i = 0; i < count; ++i) {
         FileEntry entry;
         uint32_t cbPath = 0;
-        if (!reader.Flag(entry.confirm) || !reader.U32(cbPath) || !reader.Text(cbPath, entry.path))
+        if (!reader.Flag(entry.confirm) || !reader.U32(cbPath) ||
+            !reader.Text(cbPath, entry.path) || !IsValidListEntry(entry.path))
             return false;
         record.body.filesAndFolders.push_back(std::move(entry));
     }
@@ -179,7 +181,7 @@ bool ParseRecord(BlockReader& reader, BlobRecord& record)
     for (uint32_t i = 0; i < count; ++i) {
         std::wstring path;
         uint32_t cbPath = 0;
-        if (!reader.U32(cbPath) || !reader.Text(cbPath, path))
+        if (!reader.U32(cbPath) || !reader.Text(cbPath, path) || !IsValidListEntry(path))
             return false;
         record.body.excludeList.push_back(std::move(path));
     }
@@ -188,7 +190,9 @@ bool ParseRecord(BlockReader& reader, BlobRecord& record)
 
 // The whole block is checked before anything is written: every length and
 // count lies within the block's own length, which lies within what the host
-// handed over, and every profile number is 0 to 4.
+// handed over, every profile number is 0 to 4, and every list entry is one
+// the custom option dialog would have accepted (a relative one would be read
+// against the shredding program's current folder).
 bool ParseBlob(const BYTE* block, size_t cbBlock, ParsedBlob& parsed)
 {
     if (!block)
@@ -248,6 +252,15 @@ bool SettingsStore::WriteBackupBlob(std::vector<BYTE>& block)
         ClearProfileBody();
         LoadAll(profile);
         records[profile] = {m_securityProfile, m_body};
+        // An empty entry names nothing (each entry carries its own confirm
+        // flag, so dropping it moves no flag).
+        auto& files = records[profile].body.filesAndFolders;
+        files.erase(std::remove_if(files.begin(), files.end(),
+                                   [](const FileEntry& entry) { return entry.path.empty(); }),
+                    files.end());
+        auto& excludes = records[profile].body.excludeList;
+        excludes.erase(std::remove(excludes.begin(), excludes.end(), std::wstring()),
+                       excludes.end());
     }
 
     // Every text the block carries, converted before anything is sized: one
@@ -326,7 +339,13 @@ bool SettingsStore::WriteBackupBlob(std::vector<BYTE>& block)
             writer.Bytes(field);
         }
     }
-    block = writer.Take();
+    // A backup is only worth keeping when it restores: read it as the restore
+    // will, so that writer and reader cannot disagree.
+    std::vector<BYTE> written = writer.Take();
+    ParsedBlob check;
+    if (!ParseBlob(written.data(), written.size(), check))
+        return false;
+    block = std::move(written);
     return true;
 }
 

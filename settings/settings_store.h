@@ -136,7 +136,8 @@ public:
 
     // Backup block of the whole settings (every profile) for the host's
     // backup and restore. False, with `block` untouched, when a text it
-    // carries cannot be held exactly in the block's code page (the ANSI one).
+    // carries cannot be held exactly in the block's code page (the ANSI one)
+    // or the block is one the restore would refuse.
     bool WriteBackupBlob(std::vector<BYTE>& block);
     // Validates the whole block first; a malformed block changes nothing and
     // gives false. A valid block is written in full; false as well when any

@@ -304,10 +304,18 @@ struct EntryCase {
     const wchar_t* typed;
     const wchar_t* stored;  // null: refused; empty: the scratch file's full path
 };
+// A stored entry and its terminator fit a path buffer.
+const std::wstring kLongestPattern = L"*." + std::wstring(MAX_PATH - 3, L'p');
+const std::wstring kLongPattern = kLongestPattern + L"p";
 const EntryCase kEntryCases[] = {
-    {"Pattern", L"*.tmp", L"*.tmp"}, {"NamePattern", L"report.*", L"report.*"},
-    {"StarAlone", L"*", nullptr},    {"ExtensionAlone", L".tmp", nullptr},
-    {"Bar", L"*.t|mp", nullptr},     {"RelativeFile", L"relative.txt", L""},
+    {"Pattern", L"*.tmp", L"*.tmp"},
+    {"NamePattern", L"report.*", L"report.*"},
+    {"StarAlone", L"*", nullptr},
+    {"ExtensionAlone", L".tmp", nullptr},
+    {"Bar", L"*.t|mp", nullptr},
+    {"RelativeFile", L"relative.txt", L""},
+    {"LongestPattern", kLongestPattern.c_str(), kLongestPattern.c_str()},
+    {"PatternTooLong", kLongPattern.c_str(), nullptr},
 };
 
 void PrintTo(const EntryCase& entry, std::ostream* out)
@@ -329,7 +337,7 @@ TEST_P(CustomEntry, IsAcceptedOrRefused)
         ::SetDlgItemTextW(window, IDC_CUSTOM_PATH, entry.typed);
         Click(window, IDOK);
         if (!entry.stored) {
-            wchar_t shown[MAX_PATH] = {};
+            wchar_t shown[2 * MAX_PATH] = {};
             ::GetDlgItemTextW(window, IDC_CUSTOM_PATH, shown, ARRAYSIZE(shown));
             EXPECT_STREQ(entry.typed, shown);
             Click(window, IDCANCEL);

@@ -160,10 +160,16 @@ protected:
     }
     std::vector<BYTE> BackupBytes()
     {
+        std::vector<BYTE> bytes;
+        EXPECT_EQ(S_OK, Backup(bytes));
+        return bytes;
+    }
+    // The element's answer; `bytes` empty unless it handed back a byte array.
+    HRESULT Backup(std::vector<BYTE>& bytes)
+    {
         VARIANT data;
         ::VariantInit(&data);
-        EXPECT_EQ(S_OK, m_element->Backup(nullptr, &data));
-        std::vector<BYTE> bytes;
+        const HRESULT hr = m_element->Backup(nullptr, &data);
         if (V_VT(&data) == (VT_ARRAY | VT_UI1)) {
             void* raw = nullptr;
             ::SafeArrayAccessData(V_ARRAY(&data), &raw);
@@ -172,7 +178,7 @@ protected:
             ::SafeArrayUnaccessData(V_ARRAY(&data));
         }
         ::VariantClear(&data);
-        return bytes;
+        return hr;
     }
     HRESULT RestoreBytes(const std::vector<BYTE>& bytes)
     {
@@ -247,6 +253,161 @@ TEST_F(BackupRestoreTest, RestoreRefusesWhatIsNoWholeBackup)
     ::VariantClear(&twoDimensions);
 
     EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+// A block as another program could hand the host: no trigger, Advanced in
+// force, every record empty but Advanced's, which lists `files` (the first
+// confirmed, the others not) and `excludes`.
+std::vector<BYTE> BlockWithLists(const std::vector<std::string>& files,
+                                 const std::vector<std::string>& excludes)
+{
+    std::vector<BYTE> block(8, 0);  // length, then the four triggers off
+    const auto u32 = [&](size_t value) {
+        for (int i = 0; i < 4; ++i)
+            block.push_back(static_cast<BYTE>(value >> (8 * i)));
+    };
+    const auto text = [&](const std::string& entry) {
+        u32(entry.size() + 1);
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(0);
+    };
+    u32(kProfileAdvanced);
+    for (int32_t profile = 0; profile < kProfileCount; ++profile) {
+        u32(profile);
+        block.insert(block.end(), 22, 0);
+        u32(kEraseOnePass);
+        if (profile < kProfileAdvanced)
+            continue;
+        const bool lists = profile == kProfileAdvanced;
+        u32(lists ? files.size() : 0);
+        for (size_t i = 0; lists && i < files.size(); ++i) {
+            block.push_back(i == 0 ? 1 : 0);
+            text(files[i]);
+        }
+        u32(lists ? excludes.size() : 0);
+        for (size_t i = 0; lists && i < excludes.size(); ++i)
+            text(excludes[i]);
+    }
+    const size_t cb = block.size();
+    std::memcpy(block.data(), &cb, 4);
+    return block;
+}
+
+// A restored entry must be one the custom option dialog could have given: a
+// relative one would be shredded, or fail to exclude, against whatever
+// folder the shredding program runs in; a "|" would split it in two.
+TEST_F(BackupRestoreTest, RestoreTakesOnlyEntriesTheCustomOptionDialogGives)
+{
+    const struct {
+        const char* entry;
+        bool taken;
+    } cases[] = {
+        {".", false},
+        {"..\\x", false},
+        {"docs\\report.txt", false},
+        {"C:rel.txt", false},
+        {"\\x\\f.txt", false},
+        {"\\\\.\\C:", false},
+        {"\\\\?\\C:\\f.txt", false},
+        {"C:\\a.txt|C:\\b.txt", false},
+        {"", false},
+        {"C:\\Docs\\a.txt", true},
+        {"C:/Docs/b.txt", true},
+        {"\\\\server\\share\\f.txt", true},
+        {"*.tmp", true},
+        {"report.*", true},
+    };
+    for (const auto& c : cases) {
+        for (const bool exclude : {false, true}) {
+            SCOPED_TRACE(std::string(c.entry) + (exclude ? " excluded" : " listed"));
+            testsupport::ClearProductKeys();
+            StoreSettings();
+            const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
+            const std::vector<std::string> entries = {c.entry, "C:\\after.txt"};
+            const std::vector<BYTE> block =
+                exclude ? BlockWithLists({}, entries) : BlockWithLists(entries, {});
+            const HRESULT hr = RestoreBytes(block);
+            if (!c.taken) {
+                EXPECT_TRUE(FAILED(hr));
+                EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey)) << "nothing written";
+                continue;
+            }
+            ASSERT_EQ(S_OK, hr);
+            SettingsStore loaded;
+            ASSERT_TRUE(loaded.LoadAll(kProfileAdvanced));
+            const std::wstring wide(c.entry, c.entry + std::strlen(c.entry));
+            if (exclude) {
+                ASSERT_EQ(2, loaded.GetExcludeListCount());
+                EXPECT_EQ(wide, loaded.GetExcludeEntry(0));
+                EXPECT_EQ(L"C:\\after.txt", loaded.GetExcludeEntry(1));
+            } else {
+                ASSERT_EQ(2, loaded.GetFilesAndFoldersCount());
+                bool first = false;
+                bool second = true;
+                EXPECT_EQ(wide, loaded.GetFileEntry(0, first));
+                EXPECT_EQ(L"C:\\after.txt", loaded.GetFileEntry(1, second));
+                EXPECT_TRUE(first);
+                EXPECT_FALSE(second);
+            }
+        }
+    }
+}
+
+// Every backup the element hands the host restores: a text longer than
+// the restore takes fails the backup instead, with no array.
+TEST_F(BackupRestoreTest, EveryBackupAtTheLengthLimitsRestores)
+{
+    enum Where { kFile, kExclude, kKey };
+    const struct {
+        const char* what;
+        Where where;
+        size_t cch;
+        bool backedUp;
+    } cases[] = {
+        {"file path of 259", kFile, 259, true},   {"file path of 260", kFile, 260, false},
+        {"pattern of 259", kExclude, 259, true},  {"pattern of 260", kExclude, 260, false},
+        {"pattern of 298", kExclude, 298, false}, {"key text of 259", kKey, 259, true},
+        {"key text of 260", kKey, 260, false},    {"key text of 300", kKey, 300, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::ClearProductKeys();
+        StoreSettings();
+        SettingsStore settings;
+        ASSERT_TRUE(settings.LoadAll(kProfileAdvanced));
+        switch (c.where) {
+        case kFile:
+            settings.AddFileEntry(L"C:\\" + std::wstring(c.cch - 3, L'f'), false);
+            break;
+        case kExclude:
+            settings.AddExcludeEntry(L"*." + std::wstring(c.cch - 2, L'p'));
+            break;
+        case kKey:
+            settings.SetActivateOnKeyPress(true);
+            settings.SetKeySequence(false, false, false, std::wstring(c.cch, L'K'));
+            break;
+        }
+        ASSERT_TRUE(settings.SaveAll());
+        const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
+
+        std::vector<BYTE> bytes;
+        const HRESULT hr = Backup(bytes);
+        if (!c.backedUp) {
+            EXPECT_TRUE(FAILED(hr));
+            EXPECT_TRUE(bytes.empty());
+            continue;
+        }
+        ASSERT_EQ(S_OK, hr);
+        SettingsStore emptied;
+        ASSERT_TRUE(emptied.LoadAll(kProfileAdvanced));
+        emptied.ClearFilesAndFolders();
+        emptied.ClearExcludeList();
+        emptied.SetKeySequence(false, false, false, L"Q");
+        ASSERT_TRUE(emptied.SaveAll());
+        ASSERT_NE(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+        EXPECT_EQ(S_OK, RestoreBytes(bytes));
+        EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+    }
 }
 
 TEST_F(BackupRestoreTest, DescribesItselfToTheHost)
