@@ -8,6 +8,7 @@
 #include "engine/traces/browser.h"
 #include "engine/traces/system_traces.h"
 #include "settings/install_location.h"
+#include "settings/list_entry.h"
 #include "win32/path.h"
 
 #include <shlwapi.h>
@@ -100,6 +101,7 @@ uint64_t ShredList::SumSizes(const AssetList& list)
 void ShredManager::BuildShredList(int32_t listType)
 {
     ClearAssets();
+    m_leftOutEntries.clear();
     const Selector selector = SelectorFor(listType);
     if (selector == Selector::Nothing)
         return;
@@ -151,12 +153,20 @@ void ShredManager::BuildShredList(int32_t listType)
         Append(m_assets, MakeTempFilesAsset(settings.GetConfirm(kTempFiles)));
 
     // The user's own files and folders that still exist (a wildcard entry
-    // never does).
+    // never does). Only full paths: a relative entry (older settings, another
+    // program's write) would name whatever lies below this program's current
+    // folder.
     for (int i = 0; i < settings.GetFilesAndFoldersCount(); ++i) {
         bool confirm = false;
         const std::wstring path = settings.GetFileEntry(i, confirm);
-        if (path.empty() || !win32::FitsMaxPath(path) ||
-            ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
+        if (path.empty())
+            continue;
+        if (!IsFullPathEntry(path)) {
+            if (!IsWildcardPattern(path))
+                m_leftOutEntries.push_back(path);
+            continue;
+        }
+        if (!win32::FitsMaxPath(path) || ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
             continue;
         std::unique_ptr<IDAsset> asset = MakePathAsset(path);
         asset->SetConfirm(confirm);

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class Eraser;
 class ShredManager;
@@ -150,6 +151,9 @@ public:
 
     // The list builder.
     AssetList& GetAssetList() { return m_assets; }
+    // The user's entries the last build left out because they name no full
+    // path (and are no pattern): the run logs them.
+    const std::vector<std::wstring>& LeftOutEntries() const { return m_leftOutEntries; }
     void ClearAssets();
     void BuildShredList(int32_t listType);
     void MarkProtectedAndExcluded(AssetList& list);
@@ -172,6 +176,7 @@ private:
     SettingsStore m_settings;
     std::unique_ptr<Eraser> m_eraser;
     AssetList m_assets;
+    std::vector<std::wstring> m_leftOutEntries;
     ShredList m_list;
     Eraser* m_eraserInUse = nullptr;
     std::wstring m_logFolder;

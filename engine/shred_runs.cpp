@@ -146,6 +146,8 @@ RunResult ShredManager::RunList(int32_t listType, bool interactive)
         SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, L" ", 0, kBalloonShredStartsOrStopped);
 
     m_eraser->OpenLog(LogPath());
+    for (const auto& entry : m_leftOutEntries)
+        m_eraser->LogTextLine(IDS_LOG_NOT_FULL_PATH, {entry});
     m_eraser->SetByteCount(m_list.SumSizes(m_assets));
     m_eraserInUse = m_eraser.get();
 

@@ -300,6 +300,60 @@ TEST_F(ShredManagerTest, ExcludedAndProtectedEntriesSurviveAShreddedFolder)
     EXPECT_EQ(100, manager.Reporter().percents.back());
 }
 
+// However a relative entry got into the profile (older settings, another
+// program's write), the run never reads it against its own current folder:
+// the entry is logged and left out, and the full-path entry beside it is
+// still shredded.
+TEST_F(ShredManagerTest, EntriesThatAreNoFullPathAreLoggedAndLeftOut)
+{
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetCurrentDirectoryW(ARRAYSIZE(previous), previous));
+    const struct {
+        const wchar_t* what;
+        std::wstring entry;      // relative to the folder "run" below
+        const wchar_t* reached;  // what the entry would name from there
+        bool rootRelative;       // the entry is `reached` without its drive
+    } cases[] = {
+        {L"current folder", L".", L"run\\keep.txt", false},
+        {L"parent", L"..\\x", L"x", false},
+        {L"relative file", L"docs\\report.txt", L"run\\docs\\report.txt", false},
+        {L"drive relative", m_data.substr(0, 2) + L"rel.txt", L"run\\rel.txt", false},
+        {L"root relative", L"", L"run\\rooted.txt", true},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring base = m_scratch / (L"case" + std::to_wstring(index++));
+        const std::wstring run = base + L"\\run";
+        for (const auto& folder : {base, run, run + L"\\docs"})
+            ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+        const std::wstring reached = base + L"\\" + c.reached;
+        ASSERT_TRUE(WriteFileBytes(reached, "keep"));
+        const std::wstring full = base + L"\\full.bin";
+        ASSERT_TRUE(WriteFileBytes(full, "gone"));
+        const std::wstring entry = c.rootRelative ? reached.substr(2) : c.entry;
+
+        Manager manager;
+        SettingsStore custom;
+        custom.SetSecurityProfile(kProfileAdvanced);
+        custom.ClearProfileBody();
+        custom.SetEraseMethod(kEraseOnePass);
+        custom.AddFileEntry(entry, false);
+        custom.AddFileEntry(full, false);
+        UseProfile(custom, manager);
+        ASSERT_TRUE(::SetCurrentDirectoryW(run.c_str()));
+        const RunResult result = manager.ShredAssets(kListEverything);
+        ::SetCurrentDirectoryW(previous);
+
+        EXPECT_EQ(kRunDone, result);
+        EXPECT_TRUE(PathExists(reached));
+        EXPECT_FALSE(PathExists(full));
+        EXPECT_NE(std::wstring::npos,
+                  ReadText(LogPath(manager))
+                      .find(L"Entry " + entry + L" is not a full path and was not shredded."));
+    }
+}
+
 TEST_F(ShredManagerTest, DecliningAConfirmationKeepsTheItemAndStillReaches100)
 {
     ASSERT_TRUE(WriteFileBytes(m_data + L"\\ask-no.bin", std::string(3000, 'n')));
