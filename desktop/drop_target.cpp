@@ -49,14 +49,16 @@ private:
     bool m_held = false;
 };
 
-// One path that Graventa can take whole; anything else is refused.
+// One full path that Graventa can take whole; anything else is refused (a
+// bare name would be looked up in Graventa's current folder).
 bool Refused(const DroppedFiles& files)
 {
     if (!files.Held())
         return false;
     if (files.Count() != 1)
         return true;
-    return !win32::FitsMaxPath(files.First());
+    const std::wstring path = files.First();
+    return !win32::IsFullyQualified(path) || !win32::FitsMaxPath(path);
 }
 
 }  // namespace

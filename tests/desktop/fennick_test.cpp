@@ -260,7 +260,12 @@ TEST_F(FennickTest, DropTargetSendsOneExistingPathThatFits)
         {{file, folder}, E_INVALIDARG, DROPEFFECT_NONE, false},
         {{m_scratch / L"gone.txt"}, S_OK, DROPEFFECT_MOVE, false},
         {{tooLong}, E_INVALIDARG, DROPEFFECT_NONE, false},
+        // A name Graventa would look up in its own current folder.
+        {{L"victim.txt"}, E_INVALIDARG, DROPEFFECT_NONE, false},
+        {{L"NUL"}, E_INVALIDARG, DROPEFFECT_NONE, false},
     };
+    const testsupport::CurrentFolderScope current(m_scratch.Path());
+    ASSERT_TRUE(current.Entered());
     win32::ComPtr<IShellFolder> shellFolder;
     ASSERT_EQ(S_OK, m_menu->QueryInterface(IID_IShellFolder, shellFolder.put_void()));
     std::vector<SetText> sent;

@@ -140,6 +140,58 @@ TEST_F(CommandSenderTest, ShredOneSendsOnlyAnExistingPathThatFits)
     EXPECT_EQ(L"Graventa", m_graventa.Title());
 }
 
+// Graventa resolves a path in its own current folder and opens it through
+// its "\\?\" form: only a fully qualified path of an item that exists in
+// that form is sent, and it is sent full. Each refused path names an
+// existing item (or a device) from this process's current folder.
+TEST_F(CommandSenderTest, ShredOneSendsOnlyAFullyQualifiedPathOfAnItem)
+{
+    StartRecorder();
+    const std::wstring here = m_scratch / L"here";
+    const std::wstring devices = m_scratch / L"devices";
+    ASSERT_TRUE(::CreateDirectoryW(here.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(devices.c_str(), nullptr));
+    ASSERT_TRUE(testsupport::WriteFileBytes(here + L"\\file.txt", "bystander"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_scratch / L"x", "bystander"));
+    // A file that only the "\\?\" form reaches by this name.
+    ASSERT_TRUE(testsupport::WriteFileBytes(L"\\\\?\\" + (devices + L"\\com1.txt"), "victim"));
+    const testsupport::CurrentFolderScope current(here);
+    ASSERT_TRUE(current.Entered());
+    const std::wstring driveRooted = (m_scratch / L"x").substr(2);       // "\\...\\x"
+    const std::wstring driveRelative = here.substr(0, 2) + L"file.txt";  // "C:file.txt"
+
+    const struct {
+        std::wstring path;
+        std::wstring sent;  // empty: nothing
+    } cases[] = {
+        {L"file.txt", L""},
+        {L".\\file.txt", L""},
+        {L"..\\x", L""},
+        {driveRooted, L""},
+        {driveRelative, L""},
+        {L"NUL", L""},
+        {L"aux", L""},
+        {L"com1.txt", L""},
+        {L"\\\\.\\COM1", L""},
+        {here + L"\\nul", L""},
+        {here + L"\\com1.txt", L""},
+        {m_scratch / L"x", m_scratch / L"x"},
+        {here + L"\\..\\x", m_scratch / L"x"},
+        {L"\\\\?\\" + (m_scratch / L"x"), m_scratch / L"x"},
+        {devices + L"\\com1.txt", devices + L"\\com1.txt"},
+        {here, here},
+    };
+    std::vector<SetText> expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.path));
+        EXPECT_EQ(c.sent.empty() ? 0 : kRecorderAnswer, RequestShredOne(c.path));
+        if (!c.sent.empty())
+            expected.insert(expected.end(), {{0xBABE01, c.sent}, {0, L"Graventa"}});
+        ASSERT_TRUE(m_graventa.WaitForCount(expected.size()));
+        EXPECT_THAT(m_graventa.Received(), ElementsAreArray(expected));
+    }
+}
+
 // With no path the user chooses in the file-or-folder dialog, owned by
 // Graventa's window. A cancel sends nothing and does not leave the request
 // busy.
