@@ -8,6 +8,8 @@
 
 #include <string>
 
+// Each request returns what Graventa's window answered, or 0 when it was
+// not sent or the window did not answer in time (SendMainWindowCommand).
 // Flag 0 starts the run, flag 1 brings its progress window forward.
 LRESULT RequestShredAll(int flag);
 LRESULT RequestDiskBleach(int flag);
