@@ -111,16 +111,28 @@ protected:
     plugintest::GraventaRecorder m_graventa;
 };
 
+// Only ids inside the shell's range (and inside the 16 bits WM_COMMAND
+// carries) are used; the result is the highest offset used, plus one.
 TEST_F(FennickTest, MenuEntriesIdsAndResultWithAndWithoutDefaultOnly)
 {
     using Item = std::pair<std::wstring, UINT>;
+    const std::vector<Item> high = {{L"Open Scoravel", 65531},
+                                    {L"Shred One", 65533},
+                                    {L"Zarev Ozi", 65532},
+                                    {L"", 0},
+                                    {L"Settings", 65535}};
     const struct {
         UINT flags;
+        UINT firstId;
+        UINT lastId;
         HRESULT result;
         std::vector<Item> items;
     } cases[] = {
-        {CMF_DEFAULTONLY, 1, {{L"Default action", 100}, {L"Shell item", 5}}},
+        {CMF_DEFAULTONLY, 100, 200, 1, {{L"Default action", 100}, {L"Shell item", 5}}},
+        {CMF_DEFAULTONLY, 100, 99, 0, {{L"Shell item", 5}}},
         {CMF_NORMAL,
+         100,
+         200,
          7,
          {{L"Open Scoravel", 101},
           {L"Shred One", 103},
@@ -128,18 +140,23 @@ TEST_F(FennickTest, MenuEntriesIdsAndResultWithAndWithoutDefaultOnly)
           {L"Remove Icon", 106},
           {L"", 0},
           {L"Settings", 105}}},
+        {CMF_NORMAL, 100, 102, 3, {{L"Open Scoravel", 101}, {L"Zarev Ozi", 102}}},
+        {CMF_NORMAL, 100, 100, 0, {}},
+        {CMF_NORMAL, 65530, 65535, 6, high},
+        {CMF_NORMAL, 65530, 70000, 6, high},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.flags << " ids " << c.firstId << "-" << c.lastId);
         const HMENU menu = ::CreatePopupMenu();
         ASSERT_TRUE(::AppendMenuW(menu, MF_STRING, 5, L"Shell item"));
-        EXPECT_EQ(c.result, m_menu->QueryContextMenu(menu, 0, 100, 200, c.flags));
+        EXPECT_EQ(c.result, m_menu->QueryContextMenu(menu, 0, c.firstId, c.lastId, c.flags));
         std::vector<Item> items;
         for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
             wchar_t text[64] = {};
             ::GetMenuStringW(menu, i, text, ARRAYSIZE(text), MF_BYPOSITION);
             items.emplace_back(text, ::GetMenuItemID(menu, i));
         }
-        EXPECT_THAT(items, ElementsAreArray(c.items)) << c.flags;
+        EXPECT_THAT(items, ElementsAreArray(c.items));
         ::DestroyMenu(menu);
     }
 }
