@@ -13,13 +13,15 @@ public:
     explicit DroppedFiles(IDataObject* data)
     {
         FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        m_held =
-            data && SUCCEEDED(data->GetData(&format, &m_medium)) && m_medium.tymed == TYMED_HGLOBAL;
+        m_got = data && SUCCEEDED(data->GetData(&format, &m_medium));
+        // Another kind of medium than asked for is no file list, but it is
+        // ours to release all the same.
+        m_held = m_got && m_medium.tymed == TYMED_HGLOBAL;
     }
     ~DroppedFiles()
     {
         // Through the medium's release object when it has one.
-        if (m_held)
+        if (m_got)
             ::ReleaseStgMedium(&m_medium);
     }
     DroppedFiles(const DroppedFiles&) = delete;
@@ -46,6 +48,7 @@ private:
     HDROP Drop() const { return static_cast<HDROP>(m_medium.hGlobal); }
 
     STGMEDIUM m_medium = {};
+    bool m_got = false;
     bool m_held = false;
 };
 

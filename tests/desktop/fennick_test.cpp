@@ -27,14 +27,25 @@ const CLSID kFolderClsid = {
 // A text cut to the buffer (strsafe's STRSAFE_E_INSUFFICIENT_BUFFER).
 const HRESULT kCut = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
-// A data object of our own that gives `paths` as CF_HDROP.
+// A data object of our own that gives `paths` as CF_HDROP; or, with a
+// `tymed` of its own, an empty medium of that kind whose release object is
+// the data object itself, so that its count of references shows whether the
+// taker released the medium.
 class CFileList final : public fw::CComObjectBase<IDataObject, IID_IDataObject> {
 public:
-    explicit CFileList(std::vector<std::wstring> paths) : m_paths(std::move(paths)) {}
+    explicit CFileList(std::vector<std::wstring> paths, DWORD tymed = 0)
+        : m_paths(std::move(paths)), m_tymed(tymed)
+    {
+    }
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
     {
         if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
             return DV_E_FORMATETC;
+        if (m_tymed) {
+            *medium = STGMEDIUM{m_tymed, {}, this};
+            AddRef();
+            return S_OK;
+        }
         std::wstring list;
         for (const std::wstring& path : m_paths)
             list += path + L'\0';
@@ -59,6 +70,7 @@ public:
 
 private:
     std::vector<std::wstring> m_paths;
+    DWORD m_tymed;
 };
 
 class FennickTest : public testsupport::ProductRegistryTest {
@@ -307,6 +319,31 @@ TEST_F(FennickTest, DropTargetSendsOneExistingPathThatFits)
         EXPECT_THAT(m_graventa.Received(), ElementsAreArray(sent));
     }
     EXPECT_TRUE(testsupport::PathExists(file));
+}
+
+// Whatever kind of medium the data object hands over is released, through
+// its release object; only an HGLOBAL one is read as a file list.
+TEST_F(FennickTest, DropTargetReleasesEveryMediumItIsGiven)
+{
+    win32::ComPtr<IShellFolder> shellFolder;
+    ASSERT_EQ(S_OK, m_menu->QueryInterface(IID_IShellFolder, shellFolder.put_void()));
+    const DWORD tymeds[] = {TYMED_HGLOBAL, TYMED_FILE,   TYMED_ISTREAM, TYMED_ISTORAGE,
+                            TYMED_GDI,     TYMED_MFPICT, TYMED_ENHMF,   TYMED_NULL};
+    for (const DWORD tymed : tymeds) {
+        SCOPED_TRACE(tymed);
+        win32::ComPtr<IDropTarget> target;
+        ASSERT_EQ(S_OK, shellFolder->CreateViewObject(nullptr, IID_IDropTarget, target.put_void()));
+        win32::ComPtr<IDataObject> data;
+        ASSERT_EQ(S_OK, fw::CreateComObject<CFileList>(IID_IDataObject, data.put_void(),
+                                                       std::vector<std::wstring>{}, tymed));
+        DWORD effect = DROPEFFECT_MOVE;
+        target->DragEnter(data.get(), MK_LBUTTON, {}, &effect);
+        EXPECT_EQ(S_OK, target->Drop(data.get(), 0, {}, &effect));
+        target.reset();
+        data->AddRef();
+        EXPECT_EQ(1u, data->Release()) << "a medium was not released";
+    }
+    EXPECT_THAT(m_graventa.Received(), ::testing::IsEmpty());
 }
 
 }  // namespace
