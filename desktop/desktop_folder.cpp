@@ -10,7 +10,9 @@
 #include <shellapi.h>
 #include <strsafe.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -45,6 +47,8 @@ struct MenuEntry {
     UINT textId;  // 0: a separator
     UINT offset;
 };
+
+constexpr UINT kHighestMenuId = 0xFFFF;
 
 constexpr MenuEntry kMenu[] = {
     {IDS_FENNICK_OPEN, kCommandOpenFramework},
@@ -198,35 +202,59 @@ STDMETHODIMP COVHWDesktopFolderImpl::GetClassID(CLSID* clsid)
     return S_OK;
 }
 
-STDMETHODIMP COVHWDesktopFolderImpl::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT,
-                                                      UINT flags)
+STDMETHODIMP COVHWDesktopFolderImpl::QueryContextMenu(HMENU menu, UINT index, UINT firstId,
+                                                      UINT lastId, UINT flags)
 {
     return fw::ComBoundary([&]() -> HRESULT {
         if (!menu)
             return E_INVALIDARG;
+        // The shell hands out [firstId, lastId]; an id beyond it belongs to
+        // another handler, and WM_COMMAND carries only 16 bits of an id.
+        const UINT highestId = (std::min)(lastId, kHighestMenuId);
+        const auto fits = [&](UINT offset) {
+            return firstId <= highestId && offset <= highestId - firstId;
+        };
         if (flags & CMF_DEFAULTONLY) {
+            if (!fits(kCommandDefault))
+                return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
             if (!::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, firstId, L"Default action"))
                 return LastErrorResult();
-            return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+            return MAKE_HRESULT(SEVERITY_SUCCESS, 0, kCommandDefault + 1);
         }
         // The menu is ours alone: whatever the shell put in goes.
         while (::GetMenuItemCount(menu) > 0)
             if (!::DeleteMenu(menu, 0, MF_BYPOSITION))
                 return LastErrorResult();
-        UINT position = index;
+        // A separator only between two entries that fit.
+        std::vector<const MenuEntry*> entries;
         for (const MenuEntry& entry : kMenu) {
-            const std::wstring text =
-                entry.textId ? win32::LoadTableString(FennickModule().Instance(), entry.textId)
-                             : std::wstring();
-            const BOOL inserted =
-                entry.textId ? ::InsertMenuW(menu, position, MF_BYPOSITION | MF_STRING,
-                                             firstId + entry.offset, text.c_str())
-                             : ::InsertMenuW(menu, position, MF_BYPOSITION | MF_SEPARATOR, 0, L"-");
+            if (entry.textId == 0) {
+                if (!entries.empty() && entries.back()->textId != 0)
+                    entries.push_back(&entry);
+            } else if (fits(entry.offset)) {
+                entries.push_back(&entry);
+            }
+        }
+        if (!entries.empty() && entries.back()->textId == 0)
+            entries.pop_back();
+        UINT position = index;
+        UINT used = 0;  // the highest offset in the menu, plus one
+        for (const MenuEntry* entry : entries) {
+            BOOL inserted = FALSE;
+            if (entry->textId) {
+                const std::wstring text =
+                    win32::LoadTableString(FennickModule().Instance(), entry->textId);
+                inserted = ::InsertMenuW(menu, position, MF_BYPOSITION | MF_STRING,
+                                         firstId + entry->offset, text.c_str());
+                used = (std::max)(used, entry->offset + 1);
+            } else {
+                inserted = ::InsertMenuW(menu, position, MF_BYPOSITION | MF_SEPARATOR, 0, L"-");
+            }
             if (!inserted)
                 return LastErrorResult();
             ++position;
         }
-        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, kCommandCount);
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, used);
     });
 }
 

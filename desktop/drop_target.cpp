@@ -13,13 +13,15 @@ public:
     explicit DroppedFiles(IDataObject* data)
     {
         FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        m_held =
-            data && SUCCEEDED(data->GetData(&format, &m_medium)) && m_medium.tymed == TYMED_HGLOBAL;
+        m_got = data && SUCCEEDED(data->GetData(&format, &m_medium));
+        // Another kind of medium than asked for is no file list, but it is
+        // ours to release all the same.
+        m_held = m_got && m_medium.tymed == TYMED_HGLOBAL;
     }
     ~DroppedFiles()
     {
         // Through the medium's release object when it has one.
-        if (m_held)
+        if (m_got)
             ::ReleaseStgMedium(&m_medium);
     }
     DroppedFiles(const DroppedFiles&) = delete;
@@ -46,17 +48,20 @@ private:
     HDROP Drop() const { return static_cast<HDROP>(m_medium.hGlobal); }
 
     STGMEDIUM m_medium = {};
+    bool m_got = false;
     bool m_held = false;
 };
 
-// One path that Graventa can take whole; anything else is refused.
+// One full path that Graventa can take whole; anything else is refused (a
+// bare name would be looked up in Graventa's current folder).
 bool Refused(const DroppedFiles& files)
 {
     if (!files.Held())
         return false;
     if (files.Count() != 1)
         return true;
-    return !win32::FitsMaxPath(files.First());
+    const std::wstring path = files.First();
+    return !win32::IsFullyQualified(path) || !win32::FitsMaxPath(path);
 }
 
 }  // namespace

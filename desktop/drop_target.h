@@ -1,6 +1,7 @@
 // The drop target of the desktop icon: one dropped file or folder is handed
-// to Graventa for shredding. Two or more, or a path that does not fit 260
-// characters, are refused while dragging and ignored when dropped.
+// to Graventa for shredding. Two or more, or a path that is not fully
+// qualified or does not fit 260 characters, are refused while dragging and
+// ignored when dropped.
 #pragma once
 
 #include "desktop/fennick_guids.h"

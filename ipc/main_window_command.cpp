@@ -1,5 +1,28 @@
 #include "ipc/main_window_command.h"
 
+namespace {
+
+// The operations behind these codes run inside the window procedure and
+// hold the sender until they end.
+bool WaitsForItsOperation(UINT code)
+{
+    return code == kCommandInternetExplorer || code == kCommandFirefox;
+}
+
+// False when the window did not answer within the limit (a message it had
+// not taken yet is withdrawn) or went away.
+bool SendTextWithin(HWND window, WPARAM code, const wchar_t* text, LRESULT& answer)
+{
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(text),
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kMainWindowAnswerMs, &result))
+        return false;
+    answer = static_cast<LRESULT>(result);
+    return true;
+}
+
+}  // namespace
+
 LRESULT SendMainWindowCommand(UINT code, const wchar_t* text)
 {
     const HWND window = ::FindWindowW(nullptr, kMainWindowTitle);
@@ -9,6 +32,17 @@ LRESULT SendMainWindowCommand(UINT code, const wchar_t* text)
     ::GetWindowTextW(window, title, ARRAYSIZE(title));
     // No text goes as an empty one, which the window takes for none: a null
     // text is not carried to another process everywhere (Wine drops it).
-    ::SendMessageW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(text ? text : L""));
-    return ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
+    const wchar_t* const commandText = text ? text : L"";
+    LRESULT answer = 0;
+    if (WaitsForItsOperation(code)) {
+        ::SendMessageW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(commandText));
+    } else if (!SendTextWithin(window, code, commandText, answer)) {
+        // The caller is the host's or the shell's user-interface thread: a
+        // window that does not answer must not hold it. A second wait for
+        // the title's send would only double the hang.
+        return 0;
+    }
+    if (!SendTextWithin(window, 0, title, answer))
+        return 0;
+    return answer;
 }

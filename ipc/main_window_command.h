@@ -21,7 +21,13 @@ enum MainWindowCommand : UINT {
 
 inline constexpr wchar_t kMainWindowTitle[] = L"Graventa";
 
+// How long a sender waits for the window to take a command or its title.
+inline constexpr UINT kMainWindowAnswerMs = 3000;
+
 // Finds the window, keeps its title, sends the command, restores the title.
 // Returns what the title's restoring send returned (TRUE once the window
-// handled both), or 0 with nothing sent when no such window exists.
+// handled both), or 0 when no such window exists or it did not answer one of
+// the sends within kMainWindowAnswerMs. The two browser codes (0xBABE04,
+// 0xBABE05) wait for their operation, however long it runs; their title's
+// send is limited as the others are.
 LRESULT SendMainWindowCommand(UINT code, const wchar_t* text);

@@ -7,7 +7,6 @@
 #include "win32/registry.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
 
 namespace {
 
@@ -31,6 +30,24 @@ std::wstring ReadMachineString(const wchar_t* keyPath, const wchar_t* name)
         win32::ReadString(key.get(), name, value) != ERROR_SUCCESS)
         return {};
     return value;
+}
+
+// The item Graventa will shred for `path`, as its engine opens it: the full
+// path, looked up through its "\\?\" form. A path that is not fully qualified
+// would be resolved in Graventa's current folder, not the sender's; the plain
+// form of "C:\x\com1.txt" or "NUL" is a device, so PathFileExistsW would
+// vouch for a file that is not there. Graventa copies the text into a
+// 260-character buffer: a longer path would reach it cut, naming another.
+bool ShredOneTarget(const std::wstring& path, std::wstring& target)
+{
+    std::wstring full;
+    if (!win32::IsFullyQualified(path) || !win32::FullPathOf(path, full) ||
+        !win32::FitsMaxPath(full))
+        return false;
+    if (::GetFileAttributesW(win32::ExtendedPath(full).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    target = std::move(full);
+    return true;
 }
 
 // The console's argument: the plug-in's page object and the page index.
@@ -80,11 +97,10 @@ LRESULT RequestShredOne(const std::wstring& path)
             return -1;
         chosen = dialog.GetPath();
     }
-    // Graventa copies the text into a 260-character buffer: a longer path
-    // would reach it cut, naming something else.
-    if (chosen.empty() || !win32::FitsMaxPath(chosen) || !::PathFileExistsW(chosen.c_str()))
+    std::wstring target;
+    if (!ShredOneTarget(chosen, target))
         return 0;
-    return SendMainWindowCommand(kCommandShredOne, chosen.c_str());
+    return SendMainWindowCommand(kCommandShredOne, target.c_str());
 }
 
 std::wstring GetInstallLocation()

@@ -8,6 +8,8 @@
 
 #include <string>
 
+// Each request returns what Graventa's window answered, or 0 when it was
+// not sent or the window did not answer in time (SendMainWindowCommand).
 // Flag 0 starts the run, flag 1 brings its progress window forward.
 LRESULT RequestShredAll(int flag);
 LRESULT RequestDiskBleach(int flag);
@@ -16,9 +18,11 @@ LRESULT RequestRemoveFFBho();
 LRESULT RequestRemoveIcon();
 
 // Shreds `path`, or what the user chooses in the file-or-folder dialog when
-// it is empty. -1 when the user cancels; 0 when nothing was sent (a request
-// already running, a path that does not exist or does not fit 260
-// characters, no Graventa); otherwise what the window answered.
+// it is empty. -1 when the user cancels; 0 when nothing was sent or the
+// window did not answer (a request already running; a path that is not
+// fully qualified, names no file or folder or does not fit 260 characters;
+// no Graventa); otherwise what the window answered. What is sent is the
+// path's full form ("." and ".." resolved).
 LRESULT RequestShredOne(const std::wstring& path);
 
 // "InstallLocation" of HKLM "Software\Ostervale\Scoravel"; empty when missing.

@@ -170,6 +170,17 @@ bool EqualNoCase(const std::wstring& a, const std::wstring& b)
                                   static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+bool IsFullyQualified(const std::wstring& path)
+{
+    std::wstring text = path;
+    std::replace(text.begin(), text.end(), L'/', L'\\');
+    if (StartsWith(text, L"\\\\?\\UNC\\"))
+        text = L"\\\\" + text.substr(8);
+    else if (StartsWith(text, L"\\\\?\\") || StartsWith(text, L"\\\\.\\"))
+        return IsDriveAbsolute(text.substr(4));
+    return RootLength(text) != 0;
+}
+
 bool FullPathOf(const std::wstring& path, std::wstring& full)
 {
     std::wstring text = path;

@@ -30,6 +30,12 @@ inline bool FitsMaxPath(const std::wstring& path)
 // such as "\\.\COM1", a volume GUID path, "\\server" without a share).
 bool FullPathOf(const std::wstring& path, std::wstring& full);
 
+// True when `path` names its own drive or share ("C:\...", "\\server\share...",
+// or one of these behind "\\?\" or "\\.\"), so that no process's current
+// folder or current drive takes part in what it names. "name", "..\name",
+// "\name" and "C:name" are not; nor is a device such as "\\.\COM1".
+bool IsFullyQualified(const std::wstring& path);
+
 // The "\\?\" form of a full path ("\\?\UNC\server\share\..." for UNC).
 std::wstring ExtendedPath(const std::wstring& fullPath);
 

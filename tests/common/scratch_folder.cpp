@@ -105,6 +105,18 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes)
     return true;
 }
 
+CurrentFolderScope::CurrentFolderScope(const std::wstring& folder)
+{
+    const DWORD cch = ::GetCurrentDirectoryW(ARRAYSIZE(m_previous), m_previous);
+    m_entered = cch > 0 && cch < ARRAYSIZE(m_previous) && ::SetCurrentDirectoryW(folder.c_str());
+}
+
+CurrentFolderScope::~CurrentFolderScope()
+{
+    if (m_entered)
+        ::SetCurrentDirectoryW(m_previous);
+}
+
 bool PathExists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -23,6 +23,22 @@ private:
     std::wstring m_path;
 };
 
+// Makes `folder` the process's current folder until the scope ends. Declare
+// it after the ScratchFolder it enters: a current folder cannot be removed.
+class CurrentFolderScope {
+public:
+    explicit CurrentFolderScope(const std::wstring& folder);
+    ~CurrentFolderScope();
+    CurrentFolderScope(const CurrentFolderScope&) = delete;
+    CurrentFolderScope& operator=(const CurrentFolderScope&) = delete;
+
+    bool Entered() const { return m_entered; }
+
+private:
+    wchar_t m_previous[MAX_PATH] = {};
+    bool m_entered = false;
+};
+
 // Small file helpers for tests.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);

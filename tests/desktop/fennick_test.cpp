@@ -27,14 +27,25 @@ const CLSID kFolderClsid = {
 // A text cut to the buffer (strsafe's STRSAFE_E_INSUFFICIENT_BUFFER).
 const HRESULT kCut = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
-// A data object of our own that gives `paths` as CF_HDROP.
+// A data object of our own that gives `paths` as CF_HDROP; or, with a
+// `tymed` of its own, an empty medium of that kind whose release object is
+// the data object itself, so that its count of references shows whether the
+// taker released the medium.
 class CFileList final : public fw::CComObjectBase<IDataObject, IID_IDataObject> {
 public:
-    explicit CFileList(std::vector<std::wstring> paths) : m_paths(std::move(paths)) {}
+    explicit CFileList(std::vector<std::wstring> paths, DWORD tymed = 0)
+        : m_paths(std::move(paths)), m_tymed(tymed)
+    {
+    }
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
     {
         if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
             return DV_E_FORMATETC;
+        if (m_tymed) {
+            *medium = STGMEDIUM{m_tymed, {}, this};
+            AddRef();
+            return S_OK;
+        }
         std::wstring list;
         for (const std::wstring& path : m_paths)
             list += path + L'\0';
@@ -59,6 +70,7 @@ public:
 
 private:
     std::vector<std::wstring> m_paths;
+    DWORD m_tymed;
 };
 
 class FennickTest : public testsupport::ProductRegistryTest {
@@ -111,16 +123,28 @@ protected:
     plugintest::GraventaRecorder m_graventa;
 };
 
+// Only ids inside the shell's range (and inside the 16 bits WM_COMMAND
+// carries) are used; the result is the highest offset used, plus one.
 TEST_F(FennickTest, MenuEntriesIdsAndResultWithAndWithoutDefaultOnly)
 {
     using Item = std::pair<std::wstring, UINT>;
+    const std::vector<Item> high = {{L"Open Scoravel", 65531},
+                                    {L"Shred One", 65533},
+                                    {L"Zarev Ozi", 65532},
+                                    {L"", 0},
+                                    {L"Settings", 65535}};
     const struct {
         UINT flags;
+        UINT firstId;
+        UINT lastId;
         HRESULT result;
         std::vector<Item> items;
     } cases[] = {
-        {CMF_DEFAULTONLY, 1, {{L"Default action", 100}, {L"Shell item", 5}}},
+        {CMF_DEFAULTONLY, 100, 200, 1, {{L"Default action", 100}, {L"Shell item", 5}}},
+        {CMF_DEFAULTONLY, 100, 99, 0, {{L"Shell item", 5}}},
         {CMF_NORMAL,
+         100,
+         200,
          7,
          {{L"Open Scoravel", 101},
           {L"Shred One", 103},
@@ -128,18 +152,23 @@ TEST_F(FennickTest, MenuEntriesIdsAndResultWithAndWithoutDefaultOnly)
           {L"Remove Icon", 106},
           {L"", 0},
           {L"Settings", 105}}},
+        {CMF_NORMAL, 100, 102, 3, {{L"Open Scoravel", 101}, {L"Zarev Ozi", 102}}},
+        {CMF_NORMAL, 100, 100, 0, {}},
+        {CMF_NORMAL, 65530, 65535, 6, high},
+        {CMF_NORMAL, 65530, 70000, 6, high},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.flags << " ids " << c.firstId << "-" << c.lastId);
         const HMENU menu = ::CreatePopupMenu();
         ASSERT_TRUE(::AppendMenuW(menu, MF_STRING, 5, L"Shell item"));
-        EXPECT_EQ(c.result, m_menu->QueryContextMenu(menu, 0, 100, 200, c.flags));
+        EXPECT_EQ(c.result, m_menu->QueryContextMenu(menu, 0, c.firstId, c.lastId, c.flags));
         std::vector<Item> items;
         for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
             wchar_t text[64] = {};
             ::GetMenuStringW(menu, i, text, ARRAYSIZE(text), MF_BYPOSITION);
             items.emplace_back(text, ::GetMenuItemID(menu, i));
         }
-        EXPECT_THAT(items, ElementsAreArray(c.items)) << c.flags;
+        EXPECT_THAT(items, ElementsAreArray(c.items));
         ::DestroyMenu(menu);
     }
 }
@@ -260,7 +289,12 @@ TEST_F(FennickTest, DropTargetSendsOneExistingPathThatFits)
         {{file, folder}, E_INVALIDARG, DROPEFFECT_NONE, false},
         {{m_scratch / L"gone.txt"}, S_OK, DROPEFFECT_MOVE, false},
         {{tooLong}, E_INVALIDARG, DROPEFFECT_NONE, false},
+        // A name Graventa would look up in its own current folder.
+        {{L"victim.txt"}, E_INVALIDARG, DROPEFFECT_NONE, false},
+        {{L"NUL"}, E_INVALIDARG, DROPEFFECT_NONE, false},
     };
+    const testsupport::CurrentFolderScope current(m_scratch.Path());
+    ASSERT_TRUE(current.Entered());
     win32::ComPtr<IShellFolder> shellFolder;
     ASSERT_EQ(S_OK, m_menu->QueryInterface(IID_IShellFolder, shellFolder.put_void()));
     std::vector<SetText> sent;
@@ -285,6 +319,31 @@ TEST_F(FennickTest, DropTargetSendsOneExistingPathThatFits)
         EXPECT_THAT(m_graventa.Received(), ElementsAreArray(sent));
     }
     EXPECT_TRUE(testsupport::PathExists(file));
+}
+
+// Whatever kind of medium the data object hands over is released, through
+// its release object; only an HGLOBAL one is read as a file list.
+TEST_F(FennickTest, DropTargetReleasesEveryMediumItIsGiven)
+{
+    win32::ComPtr<IShellFolder> shellFolder;
+    ASSERT_EQ(S_OK, m_menu->QueryInterface(IID_IShellFolder, shellFolder.put_void()));
+    const DWORD tymeds[] = {TYMED_HGLOBAL, TYMED_FILE,   TYMED_ISTREAM, TYMED_ISTORAGE,
+                            TYMED_GDI,     TYMED_MFPICT, TYMED_ENHMF,   TYMED_NULL};
+    for (const DWORD tymed : tymeds) {
+        SCOPED_TRACE(tymed);
+        win32::ComPtr<IDropTarget> target;
+        ASSERT_EQ(S_OK, shellFolder->CreateViewObject(nullptr, IID_IDropTarget, target.put_void()));
+        win32::ComPtr<IDataObject> data;
+        ASSERT_EQ(S_OK, fw::CreateComObject<CFileList>(IID_IDataObject, data.put_void(),
+                                                       std::vector<std::wstring>{}, tymed));
+        DWORD effect = DROPEFFECT_MOVE;
+        target->DragEnter(data.get(), MK_LBUTTON, {}, &effect);
+        EXPECT_EQ(S_OK, target->Drop(data.get(), 0, {}, &effect));
+        target.reset();
+        data->AddRef();
+        EXPECT_EQ(1u, data->Release()) << "a medium was not released";
+    }
+    EXPECT_THAT(m_graventa.Received(), ::testing::IsEmpty());
 }
 
 }  // namespace

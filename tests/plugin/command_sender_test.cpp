@@ -3,18 +3,23 @@
 #include "plugin/command_sender.h"
 
 #include "framework/ui_seam.h"
+#include "ipc/main_window_command.h"
 #include "plugin/file_folder_dialog.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/wait.h"
 #include "tests/plugin/file_dialog_driver.h"
 #include "tests/plugin/graventa_recorder.h"
+#include "win32/unique_handle.h"
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -140,6 +145,58 @@ TEST_F(CommandSenderTest, ShredOneSendsOnlyAnExistingPathThatFits)
     EXPECT_EQ(L"Graventa", m_graventa.Title());
 }
 
+// Graventa resolves a path in its own current folder and opens it through
+// its "\\?\" form: only a fully qualified path of an item that exists in
+// that form is sent, and it is sent full. Each refused path names an
+// existing item (or a device) from this process's current folder.
+TEST_F(CommandSenderTest, ShredOneSendsOnlyAFullyQualifiedPathOfAnItem)
+{
+    StartRecorder();
+    const std::wstring here = m_scratch / L"here";
+    const std::wstring devices = m_scratch / L"devices";
+    ASSERT_TRUE(::CreateDirectoryW(here.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(devices.c_str(), nullptr));
+    ASSERT_TRUE(testsupport::WriteFileBytes(here + L"\\file.txt", "bystander"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_scratch / L"x", "bystander"));
+    // A file that only the "\\?\" form reaches by this name.
+    ASSERT_TRUE(testsupport::WriteFileBytes(L"\\\\?\\" + (devices + L"\\com1.txt"), "victim"));
+    const testsupport::CurrentFolderScope current(here);
+    ASSERT_TRUE(current.Entered());
+    const std::wstring driveRooted = (m_scratch / L"x").substr(2);       // "\\...\\x"
+    const std::wstring driveRelative = here.substr(0, 2) + L"file.txt";  // "C:file.txt"
+
+    const struct {
+        std::wstring path;
+        std::wstring sent;  // empty: nothing
+    } cases[] = {
+        {L"file.txt", L""},
+        {L".\\file.txt", L""},
+        {L"..\\x", L""},
+        {driveRooted, L""},
+        {driveRelative, L""},
+        {L"NUL", L""},
+        {L"aux", L""},
+        {L"com1.txt", L""},
+        {L"\\\\.\\COM1", L""},
+        {here + L"\\nul", L""},
+        {here + L"\\com1.txt", L""},
+        {m_scratch / L"x", m_scratch / L"x"},
+        {here + L"\\..\\x", m_scratch / L"x"},
+        {L"\\\\?\\" + (m_scratch / L"x"), m_scratch / L"x"},
+        {devices + L"\\com1.txt", devices + L"\\com1.txt"},
+        {here, here},
+    };
+    std::vector<SetText> expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.path));
+        EXPECT_EQ(c.sent.empty() ? 0 : kRecorderAnswer, RequestShredOne(c.path));
+        if (!c.sent.empty())
+            expected.insert(expected.end(), {{0xBABE01, c.sent}, {0, L"Graventa"}});
+        ASSERT_TRUE(m_graventa.WaitForCount(expected.size()));
+        EXPECT_THAT(m_graventa.Received(), ElementsAreArray(expected));
+    }
+}
+
 // With no path the user chooses in the file-or-folder dialog, owned by
 // Graventa's window. A cancel sends nothing and does not leave the request
 // busy.
@@ -203,6 +260,161 @@ TEST_F(CommandSenderTest, ShredOneWithoutAPathSendsTheFileChosenInTheDialog)
     ASSERT_TRUE(m_graventa.WaitForCount(2));
     EXPECT_THAT(m_graventa.Received(),
                 ElementsAre(SetText{0xBABE01, chosen}, SetText{0, L"Graventa"}));
+}
+
+// A "Graventa" window on a thread of this process that stops answering in
+// one send: the command with code `stallAt`, or the title's send when it is
+// 0. It answers again when released, or by itself after a while, so that a
+// sender that waits without limit is seen to have waited.
+class StalledGraventa {
+public:
+    explicit StalledGraventa(UINT stallAt)
+        : m_stallAt(stallAt), m_release(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        m_thread = std::thread([this] { Run(); });
+        testsupport::WaitUntil([&] { return m_window.load() || m_ended.load(); });
+    }
+    ~StalledGraventa()
+    {
+        Release();
+        if (const HWND window = m_window.load())
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+        m_thread.join();
+    }
+    StalledGraventa(const StalledGraventa&) = delete;
+    StalledGraventa& operator=(const StalledGraventa&) = delete;
+
+    bool Started() const { return m_window.load() != nullptr; }
+    bool Stalled() const { return m_stalledSince.load() != 0; }
+    ULONGLONG StalledSince() const { return m_stalledSince.load(); }
+    void Release() { ::SetEvent(m_release.get()); }
+    std::vector<UINT> Codes()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_codes;
+    }
+
+private:
+    static constexpr DWORD kStallCapMs = 4 * kMainWindowAnswerMs;
+
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE)
+            ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(
+                                    reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        auto* self = reinterpret_cast<StalledGraventa*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && message == WM_SETTEXT) {
+            {
+                const std::lock_guard<std::mutex> lock(self->m_mutex);
+                self->m_codes.push_back(static_cast<UINT>(wParam));
+            }
+            if (wParam == self->m_stallAt && !self->m_stalledOnce) {
+                self->m_stalledOnce = true;
+                self->m_stalledSince = ::GetTickCount64();
+                ::WaitForSingleObject(self->m_release.get(), kStallCapMs);
+                self->m_stalledSince = 0;
+            }
+        }
+        if (message == WM_DESTROY)
+            ::PostQuitMessage(0);
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    void Run()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"ScoravelStalledGraventa";
+        ::RegisterClassW(&wc);  // already registered by an earlier case
+        const HWND window = ::CreateWindowExW(0, wc.lpszClassName, L"Graventa", WS_OVERLAPPED, 0, 0,
+                                              10, 10, nullptr, nullptr, wc.hInstance, this);
+        m_window = window;
+        MSG msg;
+        while (window && ::GetMessageW(&msg, nullptr, 0, 0) > 0)
+            ::DispatchMessageW(&msg);
+        m_ended = true;
+    }
+
+    const UINT m_stallAt;
+    win32::UniqueHandleNull m_release;
+    std::atomic<HWND> m_window{nullptr};
+    std::atomic<bool> m_ended{false};
+    std::atomic<ULONGLONG> m_stalledSince{0};
+    bool m_stalledOnce = false;
+    std::mutex m_mutex;
+    std::vector<UINT> m_codes;
+    std::thread m_thread;
+};
+
+// A window that stops answering holds the caller (the host's or the shell's
+// user-interface thread) no longer than the limit, and the request fails.
+// Only the browser commands wait for their operation, however long.
+TEST_F(CommandSenderTest, AWindowThatStopsAnsweringFailsTheRequestWithinTheLimit)
+{
+    const std::wstring file = m_scratch / L"victim.txt";
+    ASSERT_TRUE(testsupport::WriteFileBytes(file, "secret"));
+    const struct {
+        const char* name;
+        std::function<LRESULT()> send;
+        UINT stallAt;
+        std::vector<UINT> codes;  // what the window received
+        bool waits;               // for the window, past the limit
+    } cases[] = {
+        {"shred all, at its command",
+         [] { return RequestShredAll(0); },
+         0xBABE02,
+         {0xBABE02},
+         false},
+        {"shred all, at the title", [] { return RequestShredAll(0); }, 0, {0xBABE02, 0}, false},
+        {"shred one, at its command",
+         [&] { return RequestShredOne(file); },
+         0xBABE01,
+         {0xBABE01},
+         false},
+        {"browser verb, at the title",
+         [] { return RequestInstallFFBho(); },
+         0,
+         {0xBABE05, 0},
+         false},
+        {"browser verb, at its command",
+         [] { return RequestRemoveFFBho(); },
+         0xBABE05,
+         {0xBABE05, 0},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StalledGraventa graventa(c.stallAt);
+        ASSERT_TRUE(graventa.Started());
+        // Lets a waiting sender go only once it has waited well past the limit.
+        std::thread releaser;
+        if (c.waits)
+            releaser = std::thread([&] {
+                testsupport::WaitUntil([&] {
+                    return graventa.Stalled() &&
+                           ::GetTickCount64() - graventa.StalledSince() > 2 * kMainWindowAnswerMs;
+                });
+                graventa.Release();
+            });
+        const ULONGLONG start = ::GetTickCount64();
+        const LRESULT result = c.send();
+        const ULONGLONG elapsed = ::GetTickCount64() - start;
+        const bool stalledOnReturn = graventa.Stalled();
+        graventa.Release();
+        if (releaser.joinable())
+            releaser.join();
+        if (c.waits) {
+            EXPECT_EQ(TRUE, result);  // the title's send, answered
+            EXPECT_GT(elapsed, 2 * kMainWindowAnswerMs);
+        } else {
+            EXPECT_EQ(0, result);
+            EXPECT_TRUE(stalledOnReturn) << "the sender waited until the window answered";
+            EXPECT_LT(elapsed, 2 * kMainWindowAnswerMs);
+        }
+        EXPECT_THAT(graventa.Codes(), ElementsAreArray(c.codes));
+    }
 }
 
 TEST(ProductHelp, LanguageChoosesTheHelpFolder)
