@@ -22,7 +22,7 @@ using servicetest::TestServer;
 
 namespace {
 
-class PipeServerTest : public ::testing::Test {
+class PipeSecurityTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Start()); }
 
@@ -54,7 +54,7 @@ std::vector<std::wstring> AceLines(PACL acl)
 }
 
 // The pipes' security as a client reads it back (Wine does not enforce it).
-TEST_F(PipeServerTest, EveryPipeCarriesTheServicesAccessList)
+TEST_F(PipeSecurityTest, EveryPipeCarriesTheServicesAccessList)
 {
     PSECURITY_DESCRIPTOR wanted = nullptr;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
@@ -133,7 +133,8 @@ DWORD RightsOf(PACL acl, PSID sid)
     return granted;
 }
 
-class PipeAccountTest : public PipeServerTest, public ::testing::WithParamInterface<AccountCase> {};
+class PipeAccountTest : public PipeSecurityTest,
+                        public ::testing::WithParamInterface<AccountCase> {};
 
 TEST_P(PipeAccountTest, OnlyTheServiceAndAdministratorsCreateInstancesAndUsersStillTalk)
 {
