@@ -76,18 +76,6 @@ std::string FormatControlMessage(int32_t command, int32_t processId, int32_t thr
     return Utf16Bytes(text) + std::string(2, '\0');
 }
 
-bool WriteControlMessage(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId)
-{
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    if (!::SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr))
-        return false;
-    const std::string message = FormatControlMessage(command, processId, threadId);
-    DWORD cbWritten = 0;
-    return ::WriteFile(pipe, message.data(), static_cast<DWORD>(message.size()), &cbWritten,
-                       nullptr) &&
-           cbWritten == message.size();
-}
-
 bool ParseControlMessage(const std::wstring& text, int32_t& command, int32_t& processId,
                          int32_t& threadId)
 {

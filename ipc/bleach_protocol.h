@@ -43,8 +43,6 @@ bool IsBleachCommand(int32_t code);
 
 // The control message as a client writes it: the text and its NUL.
 std::string FormatControlMessage(int32_t command, int32_t processId, int32_t threadId);
-// Puts the pipe into message mode and writes one control message whole.
-bool WriteControlMessage(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId);
 
 // Reads "$OVSC$:<command>:<pid>:<tid>". The marker must match exactly and
 // the command must be one of the six codes; the ids are read from their

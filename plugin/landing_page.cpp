@@ -1,6 +1,7 @@
 #include "plugin/landing_page.h"
 
 #include "framework/build_seams.h"
+#include "ipc/bleach_pipe_client.h"
 #include "ipc/bleach_protocol.h"
 #include "plugin/command_sender.h"
 #include "plugin/pages.h"
@@ -27,7 +28,6 @@ constexpr wchar_t kDesktopIconProgId[] = L"Fennick.OVHWDesktopFolderImpl";
 // The service starts regsvr32 and returns at once: give it time before the
 // shell looks again.
 constexpr DWORD kRegistrationPauseMs = 1500;
-constexpr DWORD kPipeBusyWaitMs = 20000;
 
 void SetTextAndFont(HWND control, const std::wstring& text, HFONT font)
 {
@@ -140,30 +140,10 @@ void EnsureDesktopIcon()
     const std::wstring name = kBleachControlPipe + fw::BleachPipeSuffix();
     win32::UniqueFile pipe;
     // The service sends no reply to this request: nothing to read.
-    if (OpenBleachControlPipe(name, GENERIC_WRITE, pipe))
-        SendBleachControlCommand(pipe.get(), kRegisterDesktopIcon, processId, threadId);
+    if (OpenBleachPipe(name, BleachPipeRole::Control, pipe))
+        WriteControlMessage(pipe.get(), kRegisterDesktopIcon, processId, threadId);
     pipe.reset();
 
     ::Sleep(fw::DesktopIconPauseMs(kRegistrationPauseMs));
     ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSHNOWAIT, nullptr, nullptr);
-}
-
-bool OpenBleachControlPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe)
-{
-    for (;;) {
-        win32::UniqueFile opened(
-            ::CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (opened) {
-            pipe = std::move(opened);
-            return true;
-        }
-        // Another client took the instance that the wait found free: wait again.
-        if (::GetLastError() != ERROR_PIPE_BUSY || !::WaitNamedPipeW(name.c_str(), kPipeBusyWaitMs))
-            return false;
-    }
-}
-
-bool SendBleachControlCommand(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId)
-{
-    return WriteControlMessage(pipe, command, processId, threadId);
 }

@@ -6,11 +6,9 @@
 
 #include "framework/gdi_object.h"
 #include "framework/property_page.h"
-#include "win32/unique_handle.h"
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 
 class CLandingDlg : public fw::CPropertyPage {
@@ -46,10 +44,3 @@ void OpenProductHelp();
 // missing, then lets the shell redraw the desktop. Pauses the calling thread
 // when it asks (the service needs the time to run regsvr32).
 void EnsureDesktopIcon();
-
-// Opens an existing pipe, waiting while all its instances are busy; false
-// when it does not exist, stays busy or refuses.
-bool OpenBleachControlPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe);
-// Writes one control message "$OVSC$:<command>:<pid>:<tid>" with its NUL in
-// message mode; false when the mode could not be set or the write failed.
-bool SendBleachControlCommand(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId);

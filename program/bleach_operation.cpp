@@ -3,6 +3,7 @@
 #include "engine/ui/shred_dialogs.h"
 #include "framework/build_seams.h"
 #include "framework/module.h"
+#include "ipc/bleach_pipe_client.h"
 #include "ipc/bleach_protocol.h"
 #include "ipc/tray_notify_client.h"
 #include "program/graventa_dlg.h"
@@ -13,47 +14,12 @@
 
 namespace {
 
-constexpr DWORD kPipeBusyWaitMs = 20000;
 constexpr DWORD kProgressStepMs = 500;
 constexpr DWORD kClosePauseMs = 500;
-// A reply is a few dozen bytes; the buffer keeps its last two bytes zero so
-// that whatever is read always ends in a NUL.
-constexpr DWORD kCbReplyBuffer = 512;
 
 std::wstring ProgramText(UINT id)
 {
     return win32::LoadTableString(fw::ResourceInstance(), id);
-}
-
-// One reply read whole (continuing while the service reports more data);
-// each part is taken as a text of its own. False when the read failed for
-// any reason but a longer message.
-bool ReadReply(HANDLE pipe, int32_t& value, int32_t processId, int32_t threadId)
-{
-    for (;;) {
-        wchar_t buffer[kCbReplyBuffer / sizeof(wchar_t)] = {};
-        DWORD cbRead = 0;
-        const BOOL read =
-            ::ReadFile(pipe, buffer, kCbReplyBuffer - sizeof(wchar_t), &cbRead, nullptr);
-        const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
-        if (!read && error != ERROR_MORE_DATA)
-            return false;
-        int32_t pid = 0;
-        int32_t tid = 0;
-        int32_t field = 0;
-        if (ParseReply(buffer, pid, tid, field) && pid == processId && tid == threadId)
-            value = field;
-        if (read)
-            return true;
-    }
-}
-
-// Replies are read one message at a time; the handle is opened with
-// FILE_WRITE_ATTRIBUTES so that Windows lets the mode be set.
-void UseMessageReadMode(HANDLE pipe)
-{
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    ::SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr);
 }
 
 class ScopedMutexRelease {
@@ -118,33 +84,6 @@ void CBleachAllOperation::SetPercent(int percent)
         dialog->SetPercent(percent);
 }
 
-bool CBleachAllOperation::OpenPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe)
-{
-    win32::UniqueFile opened(
-        ::CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!opened) {
-        if (::GetLastError() != ERROR_PIPE_BUSY || !::WaitNamedPipeW(name.c_str(), kPipeBusyWaitMs))
-            return false;
-        opened.reset(::CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!opened)
-            return false;
-    }
-    pipe = std::move(opened);
-    return true;
-}
-
-bool CBleachAllOperation::WritePipeMessage(HANDLE pipe, int32_t command, int32_t processId,
-                                           int32_t threadId)
-{
-    return WriteControlMessage(pipe, command, processId, threadId);
-}
-
-bool CBleachAllOperation::ReadStatus(HANDLE pipe, int32_t& value, int32_t processId,
-                                     int32_t threadId)
-{
-    return ReadReply(pipe, value, processId, threadId);
-}
-
 bool CBleachAllOperation::ReadProgress(HANDLE pipe, int32_t& value, int32_t processId,
                                        int32_t threadId)
 {
@@ -156,7 +95,7 @@ bool CBleachAllOperation::ReadProgress(HANDLE pipe, int32_t& value, int32_t proc
     if (cbAvailable == 0)
         return true;
     int32_t percent = value;
-    if (!ReadReply(pipe, percent, processId, threadId))
+    if (!ReadBleachReply(pipe, percent, processId, threadId))
         return false;
     if (percent >= 0 && percent <= 100)
         value = percent;
@@ -197,18 +136,16 @@ void CBleachAllOperation::Run(const BleachClientPipes& pipes)
     int32_t status = 0;
 
     win32::UniqueFile control;
-    if (OpenPipe(pipes.control, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, control))
-        WritePipeMessage(control.get(), kStartBleach, processId, threadId);
+    if (OpenBleachPipe(pipes.control, BleachPipeRole::Control, control))
+        WriteControlMessage(control.get(), kStartBleach, processId, threadId);
 
     win32::UniqueFile statusPipe;
-    if (OpenPipe(pipes.status, GENERIC_READ | FILE_WRITE_ATTRIBUTES, statusPipe)) {
-        UseMessageReadMode(statusPipe.get());
-        ReadStatus(statusPipe.get(), status, processId, threadId);
-    }
+    if (OpenBleachPipe(pipes.status, BleachPipeRole::Reply, statusPipe))
+        ReadBleachReply(statusPipe.get(), status, processId, threadId);
     // The status values only keep the two pipes in step.
-    if (control && WritePipeMessage(control.get(), kSubscribeProgress, processId, threadId) &&
+    if (control && WriteControlMessage(control.get(), kSubscribeProgress, processId, threadId) &&
         statusPipe)
-        ReadStatus(statusPipe.get(), status, processId, threadId);
+        ReadBleachReply(statusPipe.get(), status, processId, threadId);
 
     SetTexts(ProgramText(IDS_BLEACH_IN_PROGRESS), ProgramText(IDS_STOP_BLEACH));
     SendBalloon(IDS_BALLOON_BLEACH_IN_PROGRESS, ProgramText(IDS_BALLOON_BLEACH_CLICK),
@@ -216,15 +153,14 @@ void CBleachAllOperation::Run(const BleachClientPipes& pipes)
 
     int32_t percent = 0;
     win32::UniqueFile progress;
-    if (OpenPipe(pipes.progress, GENERIC_READ | FILE_WRITE_ATTRIBUTES, progress)) {
-        UseMessageReadMode(progress.get());
+    if (OpenBleachPipe(pipes.progress, BleachPipeRole::Reply, progress))
         FollowProgress(progress.get(), processId, threadId, percent);
-    }
 
     // Also after a completed bleach: it is what lets the service end this
     // status connection.
-    if (control && WritePipeMessage(control.get(), kStopBleach, processId, threadId) && statusPipe)
-        ReadStatus(statusPipe.get(), status, processId, threadId);
+    if (control && WriteControlMessage(control.get(), kStopBleach, processId, threadId) &&
+        statusPipe)
+        ReadBleachReply(statusPipe.get(), status, processId, threadId);
 
     SendBalloon(percent == 100 ? IDS_BLEACH_COMPLETE : IDS_BLEACH_ABORTED, L"  ",
                 kBalloonBleachEnds);

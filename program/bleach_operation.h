@@ -51,19 +51,10 @@ public:
     // Ignored above 100.
     void SetPercent(int percent);
 
-    // CreateFileW on a service pipe, waiting up to 20000 ms once when it is
-    // busy.
-    static bool OpenPipe(const std::wstring& name, DWORD access, win32::UniqueFile& pipe);
-    // One control message "$OVSC$:<command>:<pid>:<tid>" with its NUL, in
-    // message read mode; true when all of it was written.
-    static bool WritePipeMessage(HANDLE pipe, int32_t command, int32_t processId, int32_t threadId);
-    // Reads one reply (blocking) and stores its value in `value` when it is
-    // meant for `processId`/`threadId`. False only when the connection is
-    // gone; any other unusable reply leaves `value` as it was.
-    static bool ReadStatus(HANDLE pipe, int32_t& value, int32_t processId, int32_t threadId);
-    // The same for a progress report, without blocking: with nothing waiting
-    // in the pipe `value` stays as it was. Percentages outside 0 to 100 are
-    // not taken.
+    // Reads a progress report meant for `processId`/`threadId` without
+    // blocking: with nothing waiting in the pipe `value` stays as it was.
+    // Percentages outside 0 to 100 are not taken. False when the connection
+    // is gone.
     static bool ReadProgress(HANDLE pipe, int32_t& value, int32_t processId, int32_t threadId);
 
 protected:

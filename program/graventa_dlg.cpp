@@ -2,6 +2,7 @@
 
 #include "engine/shred_manager.h"
 #include "engine/ui/shred_dialogs.h"
+#include "ipc/bleach_pipe_client.h"
 #include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
 #include "resources/graventa/resource.h"
@@ -256,11 +257,10 @@ void CGraventaDlg::RegisterShredHotKey()
 void CGraventaDlg::RemoveDesktopIcon()
 {
     win32::UniqueFile pipe;
-    if (CBleachAllOperation::OpenPipe(CurrentBleachPipes().control,
-                                      GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, pipe))
-        CBleachAllOperation::WritePipeMessage(pipe.get(), kUnregisterDesktopIcon,
-                                              static_cast<int32_t>(::GetCurrentProcessId()),
-                                              static_cast<int32_t>(::GetCurrentThreadId()));
+    if (OpenBleachPipe(CurrentBleachPipes().control, BleachPipeRole::Control, pipe))
+        WriteControlMessage(pipe.get(), kUnregisterDesktopIcon,
+                            static_cast<int32_t>(::GetCurrentProcessId()),
+                            static_cast<int32_t>(::GetCurrentThreadId()));
     // The service unregisters the icon's class asynchronously; give it the
     // time before the desktop is read again.
     ::Sleep(kDesktopIconPauseMs);

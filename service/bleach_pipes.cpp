@@ -2,6 +2,7 @@
 // thread of its own, and the control, status and progress connections.
 #include "service/bleach_server.h"
 #include "service/pipe_io.h"
+#include "win32/debug_output.h"
 
 #include <algorithm>
 #include <memory>
@@ -72,15 +73,63 @@ bool BleachServer::StartListeners()
 {
     if (!m_connectionsDone)
         return false;
+    if (!m_security.Init()) {
+        m_startFailure = L"ConvertStringSecurityDescriptorToSecurityDescriptor";
+        return false;
+    }
+    for (ListenerContext& context : m_contexts) {
+        context.first = CreateInstance(context.kind, true);
+        if (!context.first) {
+            const DWORD error = ::GetLastError();
+            win32::DebugPrint(
+                L"Bleach pipe %ls is served by another program or cannot be "
+                L"created (error %u): not listening.\n",
+                PipeName(context.kind).c_str(), static_cast<unsigned>(error));
+            for (ListenerContext& made : m_contexts)
+                made.first.reset();
+            m_startFailure = L"CreateNamedPipe";
+            ::SetLastError(error);
+            return false;
+        }
+    }
     for (ListenerContext& context : m_contexts) {
         win32::UniqueHandleNull thread(
             ::CreateThread(nullptr, 0, ListenerProc, &context, 0, nullptr));
-        if (!thread)
+        if (!thread) {
+            const DWORD error = ::GetLastError();
+            // The pipes no listener took go now, not with the server.
+            for (ListenerContext& left : m_contexts)
+                if (&left >= &context)
+                    left.first.reset();
+            m_startFailure = L"CreateThread Failed";
+            ::SetLastError(error);
             return false;
+        }
         m_listenerHandles.push_back(thread.get());
         m_listeners.push_back(std::move(thread));
     }
     return true;
+}
+
+const std::wstring& BleachServer::PipeName(PipeKind kind) const
+{
+    return kind == PipeKind::Control  ? m_names.control
+           : kind == PipeKind::Status ? m_names.status
+                                      : m_names.progress;
+}
+
+win32::UniqueFile BleachServer::CreateInstance(PipeKind kind, bool first)
+{
+    const DWORD direction = kind == PipeKind::Control ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND;
+    // The first instance fails when the name exists already: then another
+    // program made it first and would get this service's clients.
+    const DWORD openMode =
+        direction | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+    const DWORD pipeMode =
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
+    return win32::UniqueFile(::CreateNamedPipeW(PipeName(kind).c_str(), openMode, pipeMode,
+                                                PIPE_UNLIMITED_INSTANCES, kCbPipeBuffer,
+                                                kCbPipeBuffer, 0, m_security.Attributes()));
 }
 
 bool BleachServer::IsStopping() const
@@ -113,40 +162,34 @@ DWORD WINAPI BleachServer::ListenerProc(void* parameter)
 {
     auto* context = static_cast<ListenerContext*>(parameter);
     try {
-        context->server->ListenerLoop(context->kind);
+        context->server->ListenerLoop(context->kind, std::move(context->first));
     } catch (...) {
         // A listener that fails ends alone; the others go on.
     }
     return 0;
 }
 
-void BleachServer::ListenerLoop(PipeKind kind)
+void BleachServer::ListenerLoop(PipeKind kind, win32::UniqueFile pipe)
 {
-    pipeio::PipeSecurity security;
-    if (!security.Init())
-        return;
     win32::UniqueHandleNull connectEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!connectEvent)
         return;
-    const std::wstring& name = kind == PipeKind::Control  ? m_names.control
-                               : kind == PipeKind::Status ? m_names.status
-                                                          : m_names.progress;
-    const DWORD direction = kind == PipeKind::Control ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND;
-    const DWORD openMode = direction | FILE_FLAG_OVERLAPPED;
-    const DWORD pipeMode =
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
-
+    // The next instance is always made before the last one is let go: while
+    // this listener runs the pipe never ceases to exist, so no other program
+    // can make it anew in between and take the service's place.
     DWORD failures = 0;
     while (!IsStopping()) {
-        win32::UniqueFile pipe(::CreateNamedPipeW(name.c_str(), openMode, pipeMode,
-                                                  PIPE_UNLIMITED_INSTANCES, kCbPipeBuffer,
-                                                  kCbPipeBuffer, 0, security.Attributes()));
         if (!pipe) {
-            // Every instance taken: wait for one to be given back rather than
-            // leaving the pipe unserved for the rest of the service's life.
-            if (::GetLastError() == ERROR_PIPE_BUSY && PauseAfterFailure(RetryPauseMs(++failures)))
-                continue;
-            return;
+            pipe = CreateInstance(kind, false);
+            if (!pipe) {
+                // Every instance taken: wait for one to be given back rather
+                // than leaving the pipe unserved for the rest of the
+                // service's life.
+                if (::GetLastError() == ERROR_PIPE_BUSY &&
+                    PauseAfterFailure(RetryPauseMs(++failures)))
+                    continue;
+                return;
+            }
         }
         OVERLAPPED overlapped{};
         overlapped.hEvent = connectEvent.get();
@@ -167,13 +210,15 @@ void BleachServer::ListenerLoop(PipeKind kind)
                 connected = outcome == IoOutcome::Done;
             }
         }
+        win32::UniqueFile next = CreateInstance(kind, false);
         if (connected) {
             failures = 0;
             if (!StartConnection(kind, std::move(pipe)))
                 return;
+            pipe = std::move(next);
             continue;
         }
-        pipe.reset();
+        pipe = std::move(next);
         if (!PauseAfterFailure(RetryPauseMs(++failures)))
             return;
     }
@@ -228,7 +273,8 @@ DWORD WINAPI BleachServer::ConnectionProc(void* parameter)
 
 void BleachServer::ControlPipeClientThread(HANDLE pipe)
 {
-    const uint64_t controlId = ControlStarted(ClientProcessOf(pipe));
+    const DWORD clientProcess = ClientProcessOf(pipe);
+    const uint64_t controlId = ControlStarted(clientProcess);
     win32::UniqueHandleNull ioEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // Room for a terminating NUL after the longest message.
     std::vector<wchar_t> buffer(kCbControlMessageMax / sizeof(wchar_t) + 1);
@@ -257,7 +303,12 @@ void BleachServer::ControlPipeClientThread(HANDLE pipe)
         int32_t command = 0;
         int32_t processId = 0;
         int32_t threadId = 0;
-        if (ParseControlMessage(std::wstring(buffer.data()), command, processId, threadId))
+        // A message in another process's name is refused: its status reply
+        // would go to that process's connection, and its requests would
+        // stand in for that process's own. An unknown sender is never
+        // taken for any process.
+        if (ParseControlMessage(std::wstring(buffer.data()), command, processId, threadId) &&
+            clientProcess != 0 && static_cast<DWORD>(processId) == clientProcess)
             DispatchBleachCommand(command, processId, threadId, controlId);
     }
     ControlEnded(controlId);

@@ -116,9 +116,9 @@ bool BleachServer::BuildStatusReply(std::string& reply, StatusBinding& binding,
     std::lock_guard<std::mutex> lock(m_lock);
     // The status pipe carries nothing from the client, so the process at
     // its other end is all that tells one client's connection from another's.
+    // A process the system cannot name matches none.
     const auto fromSameProcess = [&](const BleachRequest& r) {
-        return r.clientProcess == 0 || binding.clientProcess == 0 ||
-               r.clientProcess == binding.clientProcess;
+        return r.clientProcess != 0 && r.clientProcess == binding.clientProcess;
     };
     auto found = m_queue.end();
     for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "ipc/bleach_protocol.h"
+#include "service/pipe_io.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>
@@ -47,8 +48,9 @@ struct BleachRequest {
     int32_t threadId = 0;
     // The control connection it came on: its requests go when it ends.
     uint64_t controlId = 0;
-    // The process at the other end of that connection (0 when unknown): only
-    // a status connection from the same process may answer the request.
+    // The process at the other end of that connection, which the request
+    // names as its sender: only a status connection from the same process
+    // may answer the request.
     DWORD clientProcess = 0;
     // GetTickCount64 when it was queued.
     ULONGLONG queuedAtMs = 0;
@@ -100,9 +102,15 @@ public:
     BleachServer(const BleachServer&) = delete;
     BleachServer& operator=(const BleachServer&) = delete;
 
-    // Starts the control, status and progress listeners in this order; false
-    // when one could not be started (the ones started run on).
+    // Creates the first instance of each pipe, refusing a name that another
+    // program already serves (its clients would talk to that program), then
+    // starts the control, status and progress listeners in this order.
+    // False, with the last error and StartFailure() telling why, when a pipe
+    // or a listener could not be made: a taken pipe is logged and nothing
+    // listens; of the listeners the ones started run on.
     bool StartListeners();
+    // The call that made StartListeners fail.
+    const wchar_t* StartFailure() const { return m_startFailure; }
     // The listener threads started so far, in order.
     const std::vector<HANDLE>& ListenerThreads() const { return m_listenerHandles; }
 
@@ -157,11 +165,15 @@ private:
     struct ListenerContext {
         BleachServer* server;
         PipeKind kind;
+        // The pipe's first instance, made by StartListeners.
+        win32::UniqueFile first;
     };
 
     static DWORD WINAPI ListenerProc(void* parameter);
     static DWORD WINAPI ConnectionProc(void* parameter);
-    void ListenerLoop(PipeKind kind);
+    void ListenerLoop(PipeKind kind, win32::UniqueFile pipe);
+    const std::wstring& PipeName(PipeKind kind) const;
+    win32::UniqueFile CreateInstance(PipeKind kind, bool first);
     void ControlPipeClientThread(HANDLE pipe);
     void StatusPipeClientThread(HANDLE pipe);
     void ProgressPipeClientThread(HANDLE pipe, const ProgressTarget& target);
@@ -197,6 +209,8 @@ private:
     HANDLE m_bleachEvent;
     std::wstring m_installFolder;
     ListenerHooks m_hooks;
+    pipeio::PipeSecurity m_security;
+    const wchar_t* m_startFailure = L"CreateThread Failed";
 
     ListenerContext m_contexts[3];
     std::vector<win32::UniqueHandleNull> m_listeners;

@@ -9,11 +9,16 @@
 
 namespace pipeio {
 
-// The security every bleach pipe is created with: generic all to built-in
-// guests and administrators, read, write and execute to authenticated users,
-// nothing to anonymous logons; handles not inheritable.
+// The security every bleach pipe is created with: everything to the local
+// system account (the service's own) and to administrators; to
+// authenticated users and built-in guests what a client needs to read and
+// write messages (read, write data, the attributes, synchronise, read
+// control) but never FILE_CREATE_PIPE_INSTANCE (FILE_APPEND_DATA on a
+// pipe), so that no other program can serve instances of the service's
+// pipes to its clients; nothing to anonymous logons. Handles are not
+// inheritable.
 inline constexpr wchar_t kBleachPipeSddl[] =
-    L"D:(A;OICI;GA;;;BG)(D;OICI;GA;;;AN)(A;OICI;GRGWGX;;;AU)(A;OICI;GA;;;BA)";
+    L"D:(D;;GA;;;AN)(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x12018b;;;AU)(A;;0x12018b;;;BG)";
 
 class PipeSecurity {
 public:

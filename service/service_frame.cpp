@@ -96,7 +96,7 @@ void BleachService::Run()
     const bool listening =
         m_options.startListeners ? m_options.startListeners(*server) : server->StartListeners();
     if (!listening) {
-        ServiceFatalError(L"CreateThread Failed");
+        ServiceFatalError(server->StartFailure());
         return;
     }
     ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0, 0);

@@ -5,6 +5,7 @@
 #include "ipc/bleach_protocol.h"
 #include "program/bleach_operation.h"
 #include "resources/graventa/resource.h"
+#include "tests/common/open_recorder.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/common/wait.h"
 #include "tests/program/bleach_fake_service.h"
@@ -178,6 +179,46 @@ TEST_F(BleachClientTest, CompleteBleachTalksInOrderAndEndsWithCompleteBalloon)
     ExpectBalloons(L"Free Space Bleaching complete");
     ExpectMutexReleased();
     EXPECT_FALSE(slot.IsRunning());
+}
+
+// Whoever serves a pipe name gets the client's connection: the bleach opens
+// each pipe so that the server can only identify it (never act as it), and
+// without the right to make instances of the pipe, which the service's
+// pipes grant to no user.
+struct OpenCase {
+    const char* name;
+    const wchar_t* pipe;
+    DWORD needed;  // besides FILE_WRITE_ATTRIBUTES, which message mode needs
+};
+
+const OpenCase kOpenCases[] = {
+    {"Control", kBleachControlPipe, FILE_WRITE_DATA},
+    {"Status", kBleachStatusPipe, FILE_READ_DATA},
+    {"Progress", kBleachProgressPipe, FILE_READ_DATA},
+};
+
+TEST_F(BleachClientTest, EveryPipeIsOpenedForIdentificationOnlyAndWithoutMakingInstances)
+{
+    testsupport::OpenRecorder opens;
+    ASSERT_TRUE(opens.Installed());
+    FakeBleachService service(suffix);
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartFollowing(service, window));
+    ASSERT_TRUE(service.WaitForConnections(3, kPatienceMs));
+    service.SendProgress(processId, threadId, 100);
+    ASSERT_TRUE(Ended());
+
+    for (const OpenCase& c : kOpenCases) {
+        const std::vector<testsupport::RecordedOpen> made = opens.OpensOf(c.pipe + suffix);
+        ASSERT_FALSE(made.empty()) << c.name;
+        for (const testsupport::RecordedOpen& open : made) {
+            EXPECT_TRUE(testsupport::IdentificationOnly(open)) << c.name;
+            EXPECT_FALSE(testsupport::AsksToCreateInstances(open)) << c.name;
+            EXPECT_EQ(c.needed | FILE_WRITE_ATTRIBUTES,
+                      open.access & (c.needed | FILE_WRITE_ATTRIBUTES))
+                << c.name;
+        }
+    }
 }
 
 TEST_F(BleachClientTest, ReportsForOtherSendersAreIgnoredAndABrokenProgressPipeAborts)

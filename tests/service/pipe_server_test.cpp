@@ -2,12 +2,8 @@
 // pipes (each test on pipes of its own).
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
-#include "service/pipe_io.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/service/service_test_support.h"
-
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <mutex>
@@ -20,10 +16,23 @@ using servicetest::TestServer;
 
 namespace {
 
-std::string Control(int command, int pid, int tid)
+// This process's id: the service takes a control message only in the name of
+// the process that sends it.
+std::wstring Self()
 {
-    return MessageBytes(L"$OVSC$:" + std::to_wstring(command) + L":" + std::to_wstring(pid) + L":" +
+    return std::to_wstring(::GetCurrentProcessId());
+}
+
+std::string Control(int command, int tid)
+{
+    return MessageBytes(L"$OVSC$:" + std::to_wstring(command) + L":" + Self() + L":" +
                         std::to_wstring(tid));
+}
+
+// The reply bytes for this process's thread `tid`.
+std::string Reply(int tid, int value)
+{
+    return ReplyBytes(Self() + L":" + std::to_wstring(tid) + L":" + std::to_wstring(value));
 }
 
 class PipeServerTest : public ::testing::Test {
@@ -36,13 +45,13 @@ protected:
 
     // Reads progress reports until one carries `text`; false when the
     // connection ends first.
-    bool ReadUntil(PipeClient& progress, const std::wstring& text)
+    bool ReadUntil(PipeClient& progress, const std::string& expected)
     {
         for (int i = 0; i < 30; ++i) {
             std::string report;
             if (!progress.Read(report))
                 return false;
-            if (report == ReplyBytes(text))
+            if (report == expected)
                 return true;
         }
         return false;
@@ -54,22 +63,19 @@ protected:
 
 TEST_F(PipeServerTest, StartBindsTheStatusConnectionWithTextAndOneZeroByte)
 {
-    ASSERT_TRUE(control.Write(Control(0x1020, 12, 34)));
+    ASSERT_TRUE(control.Write(Control(0x1020, 34)));
     PipeClient status;
     ASSERT_TRUE(status.Open(server.Names().status, false));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    const std::string expected(
-        "1\0"
-        "2\0"
-        ":\0"
-        "3\0"
-        "4\0"
-        ":\0"
-        "1\0"
-        "\0",
-        15);
+    // Each character of the text as two bytes, then ONE zero byte.
+    const std::wstring text = Self() + L":34:1";
+    std::string expected;
+    for (wchar_t c : text)
+        expected += std::string{static_cast<char>(c), '\0'};
+    expected += '\0';
     EXPECT_EQ(expected, reply);
+    EXPECT_EQ(2 * text.size() + 1, reply.size());
     // The start asks the service loop for a wipe.
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(server.BleachEvent(), 0));
 }
@@ -79,18 +85,18 @@ TEST_F(PipeServerTest, RepliesComeInQueueOrderAndStopEndsTheStatusConnection)
     PipeClient status;
     ASSERT_TRUE(status.Open(server.Names().status, false));
     for (int command : {0x1020, 0x1030, 0x1040, 0x1010})
-        ASSERT_TRUE(control.Write(Control(command, 5, 6)));
+        ASSERT_TRUE(control.Write(Control(command, 6)));
 
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"5:6:1"), reply);  // start
+    EXPECT_EQ(Reply(6, 1), reply);  // start
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"5:6:1"), reply);  // subscribe
+    EXPECT_EQ(Reply(6, 1), reply);  // subscribe
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"5:6:1"), reply);  // unsubscribe
+    EXPECT_EQ(Reply(6, 1), reply);  // unsubscribe
     EXPECT_TRUE(server.Server().Subscribers().empty());
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"5:6:1"), reply);  // stop
+    EXPECT_EQ(Reply(6, 1), reply);  // stop
     DWORD error = 0;
     EXPECT_FALSE(status.Read(reply, error));
     EXPECT_EQ(static_cast<DWORD>(ERROR_BROKEN_PIPE), error);
@@ -99,17 +105,17 @@ TEST_F(PipeServerTest, RepliesComeInQueueOrderAndStopEndsTheStatusConnection)
 
 TEST_F(PipeServerTest, InvalidMessagesGetNoReplyAndTheNextValidOneWorks)
 {
-    ASSERT_TRUE(control.Write(MessageBytes(L"$ovsc$:4128:7:8")));
-    ASSERT_TRUE(control.Write(MessageBytes(L"$OVSC$:4113:7:8")));
-    ASSERT_TRUE(control.Write(MessageBytes(L"OVSC:4128:7:8")));
+    ASSERT_TRUE(control.Write(MessageBytes(L"$ovsc$:4128:" + Self() + L":8")));
+    ASSERT_TRUE(control.Write(MessageBytes(L"$OVSC$:4113:" + Self() + L":8")));
+    ASSERT_TRUE(control.Write(MessageBytes(L"OVSC:4128:" + Self() + L":8")));
     ASSERT_TRUE(control.Write(MessageBytes(L"$OVSC$")));
     ASSERT_TRUE(control.Write(std::string(9000, 'x')));  // longer than any message
-    ASSERT_TRUE(control.Write(Control(0x1020, 7, 8)));
+    ASSERT_TRUE(control.Write(Control(0x1020, 8)));
     PipeClient status;
     ASSERT_TRUE(status.Open(server.Names().status, false));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"7:8:1"), reply);
+    EXPECT_EQ(Reply(8, 1), reply);
     EXPECT_TRUE(server.WaitForQueued(0));
 }
 
@@ -117,21 +123,22 @@ TEST_F(PipeServerTest, AMessageIsTakenOnlyUpToTheBytesOfItsOwnRead)
 {
     // A long (invalid) message leaves its text in the reader's buffer; a
     // shorter one without its NUL must not pick up the rest of it.
-    ASSERT_TRUE(control.Write(MessageBytes(L"$OVSC$:9999:11111111:22222222")));
-    ASSERT_TRUE(control.Write(MessageBytes(L"$OVSC$:4128:3:4", false)));
+    ASSERT_TRUE(control.Write(MessageBytes(L"$OVSC$:9999:" + std::wstring(40, L'1'))));
+    ASSERT_TRUE(control.Write(MessageBytes(L"$OVSC$:4128:" + Self() + L":4", false)));
     PipeClient status;
     ASSERT_TRUE(status.Open(server.Names().status, false));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"3:4:1"), reply);
+    EXPECT_EQ(Reply(4, 1), reply);
 }
 
 TEST_F(PipeServerTest, AMessageFillingTheWholeBufferKeepsItsLastCharacter)
 {
     // Exactly the longest message, without a NUL: the thread id is its last
     // character (the digit reader skips the spaces before it), so a
-    // terminator put inside the message instead of after it reads 3:0.
-    const std::wstring head = L"$OVSC$:4128:3:";
+    // terminator put inside the message instead of after it reads a thread
+    // id of 0.
+    const std::wstring head = L"$OVSC$:4128:" + Self() + L":";
     const size_t cchMessage = kCbControlMessageMax / sizeof(wchar_t);
     const std::wstring text = head + std::wstring(cchMessage - head.size() - 1, L' ') + L"4";
     ASSERT_EQ(static_cast<size_t>(kCbControlMessageMax), text.size() * sizeof(wchar_t));
@@ -140,34 +147,36 @@ TEST_F(PipeServerTest, AMessageFillingTheWholeBufferKeepsItsLastCharacter)
     ASSERT_TRUE(status.Open(server.Names().status, false));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"3:4:1"), reply);
+    EXPECT_EQ(Reply(4, 1), reply);
 }
 
 TEST_F(PipeServerTest, AnotherSendersRequestWaitsForItsOwnStatusConnection)
 {
     PipeClient other;
     ASSERT_TRUE(other.Open(server.Names().control, true));
-    ASSERT_TRUE(control.Write(Control(0x1020, 1, 1)));
+    ASSERT_TRUE(control.Write(Control(0x1020, 1)));
     ASSERT_TRUE(server.WaitForQueued(1));
-    ASSERT_TRUE(other.Write(Control(0x1020, 2, 2)));
+    ASSERT_TRUE(other.Write(Control(0x1020, 2)));
     ASSERT_TRUE(server.WaitForQueued(2));
-    ASSERT_TRUE(control.Write(Control(0x1030, 1, 1)));
+    ASSERT_TRUE(control.Write(Control(0x1030, 1)));
 
     PipeClient first;
     ASSERT_TRUE(first.Open(server.Names().status, false));
     std::string reply;
     ASSERT_TRUE(first.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"1:1:1"), reply);
+    EXPECT_EQ(Reply(1, 1), reply);
     // Sender 2's start is left to a fresh connection; the connection bound
     // to sender 1 answers only sender 1's subscribe.
     PipeClient second;
     ASSERT_TRUE(second.Open(server.Names().status, false));
     ASSERT_TRUE(second.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"2:2:1"), reply);
+    EXPECT_EQ(Reply(2, 1), reply);
     ASSERT_TRUE(first.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"1:1:1"), reply);
+    EXPECT_EQ(Reply(1, 1), reply);
     ASSERT_EQ(1u, server.Server().Subscribers().size());
-    EXPECT_EQ(1, server.Server().Subscribers()[0].processId);
+    EXPECT_EQ(static_cast<int32_t>(::GetCurrentProcessId()),
+              server.Server().Subscribers()[0].processId);
+    EXPECT_EQ(1, server.Server().Subscribers()[0].threadId);
 }
 
 TEST_F(PipeServerTest, ADeadClientsRequestsAreDroppedWithItsControlConnection)
@@ -175,17 +184,17 @@ TEST_F(PipeServerTest, ADeadClientsRequestsAreDroppedWithItsControlConnection)
     {
         PipeClient dead;
         ASSERT_TRUE(dead.Open(server.Names().control, true));
-        ASSERT_TRUE(dead.Write(Control(0x1020, 1001, 1)));
+        ASSERT_TRUE(dead.Write(Control(0x1020, 1)));
         ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(server.BleachEvent(), 20000));
     }
     ASSERT_TRUE(server.WaitForQueued(0)) << "the dead client's start is still queued";
 
-    ASSERT_TRUE(control.Write(Control(0x1020, 2002, 2)));
+    ASSERT_TRUE(control.Write(Control(0x1020, 2)));
     PipeClient status;
     ASSERT_TRUE(status.Open(server.Names().status, false));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"2002:2:1"), reply);
+    EXPECT_EQ(Reply(2, 1), reply);
 }
 
 // A client in another process sends one request and stalls: it keeps its
@@ -197,20 +206,20 @@ protected:
 
 TEST_P(StalledClientTest, TheNextClientIsAnsweredOnItsOwnConnectionAndTheStalledRequestGoes)
 {
-    servicetest::StalledClient stalled(server.Names().control, GetParam(), 1001, 1);
+    servicetest::StalledClient stalled(server.Names().control, GetParam(), 1);
     ASSERT_TRUE(stalled.Started());
     ASSERT_TRUE(server.WaitForQueued(1));
 
-    ASSERT_TRUE(control.Write(Control(0x1020, 2002, 2)));
+    ASSERT_TRUE(control.Write(Control(0x1020, 2)));
     PipeClient status;
     ASSERT_TRUE(status.Open(server.Names().status, false));
     std::string reply;
     DWORD error = 0;
     ASSERT_TRUE(status.Read(reply, error, kReplyBoundMs)) << error;
-    EXPECT_EQ(ReplyBytes(L"2002:2:1"), reply);
-    ASSERT_TRUE(control.Write(Control(0x1030, 2002, 2)));
+    EXPECT_EQ(Reply(2, 1), reply);
+    ASSERT_TRUE(control.Write(Control(0x1030, 2)));
     ASSERT_TRUE(status.Read(reply, error, kReplyBoundMs)) << error;
-    EXPECT_EQ(ReplyBytes(L"2002:2:1"), reply);
+    EXPECT_EQ(Reply(2, 1), reply);
 
     // Dropped in time although its sender is still connected.
     EXPECT_TRUE(server.WaitForQueued(0));
@@ -227,8 +236,8 @@ TEST_F(PipeServerTest, ADeadClientsWaitingSubscriberIsNotHandedToTheNextClient)
         PipeClient deadStatus;
         ASSERT_TRUE(deadControl.Open(server.Names().control, true));
         ASSERT_TRUE(deadStatus.Open(server.Names().status, false));
-        ASSERT_TRUE(deadControl.Write(Control(0x1020, 1001, 1)));
-        ASSERT_TRUE(deadControl.Write(Control(0x1030, 1001, 1)));
+        ASSERT_TRUE(deadControl.Write(Control(0x1020, 1)));
+        ASSERT_TRUE(deadControl.Write(Control(0x1030, 1)));
         std::string reply;
         ASSERT_TRUE(deadStatus.Read(reply));
         ASSERT_TRUE(deadStatus.Read(reply));
@@ -240,18 +249,18 @@ TEST_F(PipeServerTest, ADeadClientsWaitingSubscriberIsNotHandedToTheNextClient)
 
     PipeClient status;
     ASSERT_TRUE(status.Open(server.Names().status, false));
-    ASSERT_TRUE(control.Write(Control(0x1020, 2002, 2)));
+    ASSERT_TRUE(control.Write(Control(0x1020, 2)));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    ASSERT_EQ(ReplyBytes(L"2002:2:1"), reply);
-    ASSERT_TRUE(control.Write(Control(0x1030, 2002, 2)));
+    ASSERT_EQ(Reply(2, 1), reply);
+    ASSERT_TRUE(control.Write(Control(0x1030, 2)));
     ASSERT_TRUE(status.Read(reply));
-    ASSERT_EQ(ReplyBytes(L"2002:2:1"), reply);
+    ASSERT_EQ(Reply(2, 1), reply);
 
     PipeClient progress;
     ASSERT_TRUE(progress.Open(server.Names().progress, false));
     ASSERT_TRUE(progress.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"2002:2:0"), reply);
+    EXPECT_EQ(Reply(2, 0), reply);
 }
 
 TEST_F(PipeServerTest, ProgressWithoutASubscriberReportsZerosWhileNoWipeRuns)
@@ -270,10 +279,10 @@ protected:
     {
         PipeServerTest::SetUp();
         ASSERT_TRUE(status.Open(server.Names().status, false));
-        ASSERT_TRUE(control.Write(Control(0x1020, 40, 41)));
+        ASSERT_TRUE(control.Write(Control(0x1020, 41)));
         std::string reply;
         ASSERT_TRUE(status.Read(reply));
-        ASSERT_TRUE(control.Write(Control(0x1030, 40, 41)));
+        ASSERT_TRUE(control.Write(Control(0x1030, 41)));
         ASSERT_TRUE(status.Read(reply));
         ASSERT_TRUE(progress.Open(server.Names().progress, false));
     }
@@ -307,34 +316,34 @@ TEST_F(SubscribedClientTest, ReportsFollowItsWipeAndAFinishedWipeKeepsSaying100)
 {
     std::string report;
     ASSERT_TRUE(progress.Read(report));
-    EXPECT_EQ(ReplyBytes(L"40:41:0"), report);  // not begun yet
+    EXPECT_EQ(Reply(41, 0), report);  // not begun yet
     BeginWipe(42);
-    EXPECT_TRUE(ReadUntil(progress, L"40:41:42"));
+    EXPECT_TRUE(ReadUntil(progress, Reply(41, 42)));
     EndWipe(100);
-    EXPECT_TRUE(ReadUntil(progress, L"40:41:100"));
+    EXPECT_TRUE(ReadUntil(progress, Reply(41, 100)));
     ASSERT_TRUE(progress.Read(report));
-    EXPECT_EQ(ReplyBytes(L"40:41:100"), report);
+    EXPECT_EQ(Reply(41, 100), report);
 }
 
 TEST_F(SubscribedClientTest, AWipeEndingShortOf100EndsTheProgressConnection)
 {
     BeginWipe(42);
-    ASSERT_TRUE(ReadUntil(progress, L"40:41:42"));
+    ASSERT_TRUE(ReadUntil(progress, Reply(41, 42)));
     EndWipe(42);
     std::string report;
     DWORD error = 0;
     for (int i = 0; i < 5 && progress.Read(report, error); ++i)
-        EXPECT_EQ(ReplyBytes(L"40:41:42"), report);
+        EXPECT_EQ(Reply(41, 42), report);
     EXPECT_EQ(static_cast<DWORD>(ERROR_BROKEN_PIPE), error);
 }
 
 TEST_F(SubscribedClientTest, StopCancelsTheRunningWipeAndEndsTheStatusConnection)
 {
     BeginWipe(10);
-    ASSERT_TRUE(control.Write(Control(0x1010, 40, 41)));
+    ASSERT_TRUE(control.Write(Control(0x1010, 41)));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"40:41:1"), reply);
+    EXPECT_EQ(Reply(41, 1), reply);
     EXPECT_TRUE(manager.GetProgress()->IsCancelRequested());
     DWORD error = 0;
     EXPECT_FALSE(status.Read(reply, error));
@@ -345,10 +354,10 @@ TEST_F(SubscribedClientTest, AStopAfterTheWipeIsStillAnsweredAndCancelsNothingLa
 {
     BeginWipe(50);
     EndWipe(100);
-    ASSERT_TRUE(control.Write(Control(0x1010, 40, 41)));
+    ASSERT_TRUE(control.Write(Control(0x1010, 41)));
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
-    EXPECT_EQ(ReplyBytes(L"40:41:1"), reply);
+    EXPECT_EQ(Reply(41, 1), reply);
     ShredManager next(true);
     server.Server().BeginWipe(&next);
     EXPECT_FALSE(next.GetProgress()->IsCancelRequested());
@@ -368,56 +377,50 @@ TEST_F(PipeServerTest, AServiceStopCancelsTheRunningWipeAndAnyBegunAfterIt)
     server.Server().EndWipe();
 }
 
-// The access entries of `acl` as "type flags mask sid" lines, in order.
-std::vector<std::wstring> AceLines(PACL acl)
+// A control message in the name of a process other than its sender's is
+// refused: it is neither queued nor answered, and the sender's own start
+// that follows is what its status connection gets.
+struct ForgedCase {
+    const char* name;
+    int command;
+    std::wstring (*processId)();
+};
+
+const ForgedCase kForgedCases[] = {
+    {"StartForAnotherProcess", 0x1020, [] { return std::to_wstring(::GetCurrentProcessId() + 4); }},
+    {"SubscribeForAnotherProcess", 0x1030,
+     [] { return std::to_wstring(::GetCurrentProcessId() + 4); }},
+    {"StopForAnotherProcess", 0x1010, [] { return std::to_wstring(::GetCurrentProcessId() + 4); }},
+    {"StartForProcessZero", 0x1020, [] { return std::wstring(L"0"); }},
+    {"StartForItsOwnIdNegated", 0x1020, [] { return L"-" + Self(); }},
+};
+
+void PrintTo(const ForgedCase& c, std::ostream* out)
 {
-    std::vector<std::wstring> lines;
-    ACL_SIZE_INFORMATION size{};
-    if (!acl || !::GetAclInformation(acl, &size, sizeof(size), AclSizeInformation))
-        return lines;
-    for (DWORD i = 0; i < size.AceCount; ++i) {
-        void* ace = nullptr;
-        if (!::GetAce(acl, i, &ace))
-            break;
-        // Allowed and denied entries share one layout.
-        const auto* entry = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        wchar_t* sid = nullptr;
-        ::ConvertSidToStringSidW(const_cast<DWORD*>(&entry->SidStart), &sid);
-        lines.push_back(std::to_wstring(entry->Header.AceType) + L" " +
-                        std::to_wstring(entry->Header.AceFlags) + L" " +
-                        std::to_wstring(entry->Mask) + L" " + (sid ? sid : L"?"));
-        if (sid)
-            ::LocalFree(sid);
-    }
-    return lines;
+    *out << c.name;
 }
 
-// The pipes' security as a client reads it back (Wine does not enforce it).
-TEST_F(PipeServerTest, EveryPipeCarriesTheServicesAccessList)
+class ForgedSenderTest : public PipeServerTest, public ::testing::WithParamInterface<ForgedCase> {};
+
+TEST_P(ForgedSenderTest, IsRefusedAndNothingIsQueued)
 {
-    PSECURITY_DESCRIPTOR wanted = nullptr;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        pipeio::kBleachPipeSddl, SDDL_REVISION_1, &wanted, nullptr));
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL wantedDacl = nullptr;
-    ASSERT_TRUE(::GetSecurityDescriptorDacl(wanted, &present, &wantedDacl, &defaulted));
-    const std::vector<std::wstring> expected = AceLines(wantedDacl);
-    ASSERT_EQ(4u, expected.size());
-    for (const std::wstring& name :
-         {server.Names().control, server.Names().status, server.Names().progress}) {
-        PipeClient client;
-        ASSERT_TRUE(client.Open(name, name == server.Names().control)) << name.c_str();
-        PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-                  ::GetSecurityInfo(client.Handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, &dacl, nullptr, &descriptor));
-        EXPECT_EQ(expected, AceLines(dacl)) << name.c_str();
-        ::LocalFree(descriptor);
-    }
-    ::LocalFree(wanted);
+    const ForgedCase& c = GetParam();
+    PipeClient status;
+    ASSERT_TRUE(status.Open(server.Names().status, false));
+    ASSERT_TRUE(control.Write(
+        MessageBytes(L"$OVSC$:" + std::to_wstring(c.command) + L":" + c.processId() + L":444")));
+    ASSERT_TRUE(control.Write(Control(0x1020, 7)));
+    std::string reply;
+    ASSERT_TRUE(status.Read(reply));
+    EXPECT_EQ(Reply(7, 1), reply);
+    // One connection's messages are handled in order: the forged one was
+    // handled before the start that has just been answered.
+    EXPECT_EQ(0u, server.Server().QueuedRequests());
+    EXPECT_TRUE(server.Server().Subscribers().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Messages, ForgedSenderTest, ::testing::ValuesIn(kForgedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The listener loop with a connect that fails at once, every time.
 TEST(PipeListenerTest, AConnectThatFailsAtOnceIsRetriedAfterGrowingPauses)
@@ -483,14 +486,14 @@ protected:
 
 TEST_F(DesktopIconTest, RegisterStartsRegsvr32SilentlyAndQueuesNothing)
 {
-    ASSERT_TRUE(control.Write(Control(0x1050, 9, 9)));
+    ASSERT_TRUE(control.Write(Control(0x1050, 9)));
     EXPECT_THAT(Recorded(), ::testing::EndsWith(L" \"C:\\Scoravel Test\\Fennick.dll\" /s"));
     EXPECT_EQ(0u, server.Server().QueuedRequests());
 }
 
 TEST_F(DesktopIconTest, UnregisterIsSilentToo)
 {
-    ASSERT_TRUE(control.Write(Control(0x1060, 9, 9)));
+    ASSERT_TRUE(control.Write(Control(0x1060, 9)));
     EXPECT_THAT(Recorded(), ::testing::EndsWith(L" /u \"C:\\Scoravel Test\\Fennick.dll\" /s"));
     EXPECT_EQ(0u, server.Server().QueuedRequests());
 }

@@ -145,7 +145,8 @@ TEST_P(StoppingServiceTest, IsAnsweredWithStopPendingAndTheSameCheckpoint)
     bool wiping = false;
     PipeClient control;
     if (sink.WaitFor(SERVICE_RUNNING) && control.Open(options.pipes.control, true) &&
-        control.Write(servicetest::MessageBytes(L"$OVSC$:4128:77:88")))
+        control.Write(servicetest::MessageBytes(L"$OVSC$:4128:" +
+                                                std::to_wstring(::GetCurrentProcessId()) + L":88")))
         wiping = ::WaitForSingleObject(inWipe.get(), 60000) == WAIT_OBJECT_0;
     service.Control(SERVICE_CONTROL_STOP);
     service.Control(GetParam());

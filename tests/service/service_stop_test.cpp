@@ -92,7 +92,8 @@ TEST_P(ServiceStopTest, CancelsTheRunningWipeAndStopsWithEverythingGivenBack)
 
     PipeClient control;
     ASSERT_TRUE(control.Open(options.pipes.control, true));
-    ASSERT_TRUE(control.Write(servicetest::MessageBytes(L"$OVSC$:4128:77:88")));
+    ASSERT_TRUE(control.Write(servicetest::MessageBytes(
+        L"$OVSC$:4128:" + std::to_wstring(::GetCurrentProcessId()) + L":88")));
     const bool reachedPass = ::WaitForSingleObject(inPass.get(), 120000) == WAIT_OBJECT_0;
     service.Control(GetParam());
     ::SetEvent(stopSent.get());

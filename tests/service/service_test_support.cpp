@@ -181,15 +181,13 @@ bool PipeClient::Read(std::string& message, DWORD& error, DWORD timeoutMs)
     }
 }
 
-StalledClient::StalledClient(const std::wstring& controlPipe, int command, int processId,
-                             int threadId)
+StalledClient::StalledClient(const std::wstring& controlPipe, int command, int threadId)
 {
     const std::wstring eventName = L"Local\\ScoravelStalledClient" + UniqueSuffix();
     m_release.reset(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
     if (m_release)
         m_process.Start(testsupport::ProgramBesideTest(L"stalled_client.exe"),
                         testsupport::QuotedArguments({controlPipe, std::to_wstring(command),
-                                                      std::to_wstring(processId),
                                                       std::to_wstring(threadId), eventName}));
 }
 

@@ -46,12 +46,12 @@ private:
 };
 
 // stalled_client.exe (beside the test program) run while it lives: sends
-// `command` from `processId`/`threadId` on `controlPipe`, then keeps the
+// `command` from its own process and `threadId` on `controlPipe`, then keeps the
 // connection and never opens the status pipe. Released (and at the worst
 // ended) when destroyed.
 class StalledClient {
 public:
-    StalledClient(const std::wstring& controlPipe, int command, int processId, int threadId);
+    StalledClient(const std::wstring& controlPipe, int command, int threadId);
     ~StalledClient();
     StalledClient(const StalledClient&) = delete;
     StalledClient& operator=(const StalledClient&) = delete;

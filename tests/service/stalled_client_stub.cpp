@@ -1,7 +1,8 @@
 // A bleach client that stalls, in a process of its own: it sends one control
 // message and then keeps its control connection without ever opening the
-// status pipe, until the named event is set (at most two minutes).
-// Usage: stalled_client <control pipe> <command> <process id> <thread id> <event>
+// status pipe, until the named event is set (at most two minutes). The
+// message carries this process's own id, as the service demands.
+// Usage: stalled_client <control pipe> <command> <thread id> <event>
 #include "ipc/bleach_protocol.h"
 #include "win32/unique_handle.h"
 
@@ -12,15 +13,15 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 6)
+    if (argc != 5)
         return 2;
-    const win32::UniqueHandleNull release(::OpenEventW(SYNCHRONIZE, FALSE, argv[5]));
+    const win32::UniqueHandleNull release(::OpenEventW(SYNCHRONIZE, FALSE, argv[4]));
     if (!release)
         return 3;
     const std::string message =
         FormatControlMessage(static_cast<int32_t>(std::wcstol(argv[2], nullptr, 0)),
-                             static_cast<int32_t>(std::wcstol(argv[3], nullptr, 10)),
-                             static_cast<int32_t>(std::wcstol(argv[4], nullptr, 10)));
+                             static_cast<int32_t>(::GetCurrentProcessId()),
+                             static_cast<int32_t>(std::wcstol(argv[3], nullptr, 10)));
     win32::UniqueFile control;
     for (int attempt = 0; attempt < 500 && !control; ++attempt) {
         control.reset(::CreateFileW(argv[1], GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr,

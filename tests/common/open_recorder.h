@@ -1,0 +1,43 @@
+// Records every CreateFileW that code linked into the test program makes
+// while a recorder lives: the name, the access asked for and the flags, as
+// the system got them. The calls go through to the system unchanged.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct RecordedOpen {
+    std::wstring name;
+    DWORD access = 0;
+    DWORD flagsAndAttributes = 0;
+};
+
+// True when the open let a pipe's server only identify the client: quality
+// of service given, at the identification level.
+bool IdentificationOnly(const RecordedOpen& open);
+// True when the access asked for holds the right to create an instance of a
+// pipe (FILE_APPEND_DATA there), also inside a generic right.
+bool AsksToCreateInstances(const RecordedOpen& open);
+
+class OpenRecorder {
+public:
+    OpenRecorder();
+    ~OpenRecorder();
+    OpenRecorder(const OpenRecorder&) = delete;
+    OpenRecorder& operator=(const OpenRecorder&) = delete;
+
+    // False when the program's import of CreateFileW could not be found.
+    bool Installed() const { return m_slot != nullptr; }
+    // The opens of `name` (compared without regard to case), in order.
+    std::vector<RecordedOpen> OpensOf(const std::wstring& name) const;
+
+private:
+    void** m_slot = nullptr;
+    void* m_original = nullptr;
+};
+
+}  // namespace testsupport
