@@ -321,4 +321,53 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
     EXPECT_EQ(L"", Recorded(m_windows / L"reg.txt"));
 }
 
+// A hive path is taken only when it fits the buffer with its terminator:
+// as stored, as "%SystemDrive%" expands, and with "\ntuser.dat" appended.
+TEST_F(PrelantTest, AHivePathFitsItsBufferOnlyWithItsTerminator)
+{
+    constexpr size_t cap = prelant::kHivePathCapacity;
+    const std::wstring list = std::wstring(testsupport::kProductKey) + L"\\ProfileList";
+    const std::wstring hive = L"\\ntuser.dat";
+    const size_t cchFolderName = cap - 1 - hive.size() - m_windows.Path().size() - 1;
+    ASSERT_GT(cchFolderName, 1u);
+    const std::wstring fitting = m_windows / std::wstring(cchFolderName, L'p');
+    const std::wstring tooLong = m_windows / std::wstring(cchFolderName + 1, L'p');
+    ASSERT_TRUE(::CreateDirectoryW(fitting.c_str(), nullptr) &&
+                ::CreateDirectoryW(tooLong.c_str(), nullptr));
+    // "%SystemDrive%" as this process's environment has it: "C:" and a tail.
+    const auto drive = [](size_t cchExpanded) {
+        return L"C:" + std::wstring(cchExpanded - 2 - 2, L'd');
+    };
+    const struct {
+        const char* name;
+        std::wstring stored;
+        std::wstring systemDrive;  // empty: as it is
+        bool fits;
+        std::wstring expected;  // the hive path when it fits
+    } cases[] = {
+        {"FileExactly", L"C:\\" + std::wstring(cap - 1 - 3, L'f'), L"", true, L""},
+        {"FileOneOver", L"C:\\" + std::wstring(cap - 3, L'f'), L"", false, L""},
+        {"ExpandedExactly", L"%SystemDrive%\\h", drive(cap - 1), true, drive(cap - 1) + L"\\h"},
+        {"ExpandedOneOver", L"%SystemDrive%\\h", drive(cap), false, L""},
+        {"FolderExactly", fitting, L"", true, fitting + hive},
+        {"FolderOneOver", tooLong, L"", false, L""},
+    };
+    wchar_t systemDrive[MAX_PATH] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"SystemDrive", systemDrive, MAX_PATH), 0u);
+    prelant::UserCleanup cleanup({HKEY_CURRENT_USER, list});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::PutString(HKEY_CURRENT_USER, list + L"\\S-1-5-21-9", L"ProfileImagePath",
+                               c.stored);
+        ::SetEnvironmentVariableW(L"SystemDrive",
+                                  c.systemDrive.empty() ? systemDrive : c.systemDrive.c_str());
+        std::wstring path = L"left as it was";
+        const bool fits = cleanup.GetUserHivePath(L"S-1-5-21-9", path, cap);
+        ::SetEnvironmentVariableW(L"SystemDrive", systemDrive);
+        EXPECT_EQ(c.fits, fits);
+        EXPECT_EQ(!c.fits ? L"left as it was" : c.expected.empty() ? c.stored : c.expected, path);
+        EXPECT_LT(path.size(), cap);
+    }
+}
+
 }  // namespace
