@@ -50,10 +50,17 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void StartInstaller(const std::wstring& parameters, bool silent)
+// The installer's exit code, or the error that kept it from starting:
+// setup has no window to report either in.
+DWORD StartInstaller(const std::wstring& parameters, bool silent)
 {
-    // A failed start is not reported: setup has no window to report it in.
-    setupprog::StartAndWait(kInstallerProgram, parameters, silent ? SW_HIDE : SW_SHOW);
+    const std::wstring installer = setupprog::SystemProgramPath(kInstallerProgram);
+    if (installer.empty())
+        return ERROR_PATH_NOT_FOUND;
+    DWORD exitCode = 0;
+    const DWORD error =
+        setupprog::StartAndWait(installer, parameters, silent ? SW_HIDE : SW_SHOW, exitCode);
+    return error == ERROR_SUCCESS ? exitCode : error;
 }
 
 std::wstring InstallParameters(LANGID language, bool silent)
@@ -74,26 +81,23 @@ std::wstring UninstallParameters(bool silent)
     return std::wstring(L"/x ") + kPackage + (silent ? L" /qn" : L"");
 }
 
-void RepairIfNewer(bool silent)
+DWORD RepairIfNewer(bool silent)
 {
-    if (PackageIsNewer())
-        StartInstaller(RepairParameters(silent), silent);
+    return PackageIsNewer() ? StartInstaller(RepairParameters(silent), silent) : ERROR_SUCCESS;
 }
 
-void InstallOrRepair(bool silent)
-{
-    if (ProductIsInstalled()) {
-        RepairIfNewer(silent);
-        return;
-    }
-    StartInstaller(InstallParameters(TransformLanguage(::GetUserDefaultUILanguage()), silent),
-                   silent);
-}
-
-void Uninstall(bool silent)
+DWORD InstallOrRepair(bool silent)
 {
     if (ProductIsInstalled())
-        StartInstaller(UninstallParameters(silent), silent);
+        return RepairIfNewer(silent);
+    return StartInstaller(
+        InstallParameters(TransformLanguage(::GetUserDefaultUILanguage()), silent), silent);
+}
+
+DWORD Uninstall(bool silent)
+{
+    return ProductIsInstalled() ? StartInstaller(UninstallParameters(silent), silent)
+                                : ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -192,52 +196,49 @@ LANGID TransformLanguage(LANGID userInterfaceLanguage)
     return FileExists(std::to_wstring(language) + L".mst") ? language : kFallbackLanguage;
 }
 
-void InstallOrRepair()
+DWORD InstallOrRepair()
 {
-    InstallOrRepair(false);
+    return InstallOrRepair(false);
 }
 
-void SilentInstallOrRepair()
+DWORD SilentInstallOrRepair()
 {
-    InstallOrRepair(true);
+    return InstallOrRepair(true);
 }
 
-void Uninstall()
+DWORD Uninstall()
 {
-    Uninstall(false);
+    return Uninstall(false);
 }
 
-void SilentUninstall()
+DWORD SilentUninstall()
 {
-    Uninstall(true);
+    return Uninstall(true);
 }
 
-void RepairIfNewer()
+DWORD RepairIfNewer()
 {
-    RepairIfNewer(false);
+    return RepairIfNewer(false);
 }
 
-void SilentRepairIfNewer()
+DWORD SilentRepairIfNewer()
 {
-    RepairIfNewer(true);
+    return RepairIfNewer(true);
 }
 
-void Run(Action action)
+DWORD Run(Action action)
 {
     switch (action) {
     case Action::kInstallOrRepair:
-        InstallOrRepair();
-        break;
+        return InstallOrRepair();
     case Action::kSilentInstallOrRepair:
-        SilentInstallOrRepair();
-        break;
+        return SilentInstallOrRepair();
     case Action::kUninstall:
-        Uninstall();
-        break;
+        return Uninstall();
     case Action::kSilentUninstall:
-        SilentUninstall();
-        break;
+        return SilentUninstall();
     }
+    return ERROR_INVALID_PARAMETER;
 }
 
 }  // namespace setuplaunch

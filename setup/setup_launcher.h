@@ -1,8 +1,8 @@
 // The setup launcher: installs, repairs or removes the product package by
-// starting the Windows Installer once, with a command line chosen from the
-// switches, the installed state, the user's language and the package's
-// version list. The package, its language transforms and "setup.lst" are
-// looked for in the current folder.
+// starting the Windows Installer of the system folder once, with a command
+// line chosen from the switches, the installed state, the user's language
+// and the package's version list. The package, its language transforms and
+// "setup.lst" are looked for in the current folder.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +16,7 @@ inline constexpr wchar_t kInstalledKeyPath[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
     L"{6D6ADF03-B257-4EA5-BBC1-1D145AF8D514}";
 inline constexpr wchar_t kPackageListFile[] = L"setup.lst";
+// Started from the system folder only.
 inline constexpr wchar_t kInstallerProgram[] = L"msiexec.exe";
 inline constexpr LANGID kFallbackLanguage = 1033;
 
@@ -54,13 +55,16 @@ bool PackageIsNewer();
 // 1034; a language without its "%d.mst" in the current folder gives 1033.
 LANGID TransformLanguage(LANGID userInterfaceLanguage);
 
-void InstallOrRepair();
-void SilentInstallOrRepair();
-void Uninstall();
-void SilentUninstall();
-void RepairIfNewer();
-void SilentRepairIfNewer();
+// Each gives the installer's exit code; ERROR_SUCCESS when nothing needed
+// starting; the error that kept the installer from starting or from being
+// waited for.
+DWORD InstallOrRepair();
+DWORD SilentInstallOrRepair();
+DWORD Uninstall();
+DWORD SilentUninstall();
+DWORD RepairIfNewer();
+DWORD SilentRepairIfNewer();
 
-void Run(Action action);
+DWORD Run(Action action);
 
 }  // namespace setuplaunch

@@ -67,8 +67,8 @@ void RunReg(const std::wstring& parameters)
 {
     // reg.exe fails to load a hive that is loaded already (the user is
     // logged on) and to unload one it did not load; both are expected.
-    const std::wstring program = RegProgramPath();
-    setupprog::StartAndWait(program.c_str(), parameters, SW_HIDE);
+    DWORD exitCode = 0;
+    setupprog::StartAndWait(RegProgramPath(), parameters, SW_HIDE, exitCode);
 }
 
 // Deletes the product key below the loaded hive of `sid`.

@@ -4,6 +4,7 @@
 // after removal only what registration did not make.
 #include "desktop/fennick_registration.h"
 
+#include "desktop/fennick_guids.h"
 #include "tests/common/child_process.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
@@ -16,6 +17,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -140,6 +142,38 @@ TEST_F(FennickRegistrationTest, Regsvr32WritesEveryKeyAndRemovesOnlyWhatItMade)
     EXPECT_TRUE(Unregistered());
     EXPECT_TRUE(testsupport::GetRaw(HKEY_LOCAL_MACHINE, kApproved, kOther).exists);
     EXPECT_FALSE(DesktopListsScoravel());
+}
+
+// Removal goes on past whatever is gone already (another uninstaller, a
+// user's clean-up): it still removes the rest and reports success.
+TEST_F(FennickRegistrationTest, UnregistrationOfAPartlyRemovedIconRemovesTheRest)
+{
+    const std::wstring nameSpace =
+        std::wstring(
+            L"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\Explorer\\Desktop\\NameSpace\\") +
+        kFolderClsidText;
+    const struct {
+        const char* name;
+        std::function<LSTATUS()> remove;
+    } cases[] = {
+        {"ApprovalValue",
+         [] { return ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApproved, kFolderClsidText); }},
+        {"NameSpaceKey", [&] { return win32::DeleteTree(HKEY_LOCAL_MACHINE, nameSpace.c_str()); }},
+        {"ClassKey", [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, kClassKey); }},
+        {"ProgIdKey",
+         [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, L"Fennick.OVHWDesktopFolderImpl"); }},
+        {"ModuleAppIdKey",
+         [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, L"AppID\\Fennick.DLL"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(0u, Regsvr32(L"/s"));
+        ASSERT_TRUE(Registered());
+        ASSERT_EQ(ERROR_SUCCESS, c.remove());
+        EXPECT_FALSE(Registered());
+        EXPECT_EQ(0u, Regsvr32(L"/u /s"));
+        EXPECT_TRUE(Unregistered());
+    }
 }
 
 // Wardelle's requests 0x1050 and 0x1060 run the real regsvr32 on the

@@ -333,14 +333,28 @@ SymbolicLink::~SymbolicLink()
     }
 }
 
-UnixNamedItem::UnixNamedItem(const std::wstring& folder, const std::string& unixName,
-                             bool directory)
+UnixNamedItem::UnixNamedItem(const std::wstring& folder, const std::string& unixName, UnixItem kind)
 {
     const std::string unixFolder = UnixPathInPrefix(folder);
     if (unixFolder.empty() || !WineSpawn())
         return;
     m_unixPath = unixFolder + "/" + unixName;
-    m_made = RunUnix({directory ? "mkdir" : "touch", m_unixPath});
+    switch (kind) {
+    case UnixItem::kFile:
+        m_made = RunUnix({"touch", m_unixPath});
+        break;
+    case UnixItem::kFolder:
+        m_made = RunUnix({"mkdir", m_unixPath});
+        break;
+    case UnixItem::kNullDevice:
+        m_made = RunUnix({"mknod", m_unixPath, "c", "1", "3"});
+        break;
+    }
+}
+
+bool UnixNamedItem::Exists() const
+{
+    return m_made && RunUnix({"test", "-e", m_unixPath});
 }
 
 UnixNamedItem::~UnixNamedItem()

@@ -123,16 +123,23 @@ private:
     bool m_made = false;
 };
 
+// What UnixNamedItem makes: a device node is the host's null device, so
+// whatever reaches it goes nowhere.
+enum class UnixItem { kFile, kFolder, kNullDevice };
+
 // An item made on the Unix side under a name no Windows call could give it
-// (for example one holding "\\"), in `folder` inside the test prefix; removed
-// on the Unix side when destroyed. Only where Wine runs the tests.
+// (for example one holding "\\"), or of a kind no Windows call makes, in
+// `folder` inside the test prefix; removed on the Unix side when destroyed.
+// Only where Wine runs the tests (device nodes only for the superuser).
 class UnixNamedItem {
 public:
-    UnixNamedItem(const std::wstring& folder, const std::string& unixName, bool directory);
+    UnixNamedItem(const std::wstring& folder, const std::string& unixName, UnixItem kind);
     ~UnixNamedItem();
     UnixNamedItem(const UnixNamedItem&) = delete;
     UnixNamedItem& operator=(const UnixNamedItem&) = delete;
     bool Made() const { return m_made; }
+    // Still there on the Unix side.
+    bool Exists() const;
 
 private:
     std::string m_unixPath;

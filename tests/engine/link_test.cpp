@@ -3,6 +3,7 @@
 #include "engine/erase_methods.h"
 #include "settings/settings_store.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/system_text.h"
 #include "tests/engine/erase_test_support.h"
 
 #include <winioctl.h>
@@ -156,6 +157,7 @@ struct HiddenLinkCase {
     bool directory;
     const wchar_t* selected;  // in the tree
     bool selectFolder;
+    bool besideTarget = false;  // link and selection in the outside folder instead
 };
 
 const HiddenLinkCase kHiddenLinks[] = {
@@ -163,6 +165,9 @@ const HiddenLinkCase kHiddenLinks[] = {
     {"FileLinkDifferingOnlyInCase", L"sub\\CANARY.TXT", L"canary.txt", false, L"sub", true},
     {"FileBehindALinkedFolder", L"wl", L"dir", true, L"wl\\inner.txt", false},
     {"FolderBehindALinkedFolder", L"wl", L"", true, L"wl\\dir", true},
+    // The reached path then differs from the asked one in letter case only.
+    {"FileLinkBesideItsTargetDifferingOnlyInCase", L"CANARY.TXT", L"canary.txt", false,
+     L"CANARY.TXT", false, true},
 };
 
 TEST_P(LinkTest, WhatIsReachedThroughALinkStaysWhereItIs)
@@ -173,18 +178,19 @@ TEST_P(LinkTest, WhatIsReachedThroughALinkStaysWhereItIs)
         ASSERT_TRUE(::CreateDirectoryW((caseTree / L"sub").c_str(), nullptr));
         ASSERT_TRUE(WriteFileBytes(caseTree / L"sub\\plain.txt", Filler(100)));
         const std::wstring target = *c.target ? outside / c.target : outside.Path();
-        Link(caseTree / c.link, target, c.directory);
+        const std::wstring root = c.besideTarget ? outside.Path() : caseTree.Path();
+        Link(root + L"\\" + c.link, target, c.directory);
         LogFile caseLog;
         std::unique_ptr<Eraser> caseEraser = MakeEraser(GetParam());
         ASSERT_TRUE(caseEraser->OpenLog(caseLog.Path()));
         std::unique_ptr<IDAsset> asset;
         if (c.selectFolder) {
             auto folder = std::make_unique<DocFolder>();
-            folder->SetPath(caseTree / c.selected, false);
+            folder->SetPath(root + L"\\" + c.selected, false);
             asset = std::move(folder);
         } else {
             auto file = std::make_unique<DocFile>();
-            file->SetPath(caseTree / c.selected);
+            file->SetPath(root + L"\\" + c.selected);
             asset = std::move(file);
         }
         caseEraser->Erase(asset.get());
@@ -193,7 +199,7 @@ TEST_P(LinkTest, WhatIsReachedThroughALinkStaysWhereItIs)
         ExpectCanariesIntact();
         // Under Wine such links stay: the log names them (or what lies behind).
         EXPECT_THAT(caseLog.ReadBody(*caseEraser),
-                    HasSubstr("Error deleting " + Ansi(caseTree / c.link)));
+                    HasSubstr("Error deleting " + Ansi(root + L"\\" + c.link)));
     }
 }
 
@@ -248,30 +254,48 @@ TEST_P(LinkTest, FilesWithDeviceNamesAreTheFilesTheyAre)
     }
 }
 
-// A listing can return names that hold a separator (a Unix name with "\"):
-// joined to the folder's path they would name something outside it.
-TEST_P(LinkTest, ListedNamesThatLeaveTheirFolderAreReportedAndLeft)
+// A listing can return names that hold a separator (a Unix name with "\\")
+// or a stream separator (":"): joined to the folder's path they would name
+// something outside it, or a stream of a file beside them.
+TEST_P(LinkTest, ListedNamesThatNameSomethingElseAreReportedAndLeft)
 {
-    if (!enginetest::UnixNamedItem(tree.Path(), "probe\\name", false).Made())
+    if (!enginetest::UnixNamedItem(tree.Path(), "probe\\name", enginetest::UnixItem::kFile).Made())
         GTEST_SKIP() << "names with a backslash can be made only under Wine";
-    ASSERT_TRUE(::CreateDirectoryW((tree / L"inside").c_str(), nullptr));
-    enginetest::UnixNamedItem file(
-        tree / L"inside",
-        "..\\..\\" + Ansi(outside.Path().substr(outside.Path().rfind(L'\\') + 1)) + "\\canary.txt",
-        false);
-    enginetest::UnixNamedItem folder(
-        tree / L"inside",
-        "..\\..\\" + Ansi(outside.Path().substr(outside.Path().rfind(L'\\') + 1)) + "\\dir", true);
-    ASSERT_TRUE(file.Made() && folder.Made());
+    const std::wstring inside = tree / L"inside";
+    ASSERT_TRUE(::CreateDirectoryW(inside.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(inside + L"\\plain.txt", Filler(100)));
+    const std::string up =
+        "..\\..\\" + Ansi(outside.Path().substr(outside.Path().rfind(L'\\') + 1)) + "\\";
+    const struct {
+        std::string name;
+        enginetest::UnixItem kind;
+    } names[] = {
+        {up + "canary.txt", enginetest::UnixItem::kFile},
+        {up + "dir", enginetest::UnixItem::kFolder},
+        {"plain.txt:secret", enginetest::UnixItem::kFile},
+        {"plain.txt::$DATA", enginetest::UnixItem::kFile},
+        {"sub:folder", enginetest::UnixItem::kFolder},
+    };
+    std::vector<std::unique_ptr<enginetest::UnixNamedItem>> items;
+    for (const auto& n : names) {
+        items.push_back(std::make_unique<enginetest::UnixNamedItem>(inside, n.name, n.kind));
+        ASSERT_TRUE(items.back()->Made()) << n.name;
+    }
 
     DocFolder walked;
-    walked.SetPath(tree / L"inside", false);
+    walked.SetPath(inside, false);
     eraser->Erase(&walked);
 
     ExpectCanariesIntact();
     const std::string body = log.ReadBody(*eraser);
-    EXPECT_THAT(body, HasSubstr("Error deleting " + Ansi(tree / L"inside\\..\\..\\")));
-    EXPECT_EQ(CountOf(body, "Error deleting " + Ansi(tree / L"inside\\..\\..\\")), 2u);
+    for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(names[i].name);
+        EXPECT_TRUE(items[i]->Exists());
+        EXPECT_EQ(CountOf(body, "\r\n->Error deleting " + Ansi(inside) + "\\" + names[i].name +
+                                    ":\r\n" + testsupport::SystemText(ERROR_INVALID_NAME)),
+                  1u);
+    }
+    EXPECT_FALSE(PathExists(inside + L"\\plain.txt"));
 }
 
 // Junctions need FSCTL_SET_REPARSE_POINT, which Wine 8 does not offer.

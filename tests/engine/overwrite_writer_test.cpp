@@ -6,6 +6,7 @@
 #include "tests/common/system_text.h"
 #include "tests/engine/erase_test_support.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <gmock/gmock.h>
@@ -256,6 +257,81 @@ TEST_F(WriterTest, FailingRenameOrDeleteLeavesTheFileWhereTheLogSays)
         line.replace(line.find('%'), 1, enginetest::Ansi(folder.Path() + L"\\"));
         EXPECT_THAT(caseLog.ReadBody(caseEraser),
                     HasSubstr(line + SystemText(ERROR_ACCESS_DENIED)));
+    }
+}
+
+// Only a file on a disk is written: a name that leads to a character device
+// (a device node, as Unix allows), or a handle that turns out to be a pipe,
+// leaves both the device and the named item as they are.
+TEST_F(WriterTest, ItemThatIsNoDiskFileIsNeitherWrittenNorRemoved)
+{
+    const std::wstring pipeName =
+        L"\\\\.\\pipe\\ScoravelWriterTest" + std::to_wstring(::GetCurrentProcessId());
+    const win32::UniqueFile pipe(::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX,
+                                                    PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    const struct {
+        const char* name;
+        bool deviceNode;  // else a file, whose shred's open reaches the pipe
+        DWORD typeReached;
+    } cases[] = {{"Pipe", false, FILE_TYPE_PIPE}, {"CharacterDevice", true, FILE_TYPE_CHAR}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The shred's own open is the one that asks to write.
+        class Swapping : public RecordingCalls {
+        public:
+            std::wstring swapFor;
+            DWORD typeReached = FILE_TYPE_UNKNOWN;
+            HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+                        DWORD flags) override
+            {
+                const HANDLE handle =
+                    !(access & GENERIC_WRITE) || swapFor.empty()
+                        ? RecordingCalls::Open(path, access, share, disposition, flags)
+                        : ::CreateFileW(swapFor.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+                if ((access & GENERIC_WRITE) && handle != INVALID_HANDLE_VALUE)
+                    typeReached = ::GetFileType(handle);
+                return handle;
+            }
+        } swapping;
+        ScratchFolder folder;
+        LogFile caseLog;
+        OneX caseEraser;
+        ASSERT_TRUE(caseEraser.OpenLog(caseLog.Path()));
+        caseEraser.SetFileCalls(&swapping);
+        const std::wstring path = folder / L"named.txt";
+        std::unique_ptr<enginetest::UnixNamedItem> node;
+        if (c.deviceNode) {
+            node = std::make_unique<enginetest::UnixNamedItem>(folder.Path(), "named.txt",
+                                                               enginetest::UnixItem::kNullDevice);
+            if (!node->Made())
+                GTEST_SKIP() << "device nodes can be made only by the superuser under Wine";
+        } else {
+            swapping.swapFor = pipeName;
+            ASSERT_TRUE(WriteFileBytes(path, Filler(3000)));
+        }
+        DocFile file;
+        file.SetPath(path);
+        EXPECT_FALSE(caseEraser.ShredFile(&file, 1));
+
+        EXPECT_EQ(c.typeReached, swapping.typeReached);
+        EXPECT_EQ(file.GetStatus(), kAssetNotDestroyed);
+        std::vector<std::string> changes = swapping.Events();
+        changes.erase(std::remove_if(changes.begin(), changes.end(),
+                                     [](const std::string& e) { return e.rfind("O ", 0) == 0; }),
+                      changes.end());
+        EXPECT_TRUE(changes.empty()) << testing::PrintToString(changes);
+        if (node) {
+            EXPECT_TRUE(node->Exists());
+        } else {
+            std::string bytes;
+            ASSERT_TRUE(ReadFileBytes(path, bytes));
+            EXPECT_EQ(bytes, Filler(3000));
+        }
+        EXPECT_THAT(caseLog.ReadBody(caseEraser),
+                    HasSubstr("\r\n->Error deleting " + enginetest::Ansi(path) + ":\r\n" +
+                              SystemText(ERROR_NOT_SUPPORTED)));
     }
 }
 

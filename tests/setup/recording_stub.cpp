@@ -1,7 +1,8 @@
-// Stands in for msiexec.exe and reg.exe: appends "<window state>|<parameters>"
-// as a UTF-16 line to the file SCORAVEL_STUB_RECORD names (state -1: none
-// set), waits while the event SCORAVEL_STUB_HOLD names is unsignalled, and
-// fails as an installer does (1603).
+// Stands in for msiexec.exe and reg.exe: appends "<its own path>|<window
+// state>|<parameters>" as a UTF-16 line to the file SCORAVEL_STUB_RECORD
+// names (state -1: none set), waits while the event SCORAVEL_STUB_HOLD
+// names is unsignalled, and ends with the exit code SCORAVEL_STUB_EXIT
+// gives, or as a failed install does (1603) without it.
 #include <windows.h>
 
 #include <cwchar>
@@ -19,10 +20,15 @@ int wmain()
     const wchar_t* tail = ::GetCommandLineW();  // the parameters follow the program's name
     tail = *tail == L'"' ? std::wcschr(tail + 1, L'"') + 1 : tail + std::wcscspn(tail, L" ");
     tail += std::wcsspn(tail, L" ");
+    wchar_t self[MAX_PATH] = {};
+    const DWORD cchSelf = ::GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
+    if (cchSelf == 0 || cchSelf >= ARRAYSIZE(self))
+        return 2;
     STARTUPINFOW startup = {};
     ::GetStartupInfoW(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-    const std::wstring line = std::to_wstring(show) + L"|" + tail + L"\n";
+    const std::wstring line =
+        std::wstring(self, cchSelf) + L"|" + std::to_wstring(show) + L"|" + tail + L"\n";
     const HANDLE file = ::CreateFileW(Variable(L"SCORAVEL_STUB_RECORD").c_str(), FILE_APPEND_DATA,
                                       FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
     DWORD written = 0;
@@ -34,5 +40,6 @@ int wmain()
     if (const HANDLE hold =
             ::OpenEventW(SYNCHRONIZE, FALSE, Variable(L"SCORAVEL_STUB_HOLD").c_str()))
         ::WaitForSingleObject(hold, 120000);
-    return 1603;
+    const std::wstring exitCode = Variable(L"SCORAVEL_STUB_EXIT");
+    return exitCode.empty() ? 1603 : static_cast<int>(std::wcstoul(exitCode.c_str(), nullptr, 10));
 }

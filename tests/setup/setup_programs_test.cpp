@@ -1,9 +1,11 @@
 // setup.exe and Prelant.exe end to end in the test prefix, against recording
-// stand-ins (failing every run with 1603) of msiexec (in setup's current
-// folder) and reg.exe (in a Windows folder of the test's own: Wine's cannot
-// load hives, and the user's hive is loaded already).
+// stand-ins of msiexec (in the system folder, with copies planted beside
+// setup.exe and in its current folder that must never run) and reg.exe (in
+// a Windows folder of the test's own: Wine's cannot load hives, and the
+// user's hive is loaded already).
 #include "plugin/task_scheduler.h"
 #include "setup/setup_launcher.h"
+#include "setup/started_program.h"
 #include "setup/user_cleanup.h"
 #include "tests/common/child_process.h"
 #include "tests/common/registry_sandbox.h"
@@ -30,7 +32,7 @@ std::wstring Built(const wchar_t* unixPath)
     return path;
 }
 
-// What the stand-in was started with: "<window state>|<parameters>\n" each.
+// What the stand-ins were started with: "<program>|<window state>|<parameters>\n" each.
 std::wstring Recorded(const std::wstring& record)
 {
     std::string bytes;
@@ -38,18 +40,36 @@ std::wstring Recorded(const std::wstring& record)
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
+// How one run of setup went.
+struct SetupRun {
+    std::wstring started;  // what the stand-ins recorded
+    DWORD exitCode = 0;
+};
+
 class SetupTest : public testsupport::ProductRegistryTest {
 protected:
     void SetUp() override
     {
         Reset();
-        ASSERT_TRUE(::CopyFileW(Built(SETUP_EXE_UNIX_PATH).c_str(), (m_dir / L"setup.exe").c_str(),
-                                FALSE) &&
-                    ::CopyFileW(testsupport::ProgramBesideTest(L"msiexec.exe").c_str(),
-                                (m_dir / L"msiexec.exe").c_str(), FALSE));
+        // The prefix's own msiexec is kept aside and put back afterwards.
+        ASSERT_FALSE(m_systemInstaller.empty());
+        ASSERT_TRUE(
+            ::CopyFileW(m_systemInstaller.c_str(), (m_dir / L"wine-msiexec.exe").c_str(), FALSE));
+        const std::wstring stub = testsupport::ProgramBesideTest(L"msiexec.exe");
+        ASSERT_TRUE(::CreateDirectoryW(m_program.c_str(), nullptr) &&
+                    ::CopyFileW(Built(SETUP_EXE_UNIX_PATH).c_str(),
+                                (m_program + L"\\setup.exe").c_str(), FALSE) &&
+                    ::CopyFileW(stub.c_str(), (m_program + L"\\msiexec.exe").c_str(), FALSE) &&
+                    ::CopyFileW(stub.c_str(), (m_dir / L"msiexec.exe").c_str(), FALSE) &&
+                    ::CopyFileW(stub.c_str(), m_systemInstaller.c_str(), FALSE));
         Put(L"1033.mst");
     }
-    void TearDown() override { Reset(); }
+    void TearDown() override
+    {
+        Reset();
+        EXPECT_TRUE(
+            ::CopyFileW((m_dir / L"wine-msiexec.exe").c_str(), m_systemInstaller.c_str(), FALSE));
+    }
     void Reset()
     {
         testsupport::ClearProductKeys();
@@ -61,28 +81,38 @@ protected:
     {
         ASSERT_TRUE(testsupport::WriteFileBytes(m_dir / name, bytes));
     }
-    // Runs setup to its end: what msiexec got. The stand-in holds until it is
-    // released, and setup must still run then.
-    std::wstring Run(const std::wstring& arguments)
+    // Runs setup to its end, in the folder of the package. The stand-in
+    // holds until it is released, and setup must still run then; it ends
+    // with `installerExit`.
+    SetupRun Run(const std::wstring& arguments, DWORD installerExit = 1603)
     {
         const std::wstring hold = L"ScoravelSetupHold" + std::to_wstring(::GetCurrentProcessId());
         const win32::UniqueHandleNull release(::CreateEventW(nullptr, TRUE, FALSE, hold.c_str()));
         testsupport::ChildProcess setup;
-        EXPECT_TRUE(setup.Start(
-            m_dir / L"setup.exe", arguments,
-            {m_dir.Path(),
-             {{L"SCORAVEL_STUB_RECORD", m_dir / L"msiexec.txt"}, {L"SCORAVEL_STUB_HOLD", hold}}}));
+        EXPECT_TRUE(setup.Start(m_program + L"\\setup.exe", arguments,
+                                {m_dir.Path(),
+                                 {{L"SCORAVEL_STUB_RECORD", Record()},
+                                  {L"SCORAVEL_STUB_HOLD", hold},
+                                  {L"SCORAVEL_STUB_EXIT", std::to_wstring(installerExit)}}}));
         testsupport::WaitUntil([&] { return setup.HasExited() || !Recorded(Record()).empty(); });
         EXPECT_TRUE(Recorded(Record()).empty() || !setup.HasExited()) << "did not wait";
         ::SetEvent(release.get());
-        DWORD code = 1;
-        EXPECT_TRUE(setup.WaitForExit(testsupport::kPatienceMs, &code));
-        EXPECT_EQ(0u, code) << "whatever the installer gave";
-        return Recorded(Record());
+        SetupRun run;
+        run.exitCode = 0xBAD;
+        EXPECT_TRUE(setup.WaitForExit(testsupport::kPatienceMs, &run.exitCode));
+        run.started = Recorded(Record());
+        return run;
     }
     std::wstring Record() const { return m_dir / L"msiexec.txt"; }
+    // One line of the installer of the system folder.
+    std::wstring Started(const std::wstring& line) const
+    {
+        return line.empty() ? L"" : m_systemInstaller + L"|" + line + L"\n";
+    }
 
     testsupport::ScratchFolder m_dir;
+    const std::wstring m_program = m_dir / L"program";
+    const std::wstring m_systemInstaller = setupprog::SystemProgramPath(L"msiexec.exe");
 };
 
 const std::string kList = "Product_HighVer,2\r\nProduct_LowVer,5\r\n";
@@ -99,16 +129,17 @@ const struct Case {
     std::optional<setuplaunch::Versions> versions;  // of the installed product
     std::optional<std::string> list;                // setup.lst
     std::wstring started;                           // empty: nothing
+    DWORD installerExit = 1603;                     // setup's own when something started
 } kCases[] = {
     {L"", false, {}, kList, kInstall},
-    {L"/s", false, {}, kList, kSilentInstall},
-    {L"x/sy", false, {}, kList, kSilentInstall},
-    {L"/S /X", false, {}, kList, kInstall},
+    {L"/s", false, {}, kList, kSilentInstall, 0},
+    {L"x/sy", false, {}, kList, kSilentInstall, 3010},
+    {L"/S /X", false, {}, kList, kInstall, 1602},
     {L"/x", false, {}, kList, L""},
     {L"/s /x", false, {}, kList, L""},
-    {L"/x", true, {{2, 5}}, kList, L"5|/x OVSCSetup.msi"},
+    {L"/x", true, {{2, 5}}, kList, L"5|/x OVSCSetup.msi", 0},
     {L"a/xb/s", true, {{2, 5}}, kList, L"0|/x OVSCSetup.msi /qn"},
-    {L"/X", true, {{1, 9}}, kList, kRepair},
+    {L"/X", true, {{1, 9}}, kList, kRepair, 0},
     {L"/s", true, {{2, 5}}, kList, kSilentRepair},
     {L"", true, {{2, 6}}, kList, L""},
     {L"", true, {{3, 0}}, kList, L""},
@@ -126,6 +157,8 @@ const struct Case {
      kRepair},
 };
 
+// Only the system folder's installer runs, and setup ends with its exit
+// code, or with 0 when nothing needed starting.
 TEST_F(SetupTest, StartsTheInstallerAsSwitchesStateAndVersionsSay)
 {
     for (const Case& c : kCases) {
@@ -142,8 +175,19 @@ TEST_F(SetupTest, StartsTheInstallerAsSwitchesStateAndVersionsSay)
         }
         if (c.list)
             Put(L"setup.lst", *c.list);
-        EXPECT_EQ(c.started.empty() ? L"" : c.started + L"\n", Run(c.arguments));
+        const SetupRun run = Run(c.arguments, c.installerExit);
+        EXPECT_EQ(Started(c.started), run.started);
+        EXPECT_EQ(c.started.empty() ? 0u : c.installerExit, run.exitCode);
     }
+}
+
+// Without an installer in the system folder nothing runs, and setup fails.
+TEST_F(SetupTest, WithoutTheSystemsInstallerNothingRunsAndSetupFails)
+{
+    ASSERT_TRUE(::DeleteFileW(m_systemInstaller.c_str()));
+    const SetupRun run = Run(L"", 0);
+    EXPECT_EQ(L"", run.started);
+    EXPECT_NE(0u, run.exitCode);
 }
 
 // Run again with the interface languages that are shown as others (see
@@ -154,10 +198,11 @@ TEST_F(SetupTest, TransformFollowsTheInterfaceLanguage)
     const std::wstring mapped = std::to_wstring(ui == 3076 ? 1028 : ui == 3082 ? 1034 : ui);
     Put(std::to_wstring(ui) + L".mst");
     Put(mapped + L".mst");
-    EXPECT_EQ(L"5|/i OVSCSetup.msi TRANSFORMS=" + mapped + L".mst\n", Run(L"")) << ui;
+    EXPECT_EQ(Started(L"5|/i OVSCSetup.msi TRANSFORMS=" + mapped + L".mst"), Run(L"").started)
+        << ui;
     ::DeleteFileW(Record().c_str());
     if (mapped != L"1033" && ::DeleteFileW((m_dir / (mapped + L".mst")).c_str())) {
-        EXPECT_EQ(kInstall + L"\n", Run(L"")) << "without its transform";
+        EXPECT_EQ(Started(kInstall), Run(L"").started) << "without its transform";
     }
 }
 
@@ -224,8 +269,9 @@ TEST_F(PrelantTest, RemovesTheAccountsKeyAndItsThreeTasksOnly)
     ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
                 win32::TokenUserSidString(token.get(), sid) &&
                 ::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH));
-    EXPECT_EQ(L"0|load \"HKU\\" + sid + L"\" \"" + profile + L"\\ntuser.dat\"\n" +
-                  L"0|unload \"HKU\\" + sid + L"\"\n",
+    const std::wstring reg = m_windows / L"system32\\reg.exe|0|";
+    EXPECT_EQ(reg + L"load \"HKU\\" + sid + L"\" \"" + profile + L"\\ntuser.dat\"\n" + reg +
+                  L"unload \"HKU\\" + sid + L"\"\n",
               Recorded(m_windows / L"reg.txt"));
 }
 
@@ -273,6 +319,55 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
         EXPECT_EQ(prelant::kNoSidOrHive, cleanup.RemoveUserSettingsKey(account)) << account;
     ::SetEnvironmentVariableW(L"WINDIR", windows.c_str());
     EXPECT_EQ(L"", Recorded(m_windows / L"reg.txt"));
+}
+
+// A hive path is taken only when it fits the buffer with its terminator:
+// as stored, as "%SystemDrive%" expands, and with "\ntuser.dat" appended.
+TEST_F(PrelantTest, AHivePathFitsItsBufferOnlyWithItsTerminator)
+{
+    constexpr size_t cap = prelant::kHivePathCapacity;
+    const std::wstring list = std::wstring(testsupport::kProductKey) + L"\\ProfileList";
+    const std::wstring hive = L"\\ntuser.dat";
+    const size_t cchFolderName = cap - 1 - hive.size() - m_windows.Path().size() - 1;
+    ASSERT_GT(cchFolderName, 1u);
+    const std::wstring fitting = m_windows / std::wstring(cchFolderName, L'p');
+    const std::wstring tooLong = m_windows / std::wstring(cchFolderName + 1, L'p');
+    ASSERT_TRUE(::CreateDirectoryW(fitting.c_str(), nullptr) &&
+                ::CreateDirectoryW(tooLong.c_str(), nullptr));
+    // "%SystemDrive%" as this process's environment has it: "C:" and a tail.
+    const auto drive = [](size_t cchExpanded) {
+        return L"C:" + std::wstring(cchExpanded - 2 - 2, L'd');
+    };
+    const struct {
+        const char* name;
+        std::wstring stored;
+        std::wstring systemDrive;  // empty: as it is
+        bool fits;
+        std::wstring expected;  // the hive path when it fits
+    } cases[] = {
+        {"FileExactly", L"C:\\" + std::wstring(cap - 1 - 3, L'f'), L"", true, L""},
+        {"FileOneOver", L"C:\\" + std::wstring(cap - 3, L'f'), L"", false, L""},
+        {"ExpandedExactly", L"%SystemDrive%\\h", drive(cap - 1), true, drive(cap - 1) + L"\\h"},
+        {"ExpandedOneOver", L"%SystemDrive%\\h", drive(cap), false, L""},
+        {"FolderExactly", fitting, L"", true, fitting + hive},
+        {"FolderOneOver", tooLong, L"", false, L""},
+    };
+    wchar_t systemDrive[MAX_PATH] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"SystemDrive", systemDrive, MAX_PATH), 0u);
+    prelant::UserCleanup cleanup({HKEY_CURRENT_USER, list});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::PutString(HKEY_CURRENT_USER, list + L"\\S-1-5-21-9", L"ProfileImagePath",
+                               c.stored);
+        ::SetEnvironmentVariableW(L"SystemDrive",
+                                  c.systemDrive.empty() ? systemDrive : c.systemDrive.c_str());
+        std::wstring path = L"left as it was";
+        const bool fits = cleanup.GetUserHivePath(L"S-1-5-21-9", path, cap);
+        ::SetEnvironmentVariableW(L"SystemDrive", systemDrive);
+        EXPECT_EQ(c.fits, fits);
+        EXPECT_EQ(!c.fits ? L"left as it was" : c.expected.empty() ? c.stored : c.expected, path);
+        EXPECT_LT(path.size(), cap);
+    }
 }
 
 }  // namespace
