@@ -26,3 +26,25 @@ function(scoravel_test name)
         DISCOVERY_TIMEOUT 120
         PROPERTIES ${props})
 endfunction()
+
+# scoravel_ship(<target> <32|64>)
+# Installs a deliverable from the tree of its word size, stripped whichever
+# way the tree is installed: the debug information of an optimised tree is
+# for the tests under Wine, never for the install. An import library stays
+# out of the install.
+function(scoravel_ship target bits)
+    if(NOT (bits EQUAL 32 OR bits EQUAL 64))
+        message(FATAL_ERROR "${target}: ship as 32 or 64, not ${bits}")
+    endif()
+    if(SCORAVEL_64BIT)
+        set(treeBits 64)
+    else()
+        set(treeBits 32)
+    endif()
+    if(bits EQUAL treeBits)
+        install(CODE "set(CMAKE_INSTALL_DO_STRIP TRUE)")
+        install(TARGETS ${target}
+                RUNTIME DESTINATION .
+                ARCHIVE DESTINATION lib COMPONENT Development EXCLUDE_FROM_ALL)
+    endif()
+endfunction()

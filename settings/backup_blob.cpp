@@ -383,3 +383,10 @@ bool SettingsStore::ReadBackupBlob(const BYTE* block, size_t cbBlock)
     restored = SaveAll() && restored;
     return restored;
 }
+
+// The block's fixed part, field by field: its length, the four trigger bytes,
+// the profile in force, the five records and each custom profile's two list
+// counts (178 bytes), then the key text's length and its room. Nothing in it
+// is aligned, so it is the same for both word sizes.
+static_assert(kRecordBytes == 4 + 2 * kTraceKindCount + 4);
+static_assert(kBaseLength == 4 + 4 + 4 + kProfileCount * kRecordBytes + 2 * 2 * 4 + 4 + kKeyTextRoom);

@@ -10,6 +10,8 @@
 #include <prsht.h>
 #include <unknwn.h>
 
+#include "win32/abi_layout.h"
+
 // Page record handed to IFWTWPageSite::AddPage: eleven fields, 44 bytes in
 // the 32-bit host. Handles and pointers keep their natural width, so the
 // 64-bit build (used by the tests) carries them whole.
@@ -26,9 +28,18 @@ struct FWTW_PAGEINFO {
     DWORD reserved4;
     DWORD reserved5;
 };
-#ifndef _WIN64
-static_assert(sizeof(FWTW_PAGEINFO) == 44, "the 32-bit host reads exactly 44 bytes");
-#endif
+static_assert(sizeof(FWTW_PAGEINFO) == ByWordSize(44, 64), "the host reads exactly this size");
+static_assert(offsetof(FWTW_PAGEINFO, cbSize) == 0);
+static_assert(offsetof(FWTW_PAGEINFO, page) == ByWordSize(4, 8));
+static_assert(offsetof(FWTW_PAGEINFO, kind) == ByWordSize(8, 16));
+static_assert(offsetof(FWTW_PAGEINFO, title) == ByWordSize(12, 24));
+static_assert(offsetof(FWTW_PAGEINFO, reserved1) == ByWordSize(16, 32));
+static_assert(offsetof(FWTW_PAGEINFO, reserved2) == ByWordSize(20, 36));
+static_assert(offsetof(FWTW_PAGEINFO, instance) == ByWordSize(24, 40));
+static_assert(offsetof(FWTW_PAGEINFO, iconId) == ByWordSize(28, 48));
+static_assert(offsetof(FWTW_PAGEINFO, reserved3) == ByWordSize(32, 52));
+static_assert(offsetof(FWTW_PAGEINFO, reserved4) == ByWordSize(36, 56));
+static_assert(offsetof(FWTW_PAGEINFO, reserved5) == ByWordSize(40, 60));
 
 // The host's page site and tray sink have no published identifiers; these two
 // are our own, used only between the plug-in and the host stand-in.

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -135,7 +136,7 @@ public:
     }
     STDMETHODIMP DeleteItem(PstKey, const GUID*, const GUID*, LPCWSTR name, void*, DWORD) override
     {
-        if (std::wstring(name).rfind(L"locked", 0) == 0)
+        if (std::wstring_view(name).starts_with(L"locked"))
             return E_ACCESSDENIED;
         deleted.push_back(name);
         return S_OK;
@@ -143,7 +144,7 @@ public:
     STDMETHODIMP ReadItem(PstKey, const GUID*, const GUID*, LPCWSTR name, DWORD* cbData,
                           BYTE** data, void*, DWORD) override
     {
-        if (std::wstring(name).rfind(L"unreadable", 0) == 0)
+        if (std::wstring_view(name).starts_with(L"unreadable"))
             return E_FAIL;
         *cbData = 4;
         *data = static_cast<BYTE*>(::CoTaskMemAlloc(4));
