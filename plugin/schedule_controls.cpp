@@ -66,6 +66,15 @@ void ShowScheduleError(HWND page, UINT textId)
     fw::ShowMessageBox(page, text.c_str(), caption.c_str(), MB_OK);
 }
 
+// An edit box the user cannot type in: it keeps the system's grey.
+bool IsInactiveEdit(HWND control)
+{
+    wchar_t name[16] = {};
+    if (!::GetClassNameW(control, name, ARRAYSIZE(name)) || ::_wcsicmp(name, WC_EDITW) != 0)
+        return false;
+    return !::IsWindowEnabled(control) || (::GetWindowLongW(control, GWL_STYLE) & ES_READONLY);
+}
+
 }  // namespace
 
 std::time_t Now()
@@ -262,8 +271,10 @@ bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
     return true;
 }
 
-HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush)
+HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush)
 {
+    if (control && IsInactiveEdit(control))
+        return nullptr;
     const DisplayProperties& display = CurrentDisplayProperties();
     ::SetTextColor(dc, display.text);
     ::SetBkColor(dc, display.background);

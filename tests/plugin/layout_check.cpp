@@ -32,6 +32,83 @@ SIZE TextExtent(HWND control, const std::wstring& text, int width)
     return {needed.right, needed.bottom};
 }
 
+COLORREF PaintedCentre(HWND control)
+{
+    RECT client = {};
+    ::GetClientRect(control, &client);
+    if (client.right <= 0 || client.bottom <= 0)
+        return CLR_INVALID;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    COLORREF centre = CLR_INVALID;
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dc && bitmap && bits) {
+        const HGDIOBJ old = ::SelectObject(dc, bitmap);
+        ::SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        ::GdiFlush();
+        const DWORD pixel = static_cast<const DWORD*>(
+            bits)[static_cast<size_t>(client.bottom / 2) * client.right + client.right / 2];
+        centre = RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF);
+        ::SelectObject(dc, old);
+    }
+    if (bitmap)
+        ::DeleteObject(bitmap);
+    if (dc)
+        ::DeleteDC(dc);
+    return centre;
+}
+
+void ExpectNoEmptyRegion(HWND window)
+{
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    const LONG width = client.right;
+    const LONG height = client.bottom;
+    ASSERT_GT(width, 0);
+    ASSERT_GT(height, 0);
+    // Pixels covered by shown controls, summed over every rectangle from the
+    // top-left corner, so that any rectangle's count is four look-ups.
+    std::vector<int> covered(static_cast<size_t>((width + 1) * (height + 1)), 0);
+    auto at = [&](LONG x, LONG y) -> int& {
+        return covered[static_cast<size_t>(y * (width + 1) + x)];
+    };
+    for (HWND child = ::GetWindow(window, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        RECT rect = {};
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        RECT inside = {};
+        if (!::IntersectRect(&inside, &rect, &client))
+            continue;
+        for (LONG y = inside.top; y < inside.bottom; ++y)
+            for (LONG x = inside.left; x < inside.right; ++x)
+                at(x + 1, y + 1) = 1;
+    }
+    for (LONG y = 1; y <= height; ++y)
+        for (LONG x = 1; x <= width; ++x)
+            at(x, y) += at(x - 1, y) + at(x, y - 1) - at(x - 1, y - 1);
+    const LONG w = width / 4;
+    const LONG h = height / 4;
+    for (LONG y = 0; y + h <= height; ++y) {
+        for (LONG x = 0; x + w <= width; ++x) {
+            if (at(x + w, y + h) - at(x, y + h) - at(x + w, y) + at(x, y) == 0) {
+                ADD_FAILURE() << "nothing in the " << w << " by " << h << " pixels at " << x
+                              << "," << y << " of " << width << " by " << height;
+                return;
+            }
+        }
+    }
+}
+
 size_t ExpectNothingCutOffOrOverlaps(HWND window)
 {
     RECT client = {};
@@ -76,6 +153,10 @@ size_t ExpectNothingCutOffOrOverlaps(HWND window)
             EXPECT_LE(needed.cy, height);
         } else if (groupBox && !text.empty()) {
             EXPECT_LE(TextExtent(child, text, 0).cx + 16, width) << "group box title";
+        } else if (type == WC_EDITW) {
+            if ((style & WS_DISABLED) || (style & ES_READONLY))
+                EXPECT_EQ(::GetSysColor(COLOR_3DFACE), PaintedCentre(child))
+                    << "an edit box the user cannot type in looks as if they could";
         } else if (type == DATETIMEPICK_CLASSW) {
             const SIZE needed = TextExtent(child, text, 0);
             EXPECT_LE(needed.cx + ::GetSystemMetrics(SM_CXVSCROLL) + 6, width) << "picker";

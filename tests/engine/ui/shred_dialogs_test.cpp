@@ -325,4 +325,86 @@ INSTANTIATE_TEST_SUITE_P(
                      L"16777215:0:14:0:MS Shell Dlg"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The buttons grow with the host's font: a push button draws a two-pixel
+// frame and a focus rectangle a pixel inside it, and its text needs a pixel
+// clear of that on both sides.
+constexpr LONG kButtonTextRoom = 2 * (2 + 1 + 1);
+
+struct ButtonFontCase {
+    const char* name;
+    bool warning;
+    const wchar_t* displaySettings;  // null: the defaults
+};
+
+class ShredDialogButtons : public testsupport::ProductRegistryTest,
+                           public ::testing::WithParamInterface<ButtonFontCase> {};
+
+TEST_P(ShredDialogButtons, AreTallEnoughForTheirTextInTheHostFont)
+{
+    const ButtonFontCase& c = GetParam();
+    if (c.displaySettings)
+        testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey, L"DisplayFontSettings",
+                               c.displaySettings);
+    struct Button {
+        int id;
+        RECT rect;
+        LONG textHeight;
+        LONG textWidth;
+    };
+    std::vector<Button> buttons;
+    RECT client{};
+    RECT text{};
+    {
+        fw::ScopedUiResponder responder([&](const fw::UiRequest& request) {
+            ::GetClientRect(request.window, &client);
+            text = RectInDialog(request.window,
+                                ::GetDlgItem(request.window, c.warning ? IDC_WARN_TEXT
+                                                                       : IDC_CONFIRM_TEXT));
+            for (int id : {IDOK, IDCANCEL}) {
+                const HWND button = ::GetDlgItem(request.window, id);
+                if (!button)
+                    continue;
+                wchar_t caption[32] = {};
+                ::GetWindowTextW(button, caption, ARRAYSIZE(caption));
+                const HDC dc = ::GetDC(button);
+                const HGDIOBJ old = ::SelectObject(
+                    dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)));
+                TEXTMETRICW metrics{};
+                ::GetTextMetricsW(dc, &metrics);
+                SIZE extent{};
+                ::GetTextExtentPoint32W(dc, caption, static_cast<int>(::wcslen(caption)), &extent);
+                ::SelectObject(dc, old);
+                ::ReleaseDC(button, dc);
+                buttons.push_back({id, RectInDialog(request.window, button), metrics.tmHeight,
+                                   extent.cx});
+            }
+            return static_cast<INT_PTR>(IDOK);
+        });
+        if (c.warning)
+            ShowShredWarning(L"Nothing selected");
+        else
+            AskShredConfirmation(L"Shred it?");
+    }
+    ASSERT_EQ(c.warning ? 1u : 2u, buttons.size());
+    for (const Button& button : buttons) {
+        SCOPED_TRACE(button.id);
+        const LONG height = button.rect.bottom - button.rect.top;
+        EXPECT_GE(height, button.textHeight + kButtonTextRoom)
+            << "text " << button.textHeight << " pixels high";
+        EXPECT_GE(button.rect.right - button.rect.left, button.textWidth + kButtonTextRoom);
+        EXPECT_TRUE(Inside(button.rect, client));
+        EXPECT_FALSE(Overlap(button.rect, text));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, ShredDialogButtons,
+    ::testing::Values(ButtonFontCase{"WarningByDefault", true, nullptr},
+                      ButtonFontCase{"QuestionByDefault", false, nullptr},
+                      ButtonFontCase{"WarningInTwelvePoints", true, L"16777215:0:12:0:MS Shell Dlg"},
+                      ButtonFontCase{"QuestionInTwelvePoints", false,
+                                     L"16777215:0:12:0:MS Shell Dlg"},
+                      ButtonFontCase{"QuestionInTwentyPoints", false, L"16777215:0:20:0:Arial"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
