@@ -273,8 +273,13 @@ bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
 
 HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush)
 {
-    if (control && IsInactiveEdit(control))
-        return nullptr;
+    // Said outright, not left to the default: a themed sheet's default is its
+    // tab's white, which would make the box look as if it took typing.
+    if (control && IsInactiveEdit(control)) {
+        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        ::SetBkColor(dc, ::GetSysColor(COLOR_3DFACE));
+        return ::GetSysColorBrush(COLOR_3DFACE);
+    }
     const DisplayProperties& display = CurrentDisplayProperties();
     ::SetTextColor(dc, display.text);
     ::SetBkColor(dc, display.background);

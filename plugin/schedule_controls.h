@@ -141,8 +141,9 @@ void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font);
 // edge. False for anything else.
 bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush);
 // WM_CTLCOLOR* of a page: the text colour of the display properties and
-// the page brush; null (the system's colours) for an edit box that is
-// disabled or read-only, so that it looks as the pickers beside it do.
+// the page brush; for an edit box that is disabled or read-only the
+// system's disabled colours (grey text on the 3-D face), so that it looks
+// as the pickers beside it do.
 HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush);
 // A control and the string of the plug-in's table it shows.
 struct ControlString {

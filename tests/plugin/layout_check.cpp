@@ -154,9 +154,10 @@ size_t ExpectNothingCutOffOrOverlaps(HWND window)
         } else if (groupBox && !text.empty()) {
             EXPECT_LE(TextExtent(child, text, 0).cx + 16, width) << "group box title";
         } else if (type == WC_EDITW) {
-            if ((style & WS_DISABLED) || (style & ES_READONLY))
+            if ((style & WS_DISABLED) || (style & ES_READONLY)) {
                 EXPECT_EQ(::GetSysColor(COLOR_3DFACE), PaintedCentre(child))
                     << "an edit box the user cannot type in looks as if they could";
+            }
         } else if (type == DATETIMEPICK_CLASSW) {
             const SIZE needed = TextExtent(child, text, 0);
             EXPECT_LE(needed.cx + ::GetSystemMetrics(SM_CXVSCROLL) + 6, width) << "picker";
