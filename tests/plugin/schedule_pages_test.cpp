@@ -454,8 +454,13 @@ TEST_F(PageTest, NestedWindowsOpenCentredOnWhatOpenedThem)
     hosttest::PrivateIconRequests iconRequests;  // the Settings page asks on show
     ASSERT_TRUE(m_sheet.Open());
     // Away from the screen's corner and centre, so that neither passes for
-    // the owner's centre.
-    ::SetWindowPos(m_sheet.Sheet(), nullptr, 60, 40, 0, 0,
+    // the owner's centre, with room around it for the details dialog.
+    MONITORINFO monitor = {sizeof(monitor)};
+    ASSERT_TRUE(::GetMonitorInfoW(
+        ::MonitorFromWindow(m_sheet.Sheet(), MONITOR_DEFAULTTOPRIMARY), &monitor));
+    const RECT& work = monitor.rcWork;
+    ::SetWindowPos(m_sheet.Sheet(), nullptr, work.left + (work.right - work.left) * 3 / 10,
+                   work.top + (work.bottom - work.top) / 4, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     CSettingsDlg* settings = m_sheet.ShowSettings();
     ASSERT_TRUE(settings);
