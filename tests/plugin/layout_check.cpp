@@ -1,6 +1,7 @@
 #include "tests/plugin/layout_check.h"
 
 #include "plugin/schedule_controls.h"
+#include "tests/common/painted_client.h"
 
 #include <commctrl.h>
 
@@ -34,35 +35,8 @@ SIZE TextExtent(HWND control, const std::wstring& text, int width)
 
 COLORREF PaintedCentre(HWND control)
 {
-    RECT client = {};
-    ::GetClientRect(control, &client);
-    if (client.right <= 0 || client.bottom <= 0)
-        return CLR_INVALID;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    COLORREF centre = CLR_INVALID;
-    const HDC dc = ::CreateCompatibleDC(nullptr);
-    const HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dc && bitmap && bits) {
-        const HGDIOBJ old = ::SelectObject(dc, bitmap);
-        ::SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        ::GdiFlush();
-        const DWORD pixel = static_cast<const DWORD*>(
-            bits)[static_cast<size_t>(client.bottom / 2) * client.right + client.right / 2];
-        centre = RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF);
-        ::SelectObject(dc, old);
-    }
-    if (bitmap)
-        ::DeleteObject(bitmap);
-    if (dc)
-        ::DeleteDC(dc);
-    return centre;
+    const testsupport::Painted painted = testsupport::PaintClient(control, RGB(1, 2, 3));
+    return painted.pixels.empty() ? CLR_INVALID : painted.At(painted.width / 2, painted.height / 2);
 }
 
 void ExpectNoEmptyRegion(HWND window)

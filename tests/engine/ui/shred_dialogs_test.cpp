@@ -3,6 +3,7 @@
 
 #include "framework/ui_seam.h"
 #include "resources/graventa/resource.h"
+#include "tests/common/painted_client.h"
 #include "tests/common/registry_sandbox.h"
 
 #include <algorithm>
@@ -21,53 +22,15 @@ struct Seen {
     size_t paintedInText = 0;              // pixels painted in the text colour
 };
 
-// What a control paints into its client area, row by row from the top, on
-// a canvas first filled with kCanvas (a colour no test uses).
+// What a control paints on a canvas first filled with kCanvas (a colour no
+// test uses).
 constexpr COLORREF kCanvas = RGB(1, 2, 3);
 
-struct Painted {
-    LONG width = 0;
-    LONG height = 0;
-    std::vector<COLORREF> pixels;
-    COLORREF At(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
+using testsupport::Painted;
 
 Painted PaintOf(HWND control)
 {
-    Painted painted;
-    RECT client{};
-    ::GetClientRect(control, &client);
-    if (client.right <= 0 || client.bottom <= 0)
-        return painted;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const HDC dc = ::CreateCompatibleDC(nullptr);
-    const HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dc && bitmap && bits) {
-        const HGDIOBJ old = ::SelectObject(dc, bitmap);
-        const HBRUSH canvas = ::CreateSolidBrush(kCanvas);
-        ::FillRect(dc, &client, canvas);
-        ::DeleteObject(canvas);
-        ::SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        ::GdiFlush();
-        painted.width = client.right;
-        painted.height = client.bottom;
-        const auto* pixel = static_cast<const DWORD*>(bits);
-        for (LONG i = 0; i < client.right * client.bottom; ++i, ++pixel)
-            painted.pixels.push_back(RGB(*pixel >> 16 & 0xFF, *pixel >> 8 & 0xFF, *pixel & 0xFF));
-        ::SelectObject(dc, old);
-    }
-    if (bitmap)
-        ::DeleteObject(bitmap);
-    if (dc)
-        ::DeleteDC(dc);
-    return painted;
+    return testsupport::PaintClient(control, kCanvas);
 }
 
 // Reads what the dialog shows, then lets `key` (or a click on `button`) end it.
