@@ -3,6 +3,8 @@
 #include "framework/module.h"
 #include "framework/ui_seam.h"
 
+#include <algorithm>
+
 namespace fw {
 
 namespace {
@@ -10,6 +12,32 @@ namespace {
 // dialog's DWLP_USER as an object pointer.
 constexpr wchar_t kAttachedProperty[] = L"Scoravel.fw.CDialog";
 }  // namespace
+
+void CentreOnOwner(HWND window, HWND owner)
+{
+    RECT rect = {};
+    if (!window || !::GetWindowRect(window, &rect))
+        return;
+    MONITORINFO monitor = {sizeof(monitor)};
+    const HMONITOR where =
+        ::MonitorFromWindow(owner ? owner : window, MONITOR_DEFAULTTONEAREST);
+    if (!::GetMonitorInfoW(where, &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    RECT around = work;
+    if (owner && !::GetWindowRect(owner, &around))
+        around = work;
+    const LONG width = rect.right - rect.left;
+    const LONG height = rect.bottom - rect.top;
+    LONG left = around.left + ((around.right - around.left) - width) / 2;
+    LONG top = around.top + ((around.bottom - around.top) - height) / 2;
+    // Inside the work area; a window larger than it keeps its top-left corner
+    // (and so its caption) on screen.
+    left = std::max(work.left, std::min(left, work.right - width));
+    top = std::max(work.top, std::min(top, work.bottom - height));
+    ::SetWindowPos(window, nullptr, left, top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 CDialog::CDialog(UINT templateId) : m_templateId(templateId) {}
 
@@ -67,11 +95,13 @@ INT_PTR CDialog::DoModal(HWND owner)
     }
     EnsureCommonControls();
     m_modal = true;
+    m_modalOwner = owner;
     const INT_PTR result =
         ::DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(m_templateId), owner,
                           &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_modalResponder = nullptr;
     m_modal = false;
+    m_modalOwner = nullptr;
     return result;
 }
 
@@ -157,6 +187,10 @@ INT_PTR CDialog::HandleInitDialog(HWND hwnd)
     } catch (...) {
         focus = FALSE;
     }
+    // The template's position counts from the owner's top-left corner; a
+    // dialog without owner keeps what its template says (DS_CENTER).
+    if (m_modal && m_modalOwner && ::IsWindow(m_modalOwner))
+        CentreOnOwner(hwnd, m_modalOwner);
 
     // An answered dialog must end whatever its initialisation or the
     // responder did, or a test would wait for a user forever.

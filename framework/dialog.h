@@ -15,6 +15,12 @@
 
 namespace fw {
 
+// Moves `window` so that its centre lies on the centre of `owner`, kept
+// inside the work area of the owner's monitor; with no owner, on the centre
+// of that work area. A nested window opens over what opened it, never at
+// the corner of its owner or of the screen.
+void CentreOnOwner(HWND window, HWND owner);
+
 class CDialog {
 public:
     explicit CDialog(UINT templateId);
@@ -27,6 +33,7 @@ public:
     bool Create(HWND owner);
     // Modal, through the UI seam: the dialog's result, or -1 when it could not
     // be shown (no template, or nobody to answer in an unattended process).
+    // With an owner, the dialog opens centred on it once initialised.
     INT_PTR DoModal(HWND owner);
 
     HWND GetHwnd() const { return m_hwnd; }
@@ -71,6 +78,7 @@ private:
     UINT m_templateId;
     HWND m_hwnd = nullptr;
     bool m_modal = false;
+    HWND m_modalOwner = nullptr;
     // Set while a modal run is answered by a responder of the UI seam.
     void* m_modalResponder = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "framework/file_dialog.h"
 
+#include "framework/dialog.h"
 #include "framework/ui_seam.h"
 
 #include <shlwapi.h>
@@ -154,6 +155,9 @@ void CFileDialog::HandleInitDone()
     if (m_initDone)
         return;
     m_initDone = true;
+    // The system opens it at its owner's top-left corner.
+    if (m_ofn.hwndOwner && ::IsWindow(m_ofn.hwndOwner))
+        CentreOnOwner(GetDialogWindow(), m_ofn.hwndOwner);
     if (!m_modalResponder)
         return;
     UiRequest request;

@@ -8,7 +8,8 @@
 // dialog's first CDN_INITDONE with the dialog window, already showing its
 // first folder, and may answer or drive it (return kUiLetRun). Unattended
 // without a responder nothing is shown and the dialog counts as cancelled.
-// Nothing thrown by a handler leaves the hook procedure.
+// Nothing thrown by a handler leaves the hook procedure. The dialog opens
+// centred on its owner.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,7 @@
 #include "framework/ui_seam.h"
 
 #include "framework/build_seams.h"
+#include "framework/dialog.h"
 
 #include <cstdio>
 #include <mutex>
@@ -18,6 +19,47 @@ UiResponder CurrentResponder()
     std::lock_guard<std::mutex> guard(g_lock);
     return g_responder;
 }
+
+// MessageBoxW centres its box on the monitor: a hook of the calling thread
+// moves it over its owner when it is first activated, before it shows.
+thread_local HWND t_boxOwner = nullptr;
+
+LRESULT CALLBACK PlaceMessageBox(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && t_boxOwner) {
+        wchar_t name[16] = {};
+        const auto box = reinterpret_cast<HWND>(wParam);
+        if (::GetClassNameW(box, name, ARRAYSIZE(name)) && ::lstrcmpW(name, L"#32770") == 0) {
+            CentreOnOwner(box, t_boxOwner);
+            t_boxOwner = nullptr;  // later activations are the user's
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class MessageBoxPlacement {
+public:
+    explicit MessageBoxPlacement(HWND owner) : m_previousOwner(t_boxOwner)
+    {
+        if (!owner || !::IsWindow(owner))
+            return;
+        m_hook = ::SetWindowsHookExW(WH_CBT, &PlaceMessageBox, nullptr, ::GetCurrentThreadId());
+        if (m_hook)
+            t_boxOwner = owner;
+    }
+    ~MessageBoxPlacement()
+    {
+        if (m_hook)
+            ::UnhookWindowsHookEx(m_hook);
+        t_boxOwner = m_previousOwner;
+    }
+    MessageBoxPlacement(const MessageBoxPlacement&) = delete;
+    MessageBoxPlacement& operator=(const MessageBoxPlacement&) = delete;
+
+private:
+    HWND m_previousOwner;
+    HHOOK m_hook = nullptr;
+};
 
 }  // namespace
 
@@ -80,14 +122,19 @@ int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT
 
     UiResponder responder;
     switch (detail::CurrentModalPolicy(responder)) {
-    case detail::ModalPolicy::Answer:
-        return static_cast<int>(responder(request));
+    case detail::ModalPolicy::Answer: {
+        const INT_PTR answer = responder(request);
+        if (answer != kUiLetRun)
+            return static_cast<int>(answer);
+        break;
+    }
     case detail::ModalPolicy::Refuse:
         detail::ReportUnanswered(request);
         return 0;
     case detail::ModalPolicy::Real:
         break;
     }
+    MessageBoxPlacement placement(owner);
     return ::MessageBoxW(owner, text, caption, type);
 }
 

@@ -32,7 +32,8 @@ struct UiRequest {
 // A responder returns the answer (IDOK, IDYES, IDNO, IDCANCEL, a dialog
 // result ...). For a modal dialog it may instead drive the dialog itself
 // (click a button, send a key) and return kUiLetRun: the dialog then runs on
-// and ends the way its own code ends it.
+// and ends the way its own code ends it. For a message box kUiLetRun shows
+// the real box, which whoever let it run must then close.
 using UiResponder = std::function<INT_PTR(const UiRequest&)>;
 inline constexpr INT_PTR kUiLetRun = static_cast<INT_PTR>(0x7FFFBEEF);
 
@@ -50,7 +51,7 @@ private:
     UiResponder m_previous;
 };
 
-// MessageBoxW through the seam.
+// MessageBoxW through the seam; the box opens centred on its owner.
 int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
 
 // Any other modal call (a common dialog, a shell browser): `show` runs it for

@@ -153,9 +153,9 @@ bool CBleachDlg::OnNotify(NMHDR& header, LRESULT& result)
         [this] { return ApplySchedule(); });
 }
 
-HBRUSH CBleachDlg::OnCtlColor(HDC dc, HWND, UINT)
+HBRUSH CBleachDlg::OnCtlColor(HDC dc, HWND control, UINT)
 {
-    return schedule::PageColours(dc, m_brush);
+    return schedule::PageColours(dc, control, m_brush);
 }
 
 bool CBleachDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -66,6 +66,15 @@ void ShowScheduleError(HWND page, UINT textId)
     fw::ShowMessageBox(page, text.c_str(), caption.c_str(), MB_OK);
 }
 
+// An edit box the user cannot type in: it keeps the system's grey.
+bool IsInactiveEdit(HWND control)
+{
+    wchar_t name[16] = {};
+    if (!::GetClassNameW(control, name, ARRAYSIZE(name)) || ::_wcsicmp(name, WC_EDITW) != 0)
+        return false;
+    return !::IsWindowEnabled(control) || (::GetWindowLongW(control, GWL_STYLE) & ES_READONLY);
+}
+
 }  // namespace
 
 std::time_t Now()
@@ -262,8 +271,15 @@ bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
     return true;
 }
 
-HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush)
+HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush)
 {
+    // Said outright, not left to the default: a themed sheet's default is its
+    // tab's white, which would make the box look as if it took typing.
+    if (control && IsInactiveEdit(control)) {
+        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        ::SetBkColor(dc, ::GetSysColor(COLOR_3DFACE));
+        return ::GetSysColorBrush(COLOR_3DFACE);
+    }
     const DisplayProperties& display = CurrentDisplayProperties();
     ::SetTextColor(dc, display.text);
     ::SetBkColor(dc, display.background);

@@ -140,8 +140,11 @@ void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font);
 // page draws the text itself, breaking one average character short of the
 // edge. False for anything else.
 bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush);
-// Text colour of the display properties; the page brush.
-HBRUSH PageColours(HDC dc, const fw::UniqueBrush& brush);
+// WM_CTLCOLOR* of a page: the text colour of the display properties and
+// the page brush; for an edit box that is disabled or read-only the
+// system's disabled colours (grey text on the 3-D face), so that it looks
+// as the pickers beside it do.
+HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush);
 // A control and the string of the plug-in's table it shows.
 struct ControlString {
     int id;

@@ -131,9 +131,9 @@ bool CSettingsDlg::OnNotify(NMHDR& header, LRESULT& result)
         });
 }
 
-HBRUSH CSettingsDlg::OnCtlColor(HDC dc, HWND, UINT)
+HBRUSH CSettingsDlg::OnCtlColor(HDC dc, HWND control, UINT)
 {
-    return schedule::PageColours(dc, m_brush);
+    return schedule::PageColours(dc, control, m_brush);
 }
 
 bool CSettingsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -330,9 +330,9 @@ bool CShredDlg::OnNotify(NMHDR& header, LRESULT& result)
         [this] { return ApplySettings(); });
 }
 
-HBRUSH CShredDlg::OnCtlColor(HDC dc, HWND, UINT)
+HBRUSH CShredDlg::OnCtlColor(HDC dc, HWND control, UINT)
 {
-    return schedule::PageColours(dc, m_brush);
+    return schedule::PageColours(dc, control, m_brush);
 }
 
 bool CShredDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

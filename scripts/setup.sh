@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and builds everything:
-#   - installs the MinGW-w64 cross compilers, CMake, Ninja, GoogleTest and Wine;
+#   - installs the MinGW-w64 cross compilers, CMake, Ninja, GoogleTest, Wine,
+#     and Xvfb and ImageMagick for the screenshot script;
 #   - builds the 64-bit tree (build/x64: every deliverable and the tests) and
 #     the 32-bit tree (build/x86: the 32-bit deliverables), both optimised as
 #     they ship (RelWithDebInfo: the debug information serves Wine's debugger
@@ -9,8 +10,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The last four: what scripts/screenshot-host.sh needs (a private X display,
+# xwininfo, and ImageMagick's import and convert).
 packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          mingw-w64-tools wine64)
+          mingw-w64-tools wine64 xvfb x11-utils x11-apps imagemagick)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

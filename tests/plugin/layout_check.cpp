@@ -1,6 +1,7 @@
 #include "tests/plugin/layout_check.h"
 
 #include "plugin/schedule_controls.h"
+#include "tests/common/painted_client.h"
 
 #include <commctrl.h>
 
@@ -30,6 +31,56 @@ SIZE TextExtent(HWND control, const std::wstring& text, int width)
     ::SelectObject(dc, old);
     ::ReleaseDC(control, dc);
     return {needed.right, needed.bottom};
+}
+
+COLORREF PaintedCentre(HWND control)
+{
+    const testsupport::Painted painted = testsupport::PaintClient(control, RGB(1, 2, 3));
+    return painted.pixels.empty() ? CLR_INVALID : painted.At(painted.width / 2, painted.height / 2);
+}
+
+void ExpectNoEmptyRegion(HWND window)
+{
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    const LONG width = client.right;
+    const LONG height = client.bottom;
+    ASSERT_GT(width, 0);
+    ASSERT_GT(height, 0);
+    // Pixels covered by shown controls, summed over every rectangle from the
+    // top-left corner, so that any rectangle's count is four look-ups.
+    std::vector<int> covered(static_cast<size_t>((width + 1) * (height + 1)), 0);
+    auto at = [&](LONG x, LONG y) -> int& {
+        return covered[static_cast<size_t>(y * (width + 1) + x)];
+    };
+    for (HWND child = ::GetWindow(window, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        RECT rect = {};
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        RECT inside = {};
+        if (!::IntersectRect(&inside, &rect, &client))
+            continue;
+        for (LONG y = inside.top; y < inside.bottom; ++y)
+            for (LONG x = inside.left; x < inside.right; ++x)
+                at(x + 1, y + 1) = 1;
+    }
+    for (LONG y = 1; y <= height; ++y)
+        for (LONG x = 1; x <= width; ++x)
+            at(x, y) += at(x - 1, y) + at(x, y - 1) - at(x - 1, y - 1);
+    const LONG w = width / 4;
+    const LONG h = height / 4;
+    for (LONG y = 0; y + h <= height; ++y) {
+        for (LONG x = 0; x + w <= width; ++x) {
+            if (at(x + w, y + h) - at(x, y + h) - at(x + w, y) + at(x, y) == 0) {
+                ADD_FAILURE() << "nothing in the " << w << " by " << h << " pixels at " << x
+                              << "," << y << " of " << width << " by " << height;
+                return;
+            }
+        }
+    }
 }
 
 size_t ExpectNothingCutOffOrOverlaps(HWND window)
@@ -76,6 +127,11 @@ size_t ExpectNothingCutOffOrOverlaps(HWND window)
             EXPECT_LE(needed.cy, height);
         } else if (groupBox && !text.empty()) {
             EXPECT_LE(TextExtent(child, text, 0).cx + 16, width) << "group box title";
+        } else if (type == WC_EDITW) {
+            if ((style & WS_DISABLED) || (style & ES_READONLY)) {
+                EXPECT_EQ(::GetSysColor(COLOR_3DFACE), PaintedCentre(child))
+                    << "an edit box the user cannot type in looks as if they could";
+            }
         } else if (type == DATETIMEPICK_CLASSW) {
             const SIZE needed = TextExtent(child, text, 0);
             EXPECT_LE(needed.cx + ::GetSystemMetrics(SM_CXVSCROLL) + 6, width) << "picker";

@@ -17,10 +17,19 @@ std::wstring ClassOf(HWND window);
 // it measured it).
 SIZE TextExtent(HWND control, const std::wstring& text, int width);
 
+// The colour `control` paints at the centre of its client area.
+COLORREF PaintedCentre(HWND control);
+
 // Records a failure for each control of `window` (its children with
 // WS_VISIBLE) that sticks out of the client area, overlaps another (a group
-// box may frame controls) or cuts its text off; the number of controls
-// looked at.
+// box may frame controls), cuts its text off, or is an edit box the user
+// cannot type in (disabled or read-only) that does not paint in the
+// system's grey; the number of controls looked at.
 size_t ExpectNothingCutOffOrOverlaps(HWND window);
+
+// Records a failure when a rectangle of a quarter of the client area's
+// width and a quarter of its height holds no shown control: a window laid
+// out for what it holds has no empty corner.
+void ExpectNoEmptyRegion(HWND window);
 
 }  // namespace plugintest

@@ -7,6 +7,7 @@
 #include "settings/settings_store.h"
 #include "tests/plugin/host_test_support.h"
 #include "tests/plugin/layout_check.h"
+#include "tests/common/wait.h"
 #include "tests/plugin/page_test_fixture.h"
 
 #include <commctrl.h>
@@ -14,7 +15,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <map>
 #include <optional>
+#include <thread>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -409,6 +413,121 @@ TEST_F(PageTest, TimePickersShowTheHoursAsTheUsersLocaleReadsThem)
         }
         m_sheet.Close();
     }
+}
+
+// A window opened from another opens centred on it, as far as the work area
+// lets it: the details dialog over the Settings page, the custom option
+// dialog over the details, the file dialog over that, and the key
+// sequence's message box over the Shred page.
+struct Nested {
+    const char* name;
+    RECT window;
+    RECT opener;
+};
+
+RECT ScreenRectOf(HWND window)
+{
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+void ExpectCentredOn(const Nested& nested)
+{
+    SCOPED_TRACE(nested.name);
+    MONITORINFO monitor = {sizeof(monitor)};
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromRect(&nested.opener, MONITOR_DEFAULTTONEAREST),
+                                  &monitor));
+    const RECT& work = monitor.rcWork;
+    const RECT& w = nested.window;
+    const RECT& o = nested.opener;
+    const LONG left = std::clamp<LONG>((o.left + o.right - (w.right - w.left)) / 2, work.left,
+                                       work.right - (w.right - w.left));
+    const LONG top = std::clamp<LONG>((o.top + o.bottom - (w.bottom - w.top)) / 2, work.top,
+                                      work.bottom - (w.bottom - w.top));
+    EXPECT_NEAR(left, w.left, 1) << "opener from " << o.left << " to " << o.right;
+    EXPECT_NEAR(top, w.top, 1) << "opener from " << o.top << " to " << o.bottom;
+}
+
+TEST_F(PageTest, NestedWindowsOpenCentredOnWhatOpenedThem)
+{
+    hosttest::PrivateIconRequests iconRequests;  // the Settings page asks on show
+    ASSERT_TRUE(m_sheet.Open());
+    // Away from the screen's corner and centre, so that neither passes for
+    // the owner's centre, with room around it for the details dialog.
+    MONITORINFO monitor = {sizeof(monitor)};
+    ASSERT_TRUE(::GetMonitorInfoW(
+        ::MonitorFromWindow(m_sheet.Sheet(), MONITOR_DEFAULTTOPRIMARY), &monitor));
+    const RECT& work = monitor.rcWork;
+    ::SetWindowPos(m_sheet.Sheet(), nullptr, work.left + (work.right - work.left) * 3 / 10,
+                   work.top + (work.bottom - work.top) / 4, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CSettingsDlg* settings = m_sheet.ShowSettings();
+    ASSERT_TRUE(settings);
+    const HWND settingsPage = settings->GetHwnd();
+
+    std::vector<Nested> seen;
+    {
+        HWND details = nullptr;
+        HWND custom = nullptr;
+        fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
+            if (request.templateId == IDD_SIMPLE_DETAILS) {
+                details = request.window;
+                seen.push_back({"details", ScreenRectOf(details), ScreenRectOf(settingsPage)});
+                Click(details, IDC_ADD_CUSTOM);
+                return IDCANCEL;
+            }
+            if (request.templateId == IDD_ADD_CUSTOM) {
+                custom = request.window;
+                seen.push_back({"custom option", ScreenRectOf(custom), ScreenRectOf(details)});
+                Click(custom, IDC_CUSTOM_BROWSE);
+                return IDCANCEL;
+            }
+            if (request.kind == fw::UiRequest::Kind::ModalDialog && request.caption == L"Open") {
+                seen.push_back({"file dialog", ScreenRectOf(request.window), ScreenRectOf(custom)});
+                return IDCANCEL;
+            }
+            ADD_FAILURE() << "unexpected request " << request.templateId;
+            return IDCANCEL;
+        });
+        Click(settingsPage, IDC_PROFILE_SIMPLE);
+        Click(settingsPage, IDC_VIEW_DETAILS);
+    }
+
+    CShredDlg* shred = m_sheet.ShowShred();
+    ASSERT_TRUE(shred);
+    const HWND shredPage = shred->GetHwnd();
+    {
+        // The box is shown for real; a second thread reads where it opened
+        // and closes it.
+        fw::ScopedUiResponder responder([](const fw::UiRequest& request) -> INT_PTR {
+            return request.kind == fw::UiRequest::Kind::MessageBox ? fw::kUiLetRun : IDCANCEL;
+        });
+        std::thread closer([&] {
+            HWND box = nullptr;
+            const bool shown = testsupport::WaitUntil([&] {
+                box = ::FindWindowW(L"#32770", L"Key Sequence Save Error");
+                return box && ::IsWindowVisible(box);
+            });
+            if (shown) {
+                seen.push_back({"key sequence message", ScreenRectOf(box), ScreenRectOf(shredPage)});
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+        });
+        Click(shredPage, IDC_SHRED_ON_KEY);
+        Click(shredPage, IDC_SHRED_CTRL);  // a modifier without its key
+        EXPECT_EQ(PSNRET_INVALID, NotifyApply(shredPage));
+        closer.join();
+    }
+    m_sheet.Close();
+
+    std::vector<std::string> names;
+    for (const Nested& nested : seen) {
+        names.push_back(nested.name);
+        ExpectCentredOn(nested);
+    }
+    EXPECT_THAT(names, ElementsAre("details", "custom option", "file dialog",
+                                   "key sequence message"));
 }
 
 // Every control of both pages shows its whole text in the display font and

@@ -3,6 +3,7 @@
 
 #include "framework/ui_seam.h"
 #include "resources/graventa/resource.h"
+#include "tests/common/painted_client.h"
 #include "tests/common/registry_sandbox.h"
 
 #include <algorithm>
@@ -21,53 +22,15 @@ struct Seen {
     size_t paintedInText = 0;              // pixels painted in the text colour
 };
 
-// What a control paints into its client area, row by row from the top, on
-// a canvas first filled with kCanvas (a colour no test uses).
+// What a control paints on a canvas first filled with kCanvas (a colour no
+// test uses).
 constexpr COLORREF kCanvas = RGB(1, 2, 3);
 
-struct Painted {
-    LONG width = 0;
-    LONG height = 0;
-    std::vector<COLORREF> pixels;
-    COLORREF At(LONG x, LONG y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
+using testsupport::Painted;
 
 Painted PaintOf(HWND control)
 {
-    Painted painted;
-    RECT client{};
-    ::GetClientRect(control, &client);
-    if (client.right <= 0 || client.bottom <= 0)
-        return painted;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const HDC dc = ::CreateCompatibleDC(nullptr);
-    const HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dc && bitmap && bits) {
-        const HGDIOBJ old = ::SelectObject(dc, bitmap);
-        const HBRUSH canvas = ::CreateSolidBrush(kCanvas);
-        ::FillRect(dc, &client, canvas);
-        ::DeleteObject(canvas);
-        ::SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        ::GdiFlush();
-        painted.width = client.right;
-        painted.height = client.bottom;
-        const auto* pixel = static_cast<const DWORD*>(bits);
-        for (LONG i = 0; i < client.right * client.bottom; ++i, ++pixel)
-            painted.pixels.push_back(RGB(*pixel >> 16 & 0xFF, *pixel >> 8 & 0xFF, *pixel & 0xFF));
-        ::SelectObject(dc, old);
-    }
-    if (bitmap)
-        ::DeleteObject(bitmap);
-    if (dc)
-        ::DeleteDC(dc);
-    return painted;
+    return testsupport::PaintClient(control, kCanvas);
 }
 
 // Reads what the dialog shows, then lets `key` (or a click on `button`) end it.
@@ -323,6 +286,88 @@ INSTANTIATE_TEST_SUITE_P(
         LongPathCase{"OfWideLetters", false, LongestPath(L"WWWWMMMMWWWW"), nullptr},
         LongPathCase{"InALargeHostFont", true, LongestPath(L"ledger2023final"),
                      L"16777215:0:14:0:MS Shell Dlg"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The buttons grow with the host's font: a push button draws a two-pixel
+// frame and a focus rectangle a pixel inside it, and its text needs a pixel
+// clear of that on both sides.
+constexpr LONG kButtonTextRoom = 2 * (2 + 1 + 1);
+
+struct ButtonFontCase {
+    const char* name;
+    bool warning;
+    const wchar_t* displaySettings;  // null: the defaults
+};
+
+class ShredDialogButtons : public testsupport::ProductRegistryTest,
+                           public ::testing::WithParamInterface<ButtonFontCase> {};
+
+TEST_P(ShredDialogButtons, AreTallEnoughForTheirTextInTheHostFont)
+{
+    const ButtonFontCase& c = GetParam();
+    if (c.displaySettings)
+        testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey, L"DisplayFontSettings",
+                               c.displaySettings);
+    struct Button {
+        int id;
+        RECT rect;
+        LONG textHeight;
+        LONG textWidth;
+    };
+    std::vector<Button> buttons;
+    RECT client{};
+    RECT text{};
+    {
+        fw::ScopedUiResponder responder([&](const fw::UiRequest& request) {
+            ::GetClientRect(request.window, &client);
+            text = RectInDialog(request.window,
+                                ::GetDlgItem(request.window, c.warning ? IDC_WARN_TEXT
+                                                                       : IDC_CONFIRM_TEXT));
+            for (int id : {IDOK, IDCANCEL}) {
+                const HWND button = ::GetDlgItem(request.window, id);
+                if (!button)
+                    continue;
+                wchar_t caption[32] = {};
+                ::GetWindowTextW(button, caption, ARRAYSIZE(caption));
+                const HDC dc = ::GetDC(button);
+                const HGDIOBJ old = ::SelectObject(
+                    dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)));
+                TEXTMETRICW metrics{};
+                ::GetTextMetricsW(dc, &metrics);
+                SIZE extent{};
+                ::GetTextExtentPoint32W(dc, caption, static_cast<int>(::wcslen(caption)), &extent);
+                ::SelectObject(dc, old);
+                ::ReleaseDC(button, dc);
+                buttons.push_back({id, RectInDialog(request.window, button), metrics.tmHeight,
+                                   extent.cx});
+            }
+            return static_cast<INT_PTR>(IDOK);
+        });
+        if (c.warning)
+            ShowShredWarning(L"Nothing selected");
+        else
+            AskShredConfirmation(L"Shred it?");
+    }
+    ASSERT_EQ(c.warning ? 1u : 2u, buttons.size());
+    for (const Button& button : buttons) {
+        SCOPED_TRACE(button.id);
+        const LONG height = button.rect.bottom - button.rect.top;
+        EXPECT_GE(height, button.textHeight + kButtonTextRoom)
+            << "text " << button.textHeight << " pixels high";
+        EXPECT_GE(button.rect.right - button.rect.left, button.textWidth + kButtonTextRoom);
+        EXPECT_TRUE(Inside(button.rect, client));
+        EXPECT_FALSE(Overlap(button.rect, text));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, ShredDialogButtons,
+    ::testing::Values(ButtonFontCase{"WarningByDefault", true, nullptr},
+                      ButtonFontCase{"QuestionByDefault", false, nullptr},
+                      ButtonFontCase{"WarningInTwelvePoints", true, L"16777215:0:12:0:MS Shell Dlg"},
+                      ButtonFontCase{"QuestionInTwelvePoints", false,
+                                     L"16777215:0:12:0:MS Shell Dlg"},
+                      ButtonFontCase{"QuestionInTwentyPoints", false, L"16777215:0:20:0:Arial"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
