@@ -3,12 +3,12 @@
 # Every test program runs under Wine in the build tree's host-safe prefix.
 set(SCORAVEL_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR})
 
-# scoravel_test(<name> SOURCES ... LIBS ... [LOCKS ...])
+# scoravel_test(<name> SOURCES ... LIBS ... [LOCKS ...] [SERIAL])
 # A GoogleTest program run under Wine; each test case becomes a ctest test.
 # LOCKS names the one shared resource the cases touch (such as the product's registry
-# keys) so that ctest -j never runs two users of it at once.
+# keys) so that ctest -j never runs two users of it at once. SERIAL runs each case alone.
 function(scoravel_test name)
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LOCKS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LOCKS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE scoravel_test_main ${T_LIBS})
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${SCORAVEL_WINE_RUN}")
@@ -20,6 +20,11 @@ function(scoravel_test name)
             message(FATAL_ERROR "${name}: one lock per test program, not ${T_LOCKS}")
         endif()
         list(APPEND props RESOURCE_LOCK "${T_LOCKS}")
+    endif()
+    if(T_SERIAL)
+        # For cases that use up what the whole prefix shares (its wineserver's
+        # USER handle table): nothing else may run meanwhile.
+        list(APPEND props RUN_SERIAL TRUE)
     endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST

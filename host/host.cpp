@@ -1,5 +1,6 @@
 #include "host/host.h"
 
+#include "win32/last_error.h"
 #include "win32/registry.h"
 
 #include <commctrl.h>
@@ -83,7 +84,7 @@ HRESULT LibraryCreator(const std::wstring& library, ObjectCreator& creator)
     // plug-in's threads may still be on their way out.
     const HMODULE module = ::LoadLibraryW(library.c_str());
     if (!module)
-        return HRESULT_FROM_WIN32(::GetLastError());
+        return win32::LastErrorHResult();
     // Through a plain function pointer: FARPROC's own type says nothing.
     const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
         reinterpret_cast<void (*)()>(::GetProcAddress(module, "DllGetClassObject")));
@@ -227,9 +228,9 @@ HRESULT CHostTray::Click(size_t index)
     UINT id = 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (index >= m_balloons.size() || !m_callbacks[index])
+        if (index >= m_balloons.size() || !m_pointers[index])
             return E_INVALIDARG;
-        callback = m_callbacks[index].get();
+        callback = m_pointers[index];
         callback->AddRef();
         id = m_balloons[index].id;
     }
@@ -246,17 +247,19 @@ void CHostTray::Forget()
         std::lock_guard<std::mutex> lock(m_lock);
         callbacks.swap(m_callbacks);
         m_callbacks.resize(callbacks.size());
+        std::fill(m_pointers.begin(), m_pointers.end(), nullptr);
     }
 }
 
 STDMETHODIMP CHostTray::ShowBalloon(const wchar_t* title, const wchar_t* text, UINT kind,
                                     UINT balloonId, IFWTWTrayNotifyCallback* callback)
 {
-    if (callback)
+    if (callback && m_holdsCallbacks)
         callback->AddRef();  // kept for a later click
     std::lock_guard<std::mutex> lock(m_lock);
     m_balloons.push_back({title ? title : L"", text ? text : L"", kind, balloonId, !!callback});
-    m_callbacks.emplace_back(callback);
+    m_callbacks.emplace_back(m_holdsCallbacks ? callback : nullptr);
+    m_pointers.push_back(callback);
     m_changed.notify_all();
     return S_OK;
 }
@@ -275,7 +278,7 @@ HRESULT HostTrayMenu::Build(const std::vector<win32::ComPtr<IFWTWTrayMenuItems>>
     m_ranges.clear();
     m_menu = ::CreatePopupMenu();
     if (!m_menu)
-        return HRESULT_FROM_WIN32(::GetLastError());
+        return win32::LastErrorHResult();
     ::AppendMenuW(m_menu, MF_STRING, kOpenConsoleId, L"Open console");
     ::AppendMenuW(m_menu, MF_STRING, kExitId, L"Exit");
     HRESULT result = S_OK;

@@ -100,7 +100,9 @@ HWND CreatePropertySheet(const std::vector<HPROPSHEETPAGE>& pages, HWND owner,
 std::vector<std::wstring> SheetTabTitles(HWND sheet);
 
 // The tray: records every balloon, from any thread, and clicks one on a
-// thread of its own as the shell's notification would arrive.
+// thread of its own as the shell's notification would arrive. A tray that
+// holds no callbacks keeps only the pointers it was given, as a host may
+// that counts on the plug-in to keep a clickable balloon's callback alive.
 class CHostTray final : public fw::CComObjectBase<IFWTWTraySink, IID_IFWTWTraySink> {
 public:
     struct Balloon {
@@ -111,7 +113,7 @@ public:
         bool hasCallback = false;
     };
 
-    CHostTray() = default;
+    explicit CHostTray(bool holdsCallbacks = true) : m_holdsCallbacks(holdsCallbacks) {}
     std::vector<Balloon> Balloons() const;
     bool WaitForBalloons(size_t count, DWORD milliseconds) const;
     // OnNotify(0x405, id) on the callback of balloon `index`; its result.
@@ -128,7 +130,9 @@ private:
     mutable std::mutex m_lock;
     mutable std::condition_variable m_changed;
     std::vector<Balloon> m_balloons;
+    const bool m_holdsCallbacks;
     std::vector<win32::ComPtr<IFWTWTrayNotifyCallback>> m_callbacks;
+    std::vector<IFWTWTrayNotifyCallback*> m_pointers;  // not held
 };
 
 // The tray icon's menu: the host's own two items, then each plug-in's items

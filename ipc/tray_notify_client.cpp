@@ -111,15 +111,20 @@ BOOL TrayNotifyClient::Send(const wchar_t* title, const wchar_t* text, int id)
         return FALSE;
 
     // Identification only: whoever serves the pipe learns who we are but
-    // cannot act as us.
-    win32::UniqueFile pipe(::CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
-    if (!pipe) {
-        // A busy server gets one chance to free an instance; the balloon is
-        // dropped either way rather than holding the worker up again.
-        if (::GetLastError() == ERROR_PIPE_BUSY)
-            ::WaitNamedPipeW(pipeName.c_str(), kBusyPipeWaitMs);
-        return FALSE;
+    // cannot act as us. While every instance is busy the sender waits for a
+    // free one and tries again, up to one deadline; the balloon is dropped
+    // after that rather than holding the worker up longer.
+    const ULONGLONG deadline = ::GetTickCount64() + kBusyPipeWaitMs;
+    win32::UniqueFile pipe;
+    for (;;) {
+        pipe.reset(::CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+        if (pipe)
+            break;
+        const ULONGLONG now = ::GetTickCount64();
+        if (::GetLastError() != ERROR_PIPE_BUSY || now >= deadline ||
+            !::WaitNamedPipeW(pipeName.c_str(), static_cast<DWORD>(deadline - now)))
+            return FALSE;
     }
 
     wchar_t message[kTrayMessageChars];

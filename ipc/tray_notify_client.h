@@ -55,7 +55,7 @@ public:
     TrayNotifyClient() = default;
 
     // TRUE when the whole message was written. Best effort: a missing server
-    // fails at once; a busy one is waited for up to 5000 ms, and the balloon
-    // is dropped either way.
+    // fails at once; while a busy one frees an instance the open is tried
+    // again, for up to 5000 ms in all, and the balloon is dropped after that.
     BOOL Send(const wchar_t* title, const wchar_t* text, int id);
 };

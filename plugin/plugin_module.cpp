@@ -66,9 +66,11 @@ HRESULT EachEntry(Step&& step)
 
 HRESULT PluginGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
-    if (IsEqualCLSID(clsid, CLSID_TWBackupRestore))
-        return g_module.GetClassObject(clsid, riid, ppv);
-    return fw::GetClassObject<CPluginFactory>(PluginObjectTable, clsid, riid, ppv);
+    return fw::ComBoundary([&] {
+        if (IsEqualCLSID(clsid, CLSID_TWBackupRestore))
+            return g_module.GetClassObject(clsid, riid, ppv);
+        return fw::GetClassObject<CPluginFactory>(PluginObjectTable, clsid, riid, ppv);
+    });
 }
 
 HRESULT PluginCanUnloadNow()

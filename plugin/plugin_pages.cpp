@@ -126,13 +126,7 @@ public:
     {
         if (!site)
             return E_POINTER;
-        try {
-            return OfferPages(site);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_UNEXPECTED;
-        }
+        return fw::ComBoundary([&] { return OfferPages(site); });
     }
 
 private:

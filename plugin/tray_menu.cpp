@@ -6,6 +6,7 @@
 #include "plugin/pages.h"
 #include "plugin/plugin_objects.h"
 #include "resources/halvorin/resource.h"
+#include "win32/last_error.h"
 #include "win32/string_table.h"
 
 #include <new>
@@ -39,29 +40,23 @@ class CTWTrayMenu final : public fw::CComObjectBase<IFWTWTrayMenuItems, IID_IFWT
 public:
     STDMETHODIMP AddMenuItems(HMENU menu, UINT firstId, UINT* count) override
     {
-        try {
+        return fw::ComBoundary([&] {
             const HRESULT hr = InsertSubmenu(menu, firstId);
             if (FAILED(hr))
                 return hr;
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_UNEXPECTED;
-        }
-        g_menuIds = {true, firstId};
-        if (count)
-            *count = kItemCount;
-        return S_OK;
+            g_menuIds = {true, firstId};
+            if (count)
+                *count = kItemCount;
+            return S_OK;
+        });
     }
 
     STDMETHODIMP InvokeMenuItem(UINT id) override
     {
-        try {
+        return fw::ComBoundary([id] {
             RunItem(id);
-        } catch (...) {
-            // The command is lost; the host's menu carries on.
-        }
-        return S_OK;
+            return S_OK;
+        });
     }
 
     STDMETHODIMP Reserved() override { return S_OK; }
@@ -99,7 +94,7 @@ private:
         auto text = [instance](UINT id) { return win32::LoadTableString(instance, id); };
         const HMENU popup = ::CreatePopupMenu();
         if (!popup)
-            return HRESULT_FROM_WIN32(::GetLastError());
+            return win32::LastErrorHResult();
         const struct {
             UINT offset;
             UINT textId;
@@ -113,18 +108,18 @@ private:
             const std::wstring label = item.textId ? text(item.textId) : L"-";
             const UINT flags = item.textId ? MF_STRING : MF_SEPARATOR;
             if (!::AppendMenuW(popup, flags, first + item.offset, label.c_str())) {
-                const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+                const HRESULT hr = win32::LastErrorHResult();
                 ::DestroyMenu(popup);
-                return FAILED(hr) ? hr : E_FAIL;
+                return hr;
             }
         }
         // Once inserted the host's menu owns the submenu and destroys it.
         const std::wstring label = text(IDS_PRODUCT_NAME);
         if (!::InsertMenuW(menu, first + 1, MF_BYPOSITION | MF_POPUP | MF_STRING,
                            reinterpret_cast<UINT_PTR>(popup), label.c_str())) {
-            const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
+            const HRESULT hr = win32::LastErrorHResult();
             ::DestroyMenu(popup);
-            return FAILED(hr) ? hr : E_FAIL;
+            return hr;
         }
         return S_OK;
     }

@@ -2,19 +2,22 @@
 // message into a balloon of the host's tray; CTWTrayNotifyCallback answers a
 // click on one of them.
 //
-// Lifetime: the host's references keep CTWNotifications alive; its pipe
-// threads hold only the server state below. When the host lets the object go
-// the server is stopped: the threads leave their pipe waits, drop the sink
-// and end, so no plug-in code keeps running for a host that has gone.
+// Lifetime: the first Subscribe starts the library's one server, whose thread
+// holds everything it uses: the server state, the host's sink, the callback
+// of the balloon on show and a reference on this library. The host may let
+// the subscription object go at once; balloons go on until a pipe call fails
+// or the process ends.
 #include "framework/com/com_object.h"
 #include "ipc/tray_notify_client.h"
 #include "plugin/command_sender.h"
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/plugin_objects.h"
 #include "win32/com_ptr.h"
+#include "win32/last_error.h"
 #include "win32/pipe_io.h"
 #include "win32/unique_handle.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
 #include <utility>
@@ -30,6 +33,8 @@ constexpr DWORD kPipeBufferBytes = 4096;
 constexpr DWORD kClientReadTimeoutMs = 5000;
 // After a failed connect, before the next instance: no busy spin.
 constexpr DWORD kRetryPauseMs = 50;
+// While another process holds the pipe name, between tries to own it.
+constexpr DWORD kSquattedRetryMs = 250;
 
 using pipeio::IoOutcome;
 
@@ -63,14 +68,10 @@ public:
             old->Release();  // outside the lock: the host may call back
     }
 
-    void Stop()
-    {
-        ::SetEvent(m_stop.get());
-        SetSink(nullptr);
-    }
-
-    // Serves one client at a time until the pipe cannot be created or the
-    // server is stopped.
+    // Serves one client at a time, with the next instance always created
+    // before the connected one is read, so that a sender never finds the
+    // name without a listening instance. Ends when a pipe cannot be created
+    // once the name is ours.
     void Serve()
     {
         std::wstring name;
@@ -83,6 +84,12 @@ public:
             !::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE))
             return;
         SECURITY_ATTRIBUTES security = {sizeof(security), &descriptor, FALSE};
+        auto createInstance = [&](DWORD flags) {
+            return win32::UniqueFile(::CreateNamedPipeW(
+                name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | flags,
+                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                kPipeInstances, kPipeBufferBytes, kPipeBufferBytes, 0, &security));
+        };
 
         win32::UniqueHandleNull ioEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         // One character more than a message holds, for the terminator.
@@ -90,45 +97,88 @@ public:
         if (!ioEvent || !buffer)
             return;
 
-        while (::WaitForSingleObject(m_stop.get(), 0) == WAIT_TIMEOUT) {
-            win32::UniqueFile pipe(::CreateNamedPipeW(
-                name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
-                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                kPipeInstances, kPipeBufferBytes, kPipeBufferBytes, 0, &security));
-            if (!pipe)
+        // A name some other process created first is not ours to serve: its
+        // senders would talk to that process. Wait until it lets the name go.
+        win32::UniqueFile listening = createInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
+        while (!listening) {
+            if (::WaitForSingleObject(m_stop.get(), kSquattedRetryMs) != WAIT_TIMEOUT)
                 return;
-            switch (ServeClient(pipe.get(), ioEvent.get(), buffer.get())) {
+            listening = createInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
+        }
+
+        for (;;) {
+            switch (Connect(listening.get(), ioEvent.get())) {
             case Client::Stopped:
                 return;
             case Client::NotConnected:
-                ::WaitForSingleObject(m_stop.get(), kRetryPauseMs);
-                break;
+                // That instance is spent; a fresh one takes its place.
+                listening = createInstance(0);
+                if (!listening ||
+                    ::WaitForSingleObject(m_stop.get(), kRetryPauseMs) != WAIT_TIMEOUT)
+                    return;
+                continue;
             case Client::Done:
                 break;
             }
+            win32::UniqueFile connected = std::move(listening);
+            listening = createInstance(0);
+            const Client read = ReadClient(connected.get(), ioEvent.get(), buffer.get());
+            if (read == Client::Stopped || !listening)
+                return;
         }
+    }
+
+    // Set once the pipe thread has left Serve: balloons stop until the host
+    // subscribes again.
+    void MarkEnded() { m_ended.store(true); }
+    bool Ended() const { return m_ended.load(); }
+
+    // The reference on this library that the pipe thread gives back.
+    void SetLibrary(HMODULE library) { m_library = library; }
+    HMODULE Library() const { return m_library; }
+
+    // Keeps the callback of the balloon on show: it can be clicked until the
+    // next balloon takes its place, whether or not the host holds it.
+    void KeepCallback(IFWTWTrayNotifyCallback* callback)
+    {
+        callback->AddRef();
+        ::AcquireSRWLockExclusive(&m_lock);
+        IFWTWTrayNotifyCallback* old = std::exchange(m_callback, callback);
+        ::ReleaseSRWLockExclusive(&m_lock);
+        if (old)
+            old->Release();
     }
 
 private:
     enum class Client { Done, NotConnected, Stopped };
 
-    Client ServeClient(HANDLE pipe, HANDLE ioEvent, wchar_t* buffer)
+    Client Connect(HANDLE pipe, HANDLE ioEvent)
     {
         OVERLAPPED overlapped = {};
         overlapped.hEvent = ioEvent;
         DWORD cb = 0;
         DWORD error = 0;
         const BOOL connected = ::ConnectNamedPipe(pipe, &overlapped);
-        if (connected || ::GetLastError() != ERROR_PIPE_CONNECTED) {
-            switch (pipeio::Finish(pipe, overlapped, connected, m_stop.get(), cb, error)) {
-            case IoOutcome::Done:
-                break;
-            case IoOutcome::Stopped:
-                return Client::Stopped;
-            default:
-                return Client::NotConnected;
-            }
+        // A sender may come, write and even leave before the instance's turn
+        // (ERROR_NO_DATA): what it wrote is still there to read.
+        const DWORD early = connected ? ERROR_SUCCESS : ::GetLastError();
+        if (early == ERROR_PIPE_CONNECTED || early == ERROR_NO_DATA)
+            return Client::Done;
+        ::SetLastError(early);
+        switch (pipeio::Finish(pipe, overlapped, connected, m_stop.get(), cb, error)) {
+        case IoOutcome::Done:
+            return Client::Done;
+        case IoOutcome::Stopped:
+            return Client::Stopped;
+        default:
+            return Client::NotConnected;
         }
+    }
+
+    Client ReadClient(HANDLE pipe, HANDLE ioEvent, wchar_t* buffer)
+    {
+        DWORD cb = 0;
+        DWORD error = 0;
 
         // The whole message, up to its full size or until the sender closes:
         // a byte pipe may hand a write over in parts, and a sender whose
@@ -184,33 +234,81 @@ private:
         ::ReleaseSRWLockShared(&m_lock);
         if (!sink)
             return;
-        // Ours is released after the call: a host that keeps the callback for
-        // a later click takes its own reference.
         win32::ComPtr<IFWTWTrayNotifyCallback> callback;
         if (FAILED(CreateTrayNotifyCallback(IID_IFWTWTrayNotifyCallback, callback.put_void())))
             return;
+        KeepCallback(callback.get());
         sink->ShowBalloon(fields.title.c_str(), fields.text.c_str(), kBalloonKind,
                           static_cast<UINT>(fields.id), callback.get());
     }
 
-    ~CTrayNotifyServer() override { SetSink(nullptr); }
+    ~CTrayNotifyServer() override
+    {
+        SetSink(nullptr);
+        if (m_callback)
+            m_callback->Release();
+    }
 
     SRWLOCK m_lock;
     IFWTWTraySink* m_sink = nullptr;
+    IFWTWTrayNotifyCallback* m_callback = nullptr;
+    HMODULE m_library = nullptr;
+    std::atomic<bool> m_ended{false};
+    // Every wait of the thread is written against it; nothing sets it while
+    // the thread holds the library, so a server ends with its pipe or with
+    // the process.
     win32::UniqueHandleNull m_stop;
 };
 
-// Holds one reference on the server, taken before the thread was created.
+// Holds one reference on the server and one on this library, both taken
+// before the thread was created: the library cannot unload under it.
 DWORD WINAPI TrayNotifyPipeThread(void* parameter)
 {
     auto* server = static_cast<CTrayNotifyServer*>(parameter);
-    try {
+    const HMODULE library = server->Library();
+    fw::ComBoundary([server] {
         server->Serve();
-    } catch (...) {
-        // Nothing may leave a thread procedure; the balloons stop here.
-    }
+        return S_OK;
+    });
+    server->MarkEnded();
     server->Release();
-    return 0;
+    ::FreeLibraryAndExitThread(library, 0);
+}
+
+// The library's one server: the pipe name can have one owner, so every
+// subscription of every CTWNotifications hands this server its sink. One
+// reference is kept here for the life of the process (never released at
+// exit, when the host's sink may be gone already); a server whose pipe
+// failed is replaced by the next Subscribe.
+SRWLOCK g_serverLock = SRWLOCK_INIT;
+CTrayNotifyServer* g_server = nullptr;
+
+HRESULT StartServer(IFWTWTraySink* sink, CTrayNotifyServer*& started)
+{
+    win32::ComPtr<CTrayNotifyServer> server(new (std::nothrow) CTrayNotifyServer);
+    if (!server)
+        return E_OUTOFMEMORY;
+    if (!server->Init())
+        return win32::LastErrorHResult();
+    HMODULE library = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<const wchar_t*>(&TrayNotifyPipeThread), &library))
+        return win32::LastErrorHResult();
+    server->SetLibrary(library);
+    server->SetSink(sink);
+    server->AddRef();  // the thread's
+    const HANDLE thread =
+        ::CreateThread(nullptr, 0, TrayNotifyPipeThread, server.get(), 0, nullptr);
+    if (!thread) {
+        const HRESULT hr = win32::LastErrorHResult();
+        server->Release();
+        ::FreeLibrary(library);
+        return hr;
+    }
+    // Nobody waits for it: it serves on its own.
+    ::CloseHandle(thread);
+    started = server.release();
+    return S_OK;
 }
 
 class CTWNotifications final
@@ -218,38 +316,24 @@ class CTWNotifications final
 public:
     STDMETHODIMP Subscribe(IFWTWTraySink* sink) override
     {
-        if (!m_server) {
-            win32::ComPtr<CTrayNotifyServer> server(new (std::nothrow) CTrayNotifyServer);
-            if (!server)
-                return E_OUTOFMEMORY;
-            if (!server->Init())
-                return HRESULT_FROM_WIN32(::GetLastError());
-            m_server = std::move(server);
-        }
-        m_server->SetSink(sink);
-
-        // Every subscription starts one more server thread.
-        m_server->AddRef();
-        const HANDLE thread =
-            ::CreateThread(nullptr, 0, TrayNotifyPipeThread, m_server.get(), 0, nullptr);
-        if (!thread) {
-            const DWORD error = ::GetLastError();
-            m_server->Release();
-            return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-        }
-        // Nobody waits for it: it ends on its own once stopped.
-        ::CloseHandle(thread);
-        return S_OK;
+        return fw::ComBoundary([sink]() -> HRESULT {
+            ::AcquireSRWLockExclusive(&g_serverLock);
+            CTrayNotifyServer* ended = nullptr;
+            HRESULT hr = S_OK;
+            if (g_server && !g_server->Ended()) {
+                g_server->SetSink(sink);
+            } else {
+                CTrayNotifyServer* started = nullptr;
+                hr = StartServer(sink, started);
+                if (SUCCEEDED(hr))
+                    ended = std::exchange(g_server, started);
+            }
+            ::ReleaseSRWLockExclusive(&g_serverLock);
+            if (ended)
+                ended->Release();
+            return hr;
+        });
     }
-
-private:
-    ~CTWNotifications() override
-    {
-        if (m_server)
-            m_server->Stop();
-    }
-
-    win32::ComPtr<CTrayNotifyServer> m_server;
 };
 
 class CTWTrayNotifyCallback final
@@ -257,18 +341,14 @@ class CTWTrayNotifyCallback final
 public:
     STDMETHODIMP OnNotify(UINT code, UINT balloonId) override
     {
-        if (code != kFwtwBalloonUserClick)
-            return S_OK;
-        try {
+        return fw::ComBoundary([=] {
             // A click on a running shred's or bleach's balloon shows its progress.
-            if (balloonId == kBalloonShredAllStarts)
+            if (code == kFwtwBalloonUserClick && balloonId == kBalloonShredAllStarts)
                 RequestShredAll(1);
-            else if (balloonId == kBalloonBleachStarts)
+            else if (code == kFwtwBalloonUserClick && balloonId == kBalloonBleachStarts)
                 RequestDiskBleach(1);
-        } catch (...) {
-            // Nothing leaves a COM method; the click is lost.
-        }
-        return S_OK;
+            return S_OK;
+        });
     }
 };
 

@@ -17,7 +17,7 @@ HRESULT CClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
-    return CreateObject(riid, ppv);
+    return ComBoundary([&] { return CreateObject(riid, ppv); });
 }
 
 }  // namespace fw

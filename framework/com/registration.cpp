@@ -25,24 +25,29 @@ HRESULT ApplyRow(const RegistryRow& row)
 HRESULT RemoveRow(const RegistryRow& row)
 {
     std::wstring path = row.path;
+    // The row's own key goes with whatever values it holds; a key above it
+    // may hold another component's values and goes only when left empty.
+    bool ownKey = true;
     while (!path.empty()) {
         DWORD subkeys = 0;
+        DWORD values = 0;
         {
             win32::UniqueKey key;
             LSTATUS status = win32::OpenKey(row.root, path.c_str(), KEY_READ, key);
             if (status == ERROR_SUCCESS)
                 status = ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+                                            nullptr, &values, nullptr, nullptr, nullptr, nullptr);
             if (status != ERROR_SUCCESS)
                 return HResultFromStatus(status);
         }
-        if (subkeys > 0)
+        if (subkeys > 0 || (!ownKey && values > 0))
             return S_OK;
         const LSTATUS status = ::RegDeleteKeyW(row.root, path.c_str());
         if (status != ERROR_SUCCESS)
             return HResultFromStatus(status);
         const size_t backslash = path.rfind(L'\\');
         path.resize(backslash == std::wstring::npos ? 0 : backslash);
+        ownKey = false;
     }
     return S_OK;
 }

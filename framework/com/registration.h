@@ -27,9 +27,10 @@ RegistryRow StringRow(HKEY root, std::wstring path, std::wstring name, const std
 // Creates the key (and the keys above it) and sets the value.
 HRESULT ApplyRow(const RegistryRow& row);
 
-// Deletes the row's key and then each key above it that is left without
-// subkeys, up to but never including root; a key that still has subkeys
-// ends the walk with success. A missing key is a failure.
+// Deletes the row's key (unless it has subkeys) and then each key above it
+// that is left with neither subkeys nor values, up to but never including
+// root; a key that is not empty ends the walk with success. A missing key is
+// a failure.
 HRESULT RemoveRow(const RegistryRow& row);
 
 // True when the value exists with exactly the row's type and bytes.

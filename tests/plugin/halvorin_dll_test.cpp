@@ -97,6 +97,29 @@ TEST_F(HalvorinDllTest, Regsvr32EntersTheFiveEntriesAndRemovesOnlyThem)
     EXPECT_NE(0u, Regsvr32(L"/s /u"));
 }
 
+// The host keeps settings of its own as values of the category keys: they,
+// and the keys holding them, outlive the plug-in's entries.
+TEST_F(HalvorinDllTest, UnregistrationKeepsCategoryKeysThatHoldValues)
+{
+    for (const wchar_t* category :
+         {L"TrayIcon", L"UIElements", L"UIElements\\BackupRestore", L"UserConsole"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(category)));
+        ClearPluginsKey();
+        win32::UniqueKey plugins;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  win32::CreateKey(HKEY_LOCAL_MACHINE, kPluginsKey, kAccess, plugins));
+        ASSERT_EQ(S_OK, fw::ApplyRow(fw::StringRow(plugins.get(), category, L"HostOrder",
+                                                   L"after-defaults")));
+        const std::wstring before = testsupport::DumpKey(plugins.get(), L"");
+
+        ASSERT_EQ(0u, Regsvr32(L"/s"));
+        ASSERT_EQ(0u, Regsvr32(L"/s /u"));
+        win32::UniqueKey kept;
+        ASSERT_EQ(ERROR_SUCCESS, win32::OpenKey(HKEY_LOCAL_MACHINE, kPluginsKey, kAccess, kept));
+        EXPECT_EQ(before, testsupport::DumpKey(kept.get(), L""));
+    }
+}
+
 TEST_F(HalvorinDllTest, HostCreatesEveryRegisteredClass)
 {
     const win32::UniqueModule module(::LoadLibraryW(dll.c_str()));

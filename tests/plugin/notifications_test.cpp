@@ -1,13 +1,16 @@
 // CTWNotifications serving the real per-user tray pipe to the host's tray,
-// balloon clicks reaching a separate "Graventa" process, and the host
-// letting go of everything while the pipe thread still waits.
+// balloon clicks reaching a separate "Graventa" process, the server going on
+// once the host let go of the subscription, senders that come together, and
+// a pipe name that another process took first.
 #include "ipc/tray_notify_client.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/wait.h"
 #include "tests/plugin/graventa_recorder.h"
 #include "tests/plugin/host_test_support.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <set>
 #include <thread>
 
 namespace {
@@ -24,12 +27,12 @@ protected:
             IID_IFWTWTraySubscribe, IID_IFWTWTraySubscribe, subscriber.put_void()));
         ASSERT_EQ(S_OK, subscriber->Subscribe(tray.get()));
     }
+    // The server serves on for the rest of this process (each case runs in
+    // one of its own), holding the tray it was given last.
     void TearDown() override
     {
         subscriber.reset();
         tray.reset();
-        // Every object, and the pipe thread's hold, is gone once it ended.
-        EXPECT_TRUE(testsupport::WaitUntil([] { return fw::LiveComObjects() == 0; }));
         ProductRegistryTest::TearDown();
     }
 
@@ -148,27 +151,153 @@ TEST_F(Notifications, ClickOnRunningBalloonsShowsTheirProgress)
     EXPECT_EQ(expected, graventa.Codes());
 }
 
-TEST_F(Notifications, HostLettingGoEndsThePipeThreads)
+TEST_F(Notifications, ResubscribingHandsTheServerItsNewSink)
 {
-    // A second subscription: one more thread, and the new sink replaces the
-    // old one, which the plug-in lets go.
     win32::ComPtr<CHostTray> second(new CHostTray);
     ASSERT_EQ(S_OK, subscriber->Subscribe(second.get()));
     ASSERT_TRUE(SendFromWorker(L"After", L"Resubscribe", 28));
     ASSERT_TRUE(second->WaitForBalloons(1, kPatienceMs));
     EXPECT_TRUE(tray->Balloons().empty());
     const long liveWithHost = fw::LiveComObjects();
-    tray.reset();  // no one else holds the first sink any more
+    tray.reset();  // the plug-in let go of the first sink
     EXPECT_EQ(liveWithHost - 1, fw::LiveComObjects());
-
-    // The host lets go while both threads wait for a client, with a
-    // balloon's callback still kept.
-    second.reset();
-    subscriber.reset();
-    ASSERT_TRUE(testsupport::WaitUntil([] { return fw::LiveComObjects() == 0; }));
-    // Nothing serves the pipe any more.
-    TrayNotifyClient client;
-    EXPECT_FALSE(client.Send(L"Nobody", L"listens", 28));
 }
+
+// The host drops the subscription object right after Subscribe; later
+// balloons still arrive, and the one on show can be clicked even when the
+// host holds no reference on its callback.
+TEST_F(Notifications, BalloonsGoOnAfterTheHostLetsGoAndStayClickable)
+{
+    plugintest::GraventaRecorder graventa;
+    ASSERT_TRUE(graventa.Start());
+    win32::ComPtr<CHostTray> unheld(new CHostTray(false));
+    const struct {
+        const char* name;
+        CHostTray* tray;
+        bool holdsCallbacks;
+    } rows[] = {{"tray holds callbacks", tray.get(), true},
+                {"tray holds none", unheld.get(), false}};
+    std::vector<UINT> expected;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!subscriber) {
+            ASSERT_HRESULT_SUCCEEDED(hosttest::InProcessCreator(
+                IID_IFWTWTraySubscribe, IID_IFWTWTraySubscribe, subscriber.put_void()));
+        }
+        ASSERT_EQ(S_OK, subscriber->Subscribe(row.tray));
+        subscriber.reset();
+        // The callback the server kept from the row before goes with this
+        // row's first balloon.
+        const long liveBefore = fw::LiveComObjects() - (&row == &rows[0] ? 0 : 1);
+
+        ASSERT_TRUE(hosttest::SendBalloon(L"Zarev Ozi", L"Running", 26));
+        ASSERT_TRUE(row.tray->WaitForBalloons(1, kPatienceMs));
+        // The plug-in keeps the shown balloon's callback alive.
+        EXPECT_EQ(liveBefore + 1, fw::LiveComObjects());
+        EXPECT_EQ(S_OK, row.tray->Click(0));
+        expected.push_back(0xBABE10);
+        EXPECT_EQ(expected, graventa.Codes());
+
+        // The next balloon takes the first one's place: the first callback
+        // stays only when the host holds it itself.
+        ASSERT_TRUE(hosttest::SendBalloon(L"Bleach", L"Running", 42));
+        ASSERT_TRUE(row.tray->WaitForBalloons(2, kPatienceMs));
+        EXPECT_EQ(liveBefore + (row.holdsCallbacks ? 2 : 1), fw::LiveComObjects());
+        EXPECT_EQ(S_OK, row.tray->Click(1));
+        expected.push_back(0xBABE11);
+        EXPECT_EQ(expected, graventa.Codes());
+        row.tray->Forget();
+    }
+}
+
+// Senders that come at the same moment, and a start balloon followed at once
+// by its end, each with one Send as Graventa's workers make it: every one
+// arrives, run after run.
+TEST_F(Notifications, SendersThatComeTogetherAreAllServed)
+{
+    const struct {
+        const char* name;
+        int senders;      // threads started together
+        int perSender;    // balloons each sends, one right after the other
+    } rows[] = {{"sixteen at once", 16, 1}, {"start then end", 1, 2}};
+    size_t total = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (int run = 0; run < 20; ++run) {
+            SCOPED_TRACE(run);
+            std::atomic<int> waiting{row.senders};
+            std::atomic<int> sent{0};
+            std::vector<std::thread> senders;
+            for (int i = 0; i < row.senders; ++i)
+                senders.emplace_back([&, i] {
+                    --waiting;
+                    while (waiting.load() > 0)
+                        std::this_thread::yield();
+                    for (int k = 0; k < row.perSender; ++k) {
+                        TrayNotifyClient client;
+                        const int id = 1000 + i * row.perSender + k;
+                        if (client.Send(L"Together", std::to_wstring(run).c_str(), id))
+                            ++sent;
+                    }
+                });
+            for (auto& sender : senders)
+                sender.join();
+            const int count = row.senders * row.perSender;
+            EXPECT_EQ(count, sent.load());
+            total += count;
+            ASSERT_TRUE(tray->WaitForBalloons(total, kPatienceMs));
+            const auto balloons = tray->Balloons();
+            std::set<UINT> ids;
+            for (size_t b = total - count; b < balloons.size(); ++b)
+                if (balloons[b].text == std::to_wstring(run))
+                    ids.insert(balloons[b].id);
+            EXPECT_EQ(static_cast<size_t>(count), ids.size());
+            EXPECT_EQ(1000u, *ids.begin());
+            EXPECT_EQ(static_cast<UINT>(999 + count), *ids.rbegin());
+        }
+    }
+}
+
+// Another process created the tray pipe before the plug-in subscribed. The
+// server waits until the name is let go, then serves it.
+struct Squatter {
+    const char* name;
+    DWORD openMode;
+    DWORD instances;
+};
+
+class SquattedTrayPipe : public Notifications, public testing::WithParamInterface<Squatter> {
+protected:
+    void SetUp() override
+    {
+        std::wstring name;
+        ASSERT_TRUE(TrayNotifyPipeName(name));
+        squatter.reset(::CreateNamedPipeW(name.c_str(), GetParam().openMode,
+                                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                          GetParam().instances, 4096, 4096, 0, nullptr));
+        ASSERT_TRUE(squatter) << ::GetLastError();
+        Notifications::SetUp();
+    }
+    win32::UniqueFile squatter;
+};
+
+TEST_P(SquattedTrayPipe, ServerOwnsTheNameOnceLetGo)
+{
+    // While the name is taken no balloon comes through; then it is let go.
+    ASSERT_TRUE(tray->Balloons().empty());
+    squatter.reset();
+    ASSERT_TRUE(SendFromWorker(L"Owned", L"again", 28));
+    ASSERT_TRUE(tray->WaitForBalloons(1, kPatienceMs));
+    EXPECT_EQ(L"Owned", tray->Balloons()[0].title);
+}
+
+// Windows refuses FILE_FLAG_FIRST_PIPE_INSTANCE on any existing name; Wine
+// only on one whose instance limit or direction differs from ours.
+INSTANTIATE_TEST_SUITE_P(Kinds, SquattedTrayPipe,
+                         testing::Values(Squatter{"OneInstance", PIPE_ACCESS_INBOUND, 1},
+                                         Squatter{"Outbound", PIPE_ACCESS_OUTBOUND, 255}),
+                         [](const testing::TestParamInfo<Squatter>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
