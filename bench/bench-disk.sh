@@ -70,3 +70,18 @@ bench_medians() {
         { n++; s[n] = $2; d[n] = $3 + 0; a[n] = $4 + 0 }
         END { flush() }'
 }
+
+# The median over the rounds of one round's ratio: <slow label>'s seconds over
+# <fast label>'s, the k-th run of each label being round k's. A ratio taken
+# within one round sees the same machine load on both sides.
+bench_round_ratio() {
+    awk -v fast="$1" -v slow="$2" '
+        $1 == fast { nf++; tf[nf] = $2 }
+        $1 == slow { ns++; ts[ns] = $2 }
+        END {
+            n = nf < ns ? nf : ns
+            for (i = 1; i <= n; i++) r[i] = ts[i] / tf[i]
+            for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (r[j] < r[i]) { t = r[i]; r[i] = r[j]; r[j] = t }
+            if (n) printf "%.2f", r[int((n + 1) / 2)]; else printf "-"
+        }' "$bench_results"
+}

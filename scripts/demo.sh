@@ -48,10 +48,8 @@ echo "== before: C:\\scoravel-demo\\tree"
 (cd "$demo" && find tree | sort)
 echo "== Graventa.exe ShredOneFile C:\\scoravel-demo\\tree"
 status=0
-# Graventa shows its question for real here (the test rig's unattended
-# setting would refuse it), and DemoAnswer answers it.
-env -u SCORAVEL_UNATTENDED_UI "$WINE64" 'C:\scoravel-demo\install\Graventa.exe' \
-    ShredOneFile 'C:\scoravel-demo\tree' &
+# Graventa shows its question for real, and DemoAnswer answers it.
+"$WINE64" 'C:\scoravel-demo\install\Graventa.exe' ShredOneFile 'C:\scoravel-demo\tree' &
 graventa=$!
 if ! "$WINE64" 'C:\scoravel-demo\install\DemoAnswer.exe' 'C:\scoravel-demo\tree' 60; then
     status=1
