@@ -4,10 +4,10 @@
 #include "ipc/bleach_pipe_client.h"
 #include "service/pipe_io.h"
 #include "service/service_frame.h"
+#include "tests/common/pipe_rights.h"
 #include "tests/common/wait.h"
 #include "tests/service/service_test_support.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -69,13 +69,9 @@ TEST_F(PipeSecurityTest, EveryPipeCarriesTheServicesAccessList)
          {server.Names().control, server.Names().status, server.Names().progress}) {
         PipeClient client;
         ASSERT_TRUE(client.Open(name, name == server.Names().control)) << name.c_str();
-        PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-                  ::GetSecurityInfo(client.Handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, &dacl, nullptr, &descriptor));
-        EXPECT_EQ(expected, AceLines(dacl)) << name.c_str();
-        ::LocalFree(descriptor);
+        const testsupport::HandleDacl dacl(client.Handle());
+        ASSERT_TRUE(dacl.Read());
+        EXPECT_EQ(expected, AceLines(dacl.Dacl())) << name.c_str();
     }
     ::LocalFree(wanted);
 }
@@ -106,33 +102,6 @@ void PrintTo(const AccountCase& c, std::ostream* out)
     *out << c.name;
 }
 
-// The rights `acl` grants to a token holding `sid` alone.
-DWORD RightsOf(PACL acl, PSID sid)
-{
-    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                               FILE_ALL_ACCESS};
-    ACL_SIZE_INFORMATION size{};
-    if (!acl || !::GetAclInformation(acl, &size, sizeof(size), AclSizeInformation))
-        return 0;
-    DWORD granted = 0;
-    DWORD denied = 0;
-    for (DWORD i = 0; i < size.AceCount; ++i) {
-        void* ace = nullptr;
-        if (!::GetAce(acl, i, &ace))
-            break;
-        const auto* entry = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if (!::EqualSid(const_cast<DWORD*>(&entry->SidStart), sid))
-            continue;
-        DWORD mask = entry->Mask;
-        ::MapGenericMask(&mask, &mapping);
-        if (entry->Header.AceType == ACCESS_DENIED_ACE_TYPE)
-            denied |= mask & ~granted;
-        else if (entry->Header.AceType == ACCESS_ALLOWED_ACE_TYPE)
-            granted |= mask & ~denied;
-    }
-    return granted;
-}
-
 class PipeAccountTest : public PipeSecurityTest,
                         public ::testing::WithParamInterface<AccountCase> {};
 
@@ -150,19 +119,10 @@ TEST_P(PipeAccountTest, OnlyTheServiceAndAdministratorsCreateInstancesAndUsersSt
     for (const auto& pipe : pipes) {
         PipeClient client;
         ASSERT_TRUE(client.Open(pipe.name, pipe.role == BleachPipeRole::Control));
-        PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-                  ::GetSecurityInfo(client.Handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, &dacl, nullptr, &descriptor));
-        wchar_t* text = nullptr;
-        ::ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
-        const std::wstring sddl = text ? text : L"?";
-        if (text)
-            ::LocalFree(text);
-        const DWORD rights = RightsOf(dacl, sid);
-        ::LocalFree(descriptor);
+        const testsupport::HandleDacl dacl(client.Handle());
+        ASSERT_TRUE(dacl.Read());
+        const std::wstring sddl = dacl.Sddl();
+        const DWORD rights = testsupport::PipeRightsOf(dacl.Dacl(), sid);
         // FILE_CREATE_PIPE_INSTANCE, under the name it has on a pipe.
         EXPECT_EQ(c.createsInstances, (rights & FILE_APPEND_DATA) != 0)
             << pipe.name.c_str() << " " << sddl.c_str();
