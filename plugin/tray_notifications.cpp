@@ -13,6 +13,7 @@
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/plugin_objects.h"
 #include "win32/com_ptr.h"
+#include "win32/debug_output.h"
 #include "win32/last_error.h"
 #include "win32/pipe_io.h"
 #include "win32/unique_handle.h"
@@ -109,6 +110,9 @@ public:
         // A name some other process created first is not ours to serve: its
         // senders would talk to that process. Wait until it lets the name go.
         win32::UniqueFile listening = createInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
+        if (!listening)
+            win32::DebugPrint(L"Tray pipe %s is taken (error %u): waiting until it is free\n",
+                              name.c_str(), ::GetLastError());
         while (!listening) {
             if (::WaitForSingleObject(m_stop.get(), kSquattedRetryMs) != WAIT_TIMEOUT)
                 return;

@@ -3,6 +3,7 @@
 // once the host let go of the subscription, senders that come together, and
 // a pipe name that another process took first, and who else may use it.
 #include "ipc/tray_notify_client.h"
+#include "tests/common/debug_output_recorder.h"
 #include "tests/common/pipe_rights.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/wait.h"
@@ -273,7 +274,7 @@ class SquattedTrayPipe : public Notifications, public testing::WithParamInterfac
 protected:
     void SetUp() override
     {
-        std::wstring name;
+        ASSERT_TRUE(debugOutput.Installed());
         ASSERT_TRUE(TrayNotifyPipeName(name));
         squatter.reset(::CreateNamedPipeW(name.c_str(), GetParam().openMode,
                                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
@@ -281,13 +282,19 @@ protected:
         ASSERT_TRUE(squatter) << ::GetLastError();
         Notifications::SetUp();
     }
+    testsupport::DebugOutputRecorder debugOutput;
+    std::wstring name;
     win32::UniqueFile squatter;
 };
 
 TEST_P(SquattedTrayPipe, ServerOwnsTheNameOnceLetGo)
 {
-    // While the name is taken no balloon comes through; then it is let go.
-    ASSERT_TRUE(tray->Balloons().empty());
+    // The server has met the taken name, and no balloon came through it;
+    // only then is the name let go.
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return testsupport::DebugOutputRecorder::Recorded(name); }))
+        << "the server never met the taken name";
+    EXPECT_TRUE(tray->Balloons().empty());
     squatter.reset();
     ASSERT_TRUE(SendFromWorker(L"Owned", L"again", 28));
     ASSERT_TRUE(tray->WaitForBalloons(1, kPatienceMs));

@@ -4,13 +4,13 @@
 #include "ipc/bleach_pipe_client.h"
 #include "service/pipe_io.h"
 #include "service/service_frame.h"
+#include "tests/common/debug_output_recorder.h"
 #include "tests/common/pipe_rights.h"
 #include "tests/common/wait.h"
 #include "tests/service/service_test_support.h"
 
 #include <sddl.h>
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
@@ -137,56 +137,6 @@ TEST_P(PipeAccountTest, OnlyTheServiceAndAdministratorsCreateInstancesAndUsersSt
 INSTANTIATE_TEST_SUITE_P(Accounts, PipeAccountTest, ::testing::ValuesIn(kAccountCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Lines the code of this process sends to the debugger while it lives.
-class DebugOutputRecorder {
-public:
-    DebugOutputRecorder() { m_handler = ::AddVectoredExceptionHandler(1, Record); }
-    ~DebugOutputRecorder()
-    {
-        if (m_handler)
-            ::RemoveVectoredExceptionHandler(m_handler);
-    }
-    bool Installed() const { return m_handler != nullptr; }
-    static std::vector<std::wstring> Lines()
-    {
-        std::lock_guard<std::mutex> guard(Lock());
-        return Store();
-    }
-
-private:
-    static std::mutex& Lock()
-    {
-        static std::mutex lock;
-        return lock;
-    }
-    static std::vector<std::wstring>& Store()
-    {
-        static std::vector<std::wstring> lines;
-        return lines;
-    }
-    // OutputDebugString raises these for a debugger; they go on unhandled.
-    static LONG CALLBACK Record(EXCEPTION_POINTERS* pointers)
-    {
-        const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-        constexpr DWORD kPrintWide = 0x4001000A;
-        if ((record.ExceptionCode != DBG_PRINTEXCEPTION_C && record.ExceptionCode != kPrintWide) ||
-            record.NumberParameters < 2)
-            return EXCEPTION_CONTINUE_SEARCH;
-        std::wstring line;
-        if (record.ExceptionCode == kPrintWide)
-            line = reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]);
-        else
-            for (const char* c = reinterpret_cast<const char*>(record.ExceptionInformation[1]); *c;
-                 ++c)
-                line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-        std::lock_guard<std::mutex> guard(Lock());
-        Store().push_back(line);
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-
-    void* m_handler = nullptr;
-};
-
 class StatesSink : public ServiceStatusSink {
 public:
     bool Report(const SERVICE_STATUS& status) override
@@ -244,7 +194,7 @@ TEST_P(TakenPipeTest, TheServiceDoesNotStartAndSaysWhichPipe)
     // service's own pipe, and Wine does not apply it.
     if (squatter == Squatter::SameShape && UnderWine())
         GTEST_SKIP() << "Wine does not refuse a pipe's first instance when the name exists";
-    DebugOutputRecorder debugOutput;
+    testsupport::DebugOutputRecorder debugOutput;
     ASSERT_TRUE(debugOutput.Installed());
     ServiceOptions options;
     options.pipes = BleachPipeNames::WithSuffix(servicetest::UniqueSuffix());
@@ -277,10 +227,7 @@ TEST_P(TakenPipeTest, TheServiceDoesNotStartAndSaysWhichPipe)
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), reports.back().dwCurrentState);
     EXPECT_NE(static_cast<DWORD>(NO_ERROR), reports.back().dwWin32ExitCode);
-    const std::vector<std::wstring> lines = DebugOutputRecorder::Lines();
-    EXPECT_TRUE(std::any_of(
-        lines.begin(), lines.end(),
-        [&](const std::wstring& line) { return line.find(name) != std::wstring::npos; }))
+    EXPECT_TRUE(testsupport::DebugOutputRecorder::Recorded(name))
         << "nothing logged names " << name.c_str();
 }
 
