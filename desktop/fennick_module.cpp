@@ -5,9 +5,11 @@
 #include "desktop/fennick_guids.h"
 #include "desktop/fennick_registration.h"
 #include "framework/com/registration.h"
+#include "win32/registry.h"
 
 #include <oleauto.h>
 #include <shlobj.h>
+#include <strsafe.h>
 
 #include <optional>
 
@@ -65,6 +67,20 @@ HRESULT RegisterOwnTypeLib(const std::wstring& path)
     return hr;
 }
 
+// True only when the library's version key under HKCR\TypeLib is surely
+// absent, as RegisterTypeLib names it ("{LIBID}\major.minor", in hex).
+bool TypeLibVersionKeyAbsent(const TLIBATTR& attributes)
+{
+    wchar_t libId[40] = {};
+    wchar_t path[96] = {};
+    if (!::StringFromGUID2(attributes.guid, libId, ARRAYSIZE(libId)) ||
+        FAILED(::StringCchPrintfW(path, ARRAYSIZE(path), L"TypeLib\\%s\\%x.%x", libId,
+                                  attributes.wMajorVerNum, attributes.wMinorVerNum)))
+        return false;
+    win32::UniqueKey key;
+    return win32::OpenKey(HKEY_CLASSES_ROOT, path, KEY_READ, key) == ERROR_FILE_NOT_FOUND;
+}
+
 HRESULT UnregisterOwnTypeLib(const std::wstring& path)
 {
     ITypeLib* typeLib = nullptr;
@@ -76,8 +92,11 @@ HRESULT UnregisterOwnTypeLib(const std::wstring& path)
     if (SUCCEEDED(hr)) {
         hr = ::UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
                                  attributes->wMinorVerNum, attributes->lcid, attributes->syskind);
-        // Not registered is what unregistration wants.
-        if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED)
+        // Not registered is what unregistration wants. Some systems answer
+        // E_INVALIDARG for a library they find no registration of: that
+        // counts as gone only when its version key is indeed absent.
+        if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED ||
+            (hr == E_INVALIDARG && TypeLibVersionKeyAbsent(*attributes)))
             hr = S_OK;
         typeLib->ReleaseTLibAttr(attributes);
     }

@@ -117,7 +117,7 @@ BOOL TrayNotifyClient::Send(const wchar_t* title, const wchar_t* text, int id)
     const ULONGLONG deadline = ::GetTickCount64() + kBusyPipeWaitMs;
     win32::UniqueFile pipe;
     for (;;) {
-        pipe.reset(::CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        pipe.reset(::CreateFileW(pipeName.c_str(), kTrayClientAccess, 0, nullptr, OPEN_EXISTING,
                                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
         if (pipe)
             break;

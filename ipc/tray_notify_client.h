@@ -24,6 +24,8 @@ inline constexpr size_t kTrayMessageChars = 4096;
 inline constexpr size_t kTrayMessageBytes = kTrayMessageChars * sizeof(wchar_t);
 inline constexpr wchar_t kTrayMessageSeparator[] = L"<OVSC>";
 inline constexpr wchar_t kTrayPipePrefix[] = L"\\\\.\\Pipe\\OVSCTrayNotify_";
+// All that a sender opens the pipe with.
+inline constexpr DWORD kTrayClientAccess = GENERIC_WRITE;
 
 // Fills `buffer` with the message, cut to fit when it is too long; the buffer
 // always ends in a NUL and is zero after it. Null title or text count as empty.

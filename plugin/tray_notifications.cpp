@@ -13,6 +13,7 @@
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/plugin_objects.h"
 #include "win32/com_ptr.h"
+#include "win32/debug_output.h"
 #include "win32/last_error.h"
 #include "win32/pipe_io.h"
 #include "win32/unique_handle.h"
@@ -37,6 +38,16 @@ constexpr DWORD kRetryPauseMs = 50;
 constexpr DWORD kSquattedRetryMs = 250;
 
 using pipeio::IoOutcome;
+
+// Everything to the user whose balloons these are (the server and Graventa
+// both run as that user) and to the local system account; no other account
+// may open the pipe, and so none can create instances under its name
+// (FILE_CREATE_PIPE_INSTANCE is FILE_APPEND_DATA on a pipe), read the
+// user's balloons or send false ones.
+std::wstring TrayPipeSddl(const std::wstring& userSid)
+{
+    return L"D:(A;;GA;;;SY)(A;;GA;;;" + userSid + L")";
+}
 
 bool HasNul(const wchar_t* text, size_t from, size_t to)
 {
@@ -74,21 +85,20 @@ public:
     // once the name is ours.
     void Serve()
     {
-        std::wstring name;
-        if (!TrayNotifyPipeName(name))
-            name = kTrayPipePrefix;  // no SID: the bare prefix, as the sender would fail too
-
-        // Everyone may connect; remote clients are refused by the pipe mode.
-        SECURITY_DESCRIPTOR descriptor;
-        if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-            !::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE))
+        // The name and the access list both follow the user this runs as;
+        // without a SID no sender can find the pipe either.
+        std::wstring sid;
+        if (!CurrentUserSidString(sid))
             return;
-        SECURITY_ATTRIBUTES security = {sizeof(security), &descriptor, FALSE};
+        const std::wstring name = kTrayPipePrefix + sid;
+        pipeio::PipeSecurity security;
+        if (!security.Init(TrayPipeSddl(sid).c_str()))
+            return;
         auto createInstance = [&](DWORD flags) {
             return win32::UniqueFile(::CreateNamedPipeW(
                 name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | flags,
                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                kPipeInstances, kPipeBufferBytes, kPipeBufferBytes, 0, &security));
+                kPipeInstances, kPipeBufferBytes, kPipeBufferBytes, 0, security.Attributes()));
         };
 
         win32::UniqueHandleNull ioEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -100,6 +110,9 @@ public:
         // A name some other process created first is not ours to serve: its
         // senders would talk to that process. Wait until it lets the name go.
         win32::UniqueFile listening = createInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
+        if (!listening)
+            win32::DebugPrint(L"Tray pipe %s is taken (error %u): waiting until it is free\n",
+                              name.c_str(), ::GetLastError());
         while (!listening) {
             if (::WaitForSingleObject(m_stop.get(), kSquattedRetryMs) != WAIT_TIMEOUT)
                 return;

@@ -73,7 +73,7 @@ bool BleachServer::StartListeners()
 {
     if (!m_connectionsDone)
         return false;
-    if (!m_security.Init()) {
+    if (!m_security.Init(pipeio::kBleachPipeSddl)) {
         m_startFailure = L"ConvertStringSecurityDescriptorToSecurityDescriptor";
         return false;
     }

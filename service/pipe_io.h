@@ -1,9 +1,8 @@
-// The bleach service's pipes: the overlapped I/O of win32/pipe_io.h and the
-// security every pipe is created with.
+// The bleach service's pipes: the overlapped I/O and security of
+// win32/pipe_io.h, and the access list every pipe is created with.
 #pragma once
 
 #include "win32/pipe_io.h"
-#include "win32/unique_handle.h"
 
 #include <windows.h>
 
@@ -15,25 +14,8 @@ namespace pipeio {
 // write messages (read, write data, the attributes, synchronise, read
 // control) but never FILE_CREATE_PIPE_INSTANCE (FILE_APPEND_DATA on a
 // pipe), so that no other program can serve instances of the service's
-// pipes to its clients; nothing to anonymous logons. Handles are not
-// inheritable.
+// pipes to its clients; nothing to anonymous logons.
 inline constexpr wchar_t kBleachPipeSddl[] =
     L"D:(D;;GA;;;AN)(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x12018b;;;AU)(A;;0x12018b;;;BG)";
-
-class PipeSecurity {
-public:
-    PipeSecurity() = default;
-    ~PipeSecurity();
-    PipeSecurity(const PipeSecurity&) = delete;
-    PipeSecurity& operator=(const PipeSecurity&) = delete;
-
-    // Builds the descriptor; false (and nothing held) when it cannot be made.
-    bool Init();
-    SECURITY_ATTRIBUTES* Attributes() { return m_descriptor ? &m_attributes : nullptr; }
-
-private:
-    win32::UniqueLocal<PSECURITY_DESCRIPTOR> m_descriptor;
-    SECURITY_ATTRIBUTES m_attributes{};
-};
 
 }  // namespace pipeio

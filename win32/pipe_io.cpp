@@ -1,6 +1,25 @@
 #include "win32/pipe_io.h"
 
+#include <sddl.h>
+
+#include <utility>
+
 namespace pipeio {
+
+PipeSecurity::~PipeSecurity() = default;
+
+bool PipeSecurity::Init(const wchar_t* sddl)
+{
+    win32::UniqueLocal<PSECURITY_DESCRIPTOR> descriptor;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                descriptor.put(), nullptr))
+        return false;
+    m_descriptor = std::move(descriptor);
+    m_attributes.nLength = sizeof(m_attributes);
+    m_attributes.lpSecurityDescriptor = m_descriptor.get();
+    m_attributes.bInheritHandle = FALSE;
+    return true;
+}
 
 IoOutcome Finish(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, HANDLE stop, DWORD& cbDone,
                  DWORD& error, DWORD timeoutMs)

@@ -164,6 +164,11 @@ TEST_F(FennickRegistrationTest, UnregistrationOfAPartlyRemovedIconRemovesTheRest
          [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, L"Fennick.OVHWDesktopFolderImpl"); }},
         {"ModuleAppIdKey",
          [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, L"AppID\\Fennick.DLL"); }},
+        {"type library already unregistered",
+         [] {
+             return ::UnRegisterTypeLib(kLibId, 1, 0, 0, SYS_WIN64) == S_OK ? ERROR_SUCCESS
+                                                                           : ERROR_GEN_FAILURE;
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

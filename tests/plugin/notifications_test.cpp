@@ -1,12 +1,16 @@
 // CTWNotifications serving the real per-user tray pipe to the host's tray,
 // balloon clicks reaching a separate "Graventa" process, the server going on
 // once the host let go of the subscription, senders that come together, and
-// a pipe name that another process took first.
+// a pipe name that another process took first, and who else may use it.
 #include "ipc/tray_notify_client.h"
+#include "tests/common/debug_output_recorder.h"
+#include "tests/common/pipe_rights.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/wait.h"
 #include "tests/plugin/graventa_recorder.h"
 #include "tests/plugin/host_test_support.h"
+
+#include <sddl.h>
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -270,7 +274,7 @@ class SquattedTrayPipe : public Notifications, public testing::WithParamInterfac
 protected:
     void SetUp() override
     {
-        std::wstring name;
+        ASSERT_TRUE(debugOutput.Installed());
         ASSERT_TRUE(TrayNotifyPipeName(name));
         squatter.reset(::CreateNamedPipeW(name.c_str(), GetParam().openMode,
                                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
@@ -278,13 +282,19 @@ protected:
         ASSERT_TRUE(squatter) << ::GetLastError();
         Notifications::SetUp();
     }
+    testsupport::DebugOutputRecorder debugOutput;
+    std::wstring name;
     win32::UniqueFile squatter;
 };
 
 TEST_P(SquattedTrayPipe, ServerOwnsTheNameOnceLetGo)
 {
-    // While the name is taken no balloon comes through; then it is let go.
-    ASSERT_TRUE(tray->Balloons().empty());
+    // The server has met the taken name, and no balloon came through it;
+    // only then is the name let go.
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return testsupport::DebugOutputRecorder::Recorded(name); }))
+        << "the server never met the taken name";
+    EXPECT_TRUE(tray->Balloons().empty());
     squatter.reset();
     ASSERT_TRUE(SendFromWorker(L"Owned", L"again", 28));
     ASSERT_TRUE(tray->WaitForBalloons(1, kPatienceMs));
@@ -299,5 +309,46 @@ INSTANTIATE_TEST_SUITE_P(Kinds, SquattedTrayPipe,
                          [](const testing::TestParamInfo<Squatter>& info) {
                              return std::string(info.param.name);
                          });
+
+
+// The descriptor a sender reads back from the pipe (Wine enforces none of
+// it): the user and the system may serve and send; no other account may
+// create instances under the name or send a balloon.
+TEST_F(Notifications, OnlyTheUserAndTheSystemMayServeOrSend)
+{
+    std::wstring userSid;
+    ASSERT_TRUE(CurrentUserSidString(userSid));
+    const struct {
+        const char* name;
+        std::wstring sid;
+        bool allowed;
+    } rows[] = {
+        {"TheUser", userSid, true},
+        {"LocalSystem", L"SY", true},
+        {"Administrators", L"BA", false},
+        {"AuthenticatedUsers", L"AU", false},
+        {"Users", L"BU", false},
+        {"Everyone", L"WD", false},
+        {"Interactive", L"IU", false},
+        {"BuiltinGuests", L"BG", false},
+        {"AnonymousLogon", L"AN", false},
+        {"AnotherUser", L"S-1-5-21-0-0-0-1001", false},
+    };
+    const win32::UniqueFile pipe(hosttest::OpenTrayPipe());
+    ASSERT_TRUE(pipe);
+    const testsupport::HandleDacl dacl(pipe.get());
+    ASSERT_TRUE(dacl.Read());
+    const std::string sddl = testing::PrintToString(dacl.Sddl());
+    const DWORD sendAccess = testsupport::MapPipeAccess(kTrayClientAccess);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        win32::UniqueLocal<PSID> sid;
+        ASSERT_TRUE(::ConvertStringSidToSidW(row.sid.c_str(), sid.put()));
+        const DWORD rights = testsupport::PipeRightsOf(dacl.Dacl(), sid.get());
+        // FILE_CREATE_PIPE_INSTANCE, under the name it has on a pipe.
+        EXPECT_EQ(row.allowed, (rights & FILE_APPEND_DATA) != 0) << sddl;
+        EXPECT_EQ(row.allowed, (rights & sendAccess) == sendAccess) << sddl;
+    }
+}
 
 }  // namespace

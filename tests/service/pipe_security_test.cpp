@@ -4,13 +4,13 @@
 #include "ipc/bleach_pipe_client.h"
 #include "service/pipe_io.h"
 #include "service/service_frame.h"
+#include "tests/common/debug_output_recorder.h"
+#include "tests/common/pipe_rights.h"
 #include "tests/common/wait.h"
 #include "tests/service/service_test_support.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
@@ -69,13 +69,9 @@ TEST_F(PipeSecurityTest, EveryPipeCarriesTheServicesAccessList)
          {server.Names().control, server.Names().status, server.Names().progress}) {
         PipeClient client;
         ASSERT_TRUE(client.Open(name, name == server.Names().control)) << name.c_str();
-        PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-                  ::GetSecurityInfo(client.Handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, &dacl, nullptr, &descriptor));
-        EXPECT_EQ(expected, AceLines(dacl)) << name.c_str();
-        ::LocalFree(descriptor);
+        const testsupport::HandleDacl dacl(client.Handle());
+        ASSERT_TRUE(dacl.Read());
+        EXPECT_EQ(expected, AceLines(dacl.Dacl())) << name.c_str();
     }
     ::LocalFree(wanted);
 }
@@ -106,33 +102,6 @@ void PrintTo(const AccountCase& c, std::ostream* out)
     *out << c.name;
 }
 
-// The rights `acl` grants to a token holding `sid` alone.
-DWORD RightsOf(PACL acl, PSID sid)
-{
-    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                               FILE_ALL_ACCESS};
-    ACL_SIZE_INFORMATION size{};
-    if (!acl || !::GetAclInformation(acl, &size, sizeof(size), AclSizeInformation))
-        return 0;
-    DWORD granted = 0;
-    DWORD denied = 0;
-    for (DWORD i = 0; i < size.AceCount; ++i) {
-        void* ace = nullptr;
-        if (!::GetAce(acl, i, &ace))
-            break;
-        const auto* entry = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if (!::EqualSid(const_cast<DWORD*>(&entry->SidStart), sid))
-            continue;
-        DWORD mask = entry->Mask;
-        ::MapGenericMask(&mask, &mapping);
-        if (entry->Header.AceType == ACCESS_DENIED_ACE_TYPE)
-            denied |= mask & ~granted;
-        else if (entry->Header.AceType == ACCESS_ALLOWED_ACE_TYPE)
-            granted |= mask & ~denied;
-    }
-    return granted;
-}
-
 class PipeAccountTest : public PipeSecurityTest,
                         public ::testing::WithParamInterface<AccountCase> {};
 
@@ -150,19 +119,10 @@ TEST_P(PipeAccountTest, OnlyTheServiceAndAdministratorsCreateInstancesAndUsersSt
     for (const auto& pipe : pipes) {
         PipeClient client;
         ASSERT_TRUE(client.Open(pipe.name, pipe.role == BleachPipeRole::Control));
-        PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-                  ::GetSecurityInfo(client.Handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, &dacl, nullptr, &descriptor));
-        wchar_t* text = nullptr;
-        ::ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
-        const std::wstring sddl = text ? text : L"?";
-        if (text)
-            ::LocalFree(text);
-        const DWORD rights = RightsOf(dacl, sid);
-        ::LocalFree(descriptor);
+        const testsupport::HandleDacl dacl(client.Handle());
+        ASSERT_TRUE(dacl.Read());
+        const std::wstring sddl = dacl.Sddl();
+        const DWORD rights = testsupport::PipeRightsOf(dacl.Dacl(), sid);
         // FILE_CREATE_PIPE_INSTANCE, under the name it has on a pipe.
         EXPECT_EQ(c.createsInstances, (rights & FILE_APPEND_DATA) != 0)
             << pipe.name.c_str() << " " << sddl.c_str();
@@ -176,56 +136,6 @@ TEST_P(PipeAccountTest, OnlyTheServiceAndAdministratorsCreateInstancesAndUsersSt
 
 INSTANTIATE_TEST_SUITE_P(Accounts, PipeAccountTest, ::testing::ValuesIn(kAccountCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Lines the code of this process sends to the debugger while it lives.
-class DebugOutputRecorder {
-public:
-    DebugOutputRecorder() { m_handler = ::AddVectoredExceptionHandler(1, Record); }
-    ~DebugOutputRecorder()
-    {
-        if (m_handler)
-            ::RemoveVectoredExceptionHandler(m_handler);
-    }
-    bool Installed() const { return m_handler != nullptr; }
-    static std::vector<std::wstring> Lines()
-    {
-        std::lock_guard<std::mutex> guard(Lock());
-        return Store();
-    }
-
-private:
-    static std::mutex& Lock()
-    {
-        static std::mutex lock;
-        return lock;
-    }
-    static std::vector<std::wstring>& Store()
-    {
-        static std::vector<std::wstring> lines;
-        return lines;
-    }
-    // OutputDebugString raises these for a debugger; they go on unhandled.
-    static LONG CALLBACK Record(EXCEPTION_POINTERS* pointers)
-    {
-        const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-        constexpr DWORD kPrintWide = 0x4001000A;
-        if ((record.ExceptionCode != DBG_PRINTEXCEPTION_C && record.ExceptionCode != kPrintWide) ||
-            record.NumberParameters < 2)
-            return EXCEPTION_CONTINUE_SEARCH;
-        std::wstring line;
-        if (record.ExceptionCode == kPrintWide)
-            line = reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]);
-        else
-            for (const char* c = reinterpret_cast<const char*>(record.ExceptionInformation[1]); *c;
-                 ++c)
-                line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-        std::lock_guard<std::mutex> guard(Lock());
-        Store().push_back(line);
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-
-    void* m_handler = nullptr;
-};
 
 class StatesSink : public ServiceStatusSink {
 public:
@@ -284,7 +194,7 @@ TEST_P(TakenPipeTest, TheServiceDoesNotStartAndSaysWhichPipe)
     // service's own pipe, and Wine does not apply it.
     if (squatter == Squatter::SameShape && UnderWine())
         GTEST_SKIP() << "Wine does not refuse a pipe's first instance when the name exists";
-    DebugOutputRecorder debugOutput;
+    testsupport::DebugOutputRecorder debugOutput;
     ASSERT_TRUE(debugOutput.Installed());
     ServiceOptions options;
     options.pipes = BleachPipeNames::WithSuffix(servicetest::UniqueSuffix());
@@ -317,10 +227,7 @@ TEST_P(TakenPipeTest, TheServiceDoesNotStartAndSaysWhichPipe)
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), reports.back().dwCurrentState);
     EXPECT_NE(static_cast<DWORD>(NO_ERROR), reports.back().dwWin32ExitCode);
-    const std::vector<std::wstring> lines = DebugOutputRecorder::Lines();
-    EXPECT_TRUE(std::any_of(
-        lines.begin(), lines.end(),
-        [&](const std::wstring& line) { return line.find(name) != std::wstring::npos; }))
+    EXPECT_TRUE(testsupport::DebugOutputRecorder::Recorded(name))
         << "nothing logged names " << name.c_str();
 }
 
