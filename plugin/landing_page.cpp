@@ -1,9 +1,9 @@
 #include "plugin/landing_page.h"
 
+#include "commands/command_sender.h"
 #include "framework/build_seams.h"
 #include "ipc/bleach_pipe_client.h"
 #include "ipc/bleach_protocol.h"
-#include "plugin/command_sender.h"
 #include "plugin/pages.h"
 #include "resources/halvorin/resource.h"
 #include "settings/install_location.h"

@@ -1,10 +1,10 @@
 #include "plugin/schedule_controls.h"
 
+#include "commands/command_sender.h"
 #include "framework/ui_seam.h"
-#include "plugin/command_sender.h"
 #include "plugin/pages.h"
-#include "plugin/task_scheduler.h"
 #include "resources/halvorin/resource.h"
+#include "tasks/task_scheduler.h"
 #include "win32/string_table.h"
 
 #include <commctrl.h>
