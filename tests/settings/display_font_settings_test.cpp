@@ -15,6 +15,17 @@ using testsupport::kSettingsKey;
 
 const std::wstring kLongFace(300, L'F');
 
+// What the reader gets from the settings key now.
+void ExpectRead(const DisplaySettings& expected)
+{
+    const DisplaySettings read = ReadDisplaySettings();
+    EXPECT_EQ(expected.background, read.background);
+    EXPECT_EQ(expected.text, read.text);
+    EXPECT_EQ(expected.fontSize, read.fontSize);
+    EXPECT_EQ(expected.fourth, read.fourth);
+    EXPECT_EQ(expected.faceName, read.faceName);
+}
+
 struct TextCase {
     const char* name;
     std::wstring stored;
@@ -50,12 +61,7 @@ TEST_P(StoredDisplayText, ReadsByTheOneRule)
 {
     const TextCase& c = GetParam();
     testsupport::PutString(HKEY_CURRENT_USER, kSettingsKey, L"DisplayFontSettings", c.stored);
-    const DisplaySettings read = ReadDisplaySettings();
-    EXPECT_EQ(c.read.background, read.background);
-    EXPECT_EQ(c.read.text, read.text);
-    EXPECT_EQ(c.read.fontSize, read.fontSize);
-    EXPECT_EQ(c.read.fourth, read.fourth);
-    EXPECT_EQ(c.read.faceName, read.faceName);
+    ExpectRead(c.read);
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, StoredDisplayText, ::testing::ValuesIn(kTextCases),
@@ -99,12 +105,7 @@ TEST_P(WrittenDisplaySettings, AreStoredAsTextAndReadBack)
                           withNul.size() * sizeof(wchar_t)),
               raw.bytes);
 
-    const DisplaySettings read = ReadDisplaySettings();
-    EXPECT_EQ(c.written.background, read.background);
-    EXPECT_EQ(c.written.text, read.text);
-    EXPECT_EQ(c.written.fontSize, read.fontSize);
-    EXPECT_EQ(c.written.fourth, read.fourth);
-    EXPECT_EQ(c.written.faceName, read.faceName);
+    ExpectRead(c.written);
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, WrittenDisplaySettings, ::testing::ValuesIn(kRoundTripCases),
