@@ -53,3 +53,21 @@ function(scoravel_ship target bits)
                 ARCHIVE DESTINATION lib COMPONENT Development EXCLUDE_FROM_ALL)
     endif()
 endfunction()
+
+# scoravel_beside_tests(<name> <file>...)
+# A target <name> that copies each built file ("Fennick.dll" of the target
+# Fennick) into this folder of the build tree whenever it is built anew: the
+# tests here start their stand-ins, and load their libraries, from beside
+# themselves.
+function(scoravel_beside_tests name)
+    set(copies)
+    foreach(file ${ARGN})
+        string(REGEX REPLACE "\\..*" "" target ${file})
+        add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${file}
+            COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${CMAKE_CURRENT_BINARY_DIR}/${file}
+            DEPENDS ${target}
+            VERBATIM)
+        list(APPEND copies ${CMAKE_CURRENT_BINARY_DIR}/${file})
+    endforeach()
+    add_custom_target(${name} DEPENDS ${copies})
+endfunction()

@@ -1,9 +1,9 @@
 #include "desktop/desktop_folder.h"
 
+#include "commands/command_sender.h"
 #include "desktop/drop_target.h"
 #include "desktop/fennick_guids.h"
 #include "desktop/fennick_module.h"
-#include "plugin/command_sender.h"
 #include "resources/fennick/resource.h"
 #include "win32/string_table.h"
 

@@ -1,6 +1,6 @@
 #include "desktop/drop_target.h"
 
-#include "plugin/command_sender.h"
+#include "commands/command_sender.h"
 #include "win32/path.h"
 
 #include <shellapi.h>

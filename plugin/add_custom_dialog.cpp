@@ -1,7 +1,7 @@
 #include "plugin/add_custom_dialog.h"
 
+#include "commands/file_folder_dialog.h"
 #include "framework/ui_seam.h"
-#include "plugin/file_folder_dialog.h"
 #include "plugin/pages.h"
 #include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"

@@ -1,9 +1,9 @@
 #include "plugin/bleach_page.h"
 
-#include "plugin/command_sender.h"
+#include "commands/command_sender.h"
 #include "plugin/page_instances.h"
-#include "plugin/task_scheduler.h"
 #include "resources/halvorin/resource.h"
+#include "tasks/task_scheduler.h"
 
 #include <commctrl.h>
 #include <prsht.h>

@@ -1,12 +1,12 @@
 #include "plugin/landing_page.h"
 
+#include "commands/command_sender.h"
 #include "framework/build_seams.h"
 #include "ipc/bleach_pipe_client.h"
 #include "ipc/bleach_protocol.h"
-#include "plugin/command_sender.h"
 #include "plugin/pages.h"
 #include "resources/halvorin/resource.h"
-#include "settings/install_location.h"
+#include "settings/product_version.h"
 #include "win32/registry.h"
 #include "win32/string_table.h"
 
@@ -44,7 +44,7 @@ CLandingDlg::CLandingDlg() : fw::CPropertyPage(IDD_LANDING_PAGE) {}
 BOOL CLandingDlg::OnInitDialog()
 {
     fw::CPropertyPage::OnInitDialog();
-    const DisplayProperties& display = CurrentDisplayProperties();
+    const DisplaySettings& display = CurrentDisplayProperties();
     const HINSTANCE instance = PluginResourceInstance();
 
     // New objects first: the controls let go of the old fonts before the
@@ -78,7 +78,7 @@ bool CLandingDlg::OnNotify(NMHDR& header, LRESULT& /*result*/)
 
 HBRUSH CLandingDlg::OnCtlColor(HDC dc, HWND /*control*/, UINT /*type*/)
 {
-    const DisplayProperties& display = CurrentDisplayProperties();
+    const DisplaySettings& display = CurrentDisplayProperties();
     ::SetTextColor(dc, display.text);
     ::SetBkColor(dc, display.background);
     return m_brush.get();
@@ -99,18 +99,15 @@ bool CLandingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 std::wstring ProductVersionText(const std::wstring& prefix)
 {
     std::wstring text = prefix;
-    win32::UniqueKey key;
-    if (win32::OpenKey(HKEY_LOCAL_MACHINE, kProductKeyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
+    const ProductVersion version = ReadProductVersion();
+    if (!version.high)
         return text;
-    DWORD high = 0;
-    if (win32::ReadDword(key.get(), L"Product_HighVer", high) != ERROR_SUCCESS)
-        return text;
+    const DWORD high = *version.high;
     text += L' ';
     text += std::to_wstring(high / 100) + L'.' + std::to_wstring(high % 100 / 10) + L'.' +
             std::to_wstring(high % 10) + L'.';
-    DWORD low = 0;
-    if (win32::ReadDword(key.get(), L"Product_LowVer", low) == ERROR_SUCCESS)
-        text += std::to_wstring(low);
+    if (version.low)
+        text += std::to_wstring(*version.low);
     return text;
 }
 

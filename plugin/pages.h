@@ -3,24 +3,15 @@
 // procedures. Pages and their properties live on the host's UI thread.
 #pragma once
 
+#include "settings/display_font_settings.h"
+
 #include <windows.h>
 
 #include <string>
 
-// The host's display properties, or their defaults until the host was asked.
-struct DisplayProperties {
-    COLORREF background = 0xFFFFFF;
-    COLORREF text = 0;
-    // Cut to what LOGFONT holds.
-    wchar_t faceName[LF_FACESIZE] = L"MS Shell Dlg";
-    int fontSize = 8;  // points
-    int hostValue = 0;
-};
-
-const DisplayProperties& CurrentDisplayProperties();
-
-// "%d:%d:%d:%d:%s": background, text colour, size, the host value, face.
-std::wstring FormatDisplayFontSettings(const DisplayProperties& properties);
+// The host's display properties, or their defaults until the host was asked;
+// the face name cut to what LOGFONT holds.
+const DisplaySettings& CurrentDisplayProperties();
 
 // A font of `faceName` at `tenthsOfPoint` on the screen; the caller deletes it.
 HFONT CreatePointFont(int tenthsOfPoint, const wchar_t* faceName);

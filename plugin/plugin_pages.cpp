@@ -12,8 +12,6 @@
 #include "plugin/settings_page.h"
 #include "plugin/shred_page.h"
 #include "resources/halvorin/resource.h"
-#include "settings/install_location.h"
-#include "win32/registry.h"
 #include "win32/string_table.h"
 
 #include <commctrl.h>
@@ -26,7 +24,7 @@
 
 namespace {
 
-DisplayProperties g_display;
+DisplaySettings g_display;
 
 // The category the host files the pages under.
 constexpr wchar_t kPageCategory[] = L"Scoravel";
@@ -79,32 +77,21 @@ void AskColour(IFWTWPageSite* site, UINT index, COLORREF& target)
     target = static_cast<COLORREF>(colour);
 }
 
-DisplayProperties AskDisplayProperties(IFWTWPageSite* site)
+DisplaySettings AskDisplayProperties(IFWTWPageSite* site)
 {
-    DisplayProperties properties;
+    DisplaySettings properties;
     AskColour(site, kFwtwBackgroundColour, properties.background);
     AskColour(site, kFwtwTextColour, properties.text);
     VARIANT face;
     if (AskProperty(site, kFwtwFontFaceName, VT_BSTR, face)) {
         const wchar_t* name = V_BSTR(&face) ? V_BSTR(&face) : L"";
         // LOGFONT holds 31 characters and the NUL: a longer name is cut.
-        const size_t cch = ::wcsnlen(name, LF_FACESIZE - 1);
-        std::wmemcpy(properties.faceName, name, cch);
-        properties.faceName[cch] = L'\0';
+        properties.faceName.assign(name, ::wcsnlen(name, LF_FACESIZE - 1));
     }
     ::VariantClear(&face);
     AskInteger(site, kFwtwFontSize, properties.fontSize);
-    AskInteger(site, kFwtwDisplayValue, properties.hostValue);
+    AskInteger(site, kFwtwDisplayValue, properties.fourth);
     return properties;
-}
-
-void WriteDisplayFontSettings(const DisplayProperties& properties)
-{
-    win32::UniqueKey key;
-    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) != ERROR_SUCCESS &&
-        win32::CreateKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_WRITE, key) != ERROR_SUCCESS)
-        return;  // the pages still show, Graventa keeps its defaults
-    win32::WriteString(key.get(), L"DisplayFontSettings", FormatDisplayFontSettings(properties));
 }
 
 // The page parameter is the CPlugin that made the page: each page holds a
@@ -132,9 +119,10 @@ public:
 private:
     HRESULT OfferPages(IFWTWPageSite* site)
     {
-        const DisplayProperties properties = AskDisplayProperties(site);
-        g_display = properties;
-        WriteDisplayFontSettings(properties);
+        g_display = AskDisplayProperties(site);
+        // When it cannot be stored the pages still show and Graventa keeps
+        // its defaults.
+        WriteDisplaySettings(g_display);
 
         BSTR category = ::SysAllocString(kPageCategory);
         if (!category)
@@ -267,18 +255,9 @@ INT_PTR RunPageProc(HWND page, UINT message) noexcept
 
 }  // namespace
 
-const DisplayProperties& CurrentDisplayProperties()
+const DisplaySettings& CurrentDisplayProperties()
 {
     return g_display;
-}
-
-std::wstring FormatDisplayFontSettings(const DisplayProperties& properties)
-{
-    // Colours are written as the signed numbers the readers parse.
-    return std::to_wstring(static_cast<int>(properties.background)) + L":" +
-           std::to_wstring(static_cast<int>(properties.text)) + L":" +
-           std::to_wstring(properties.fontSize) + L":" + std::to_wstring(properties.hostValue) +
-           L":" + properties.faceName;
 }
 
 HFONT CreatePointFont(int tenthsOfPoint, const wchar_t* faceName)
@@ -295,7 +274,7 @@ HFONT CreatePointFont(int tenthsOfPoint, const wchar_t* faceName)
 HFONT CreateDisplayFont()
 {
     // Tenths of a point, as the pages have always asked for it.
-    return CreatePointFont(g_display.fontSize * 10, g_display.faceName);
+    return CreatePointFont(g_display.fontSize * 10, g_display.faceName.c_str());
 }
 
 HINSTANCE PluginResourceInstance()

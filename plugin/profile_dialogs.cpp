@@ -161,8 +161,8 @@ void CProfileDialog::SetCaptions()
     const std::wstring title = TableString(heading);
     ::SetWindowTextW(dialog, title.c_str());
     ::SetDlgItemTextW(dialog, IDC_DETAILS_HEADING, title.c_str());
-    const DisplayProperties& display = CurrentDisplayProperties();
-    m_headingFont.reset(CreatePointFont(display.fontSize * 10 + 30, display.faceName));
+    const DisplaySettings& display = CurrentDisplayProperties();
+    m_headingFont.reset(CreatePointFont(display.fontSize * 10 + 30, display.faceName.c_str()));
     if (m_headingFont)
         ::SendMessageW(GetDlgItem(IDC_DETAILS_HEADING), WM_SETFONT,
                        reinterpret_cast<WPARAM>(m_headingFont.get()), TRUE);

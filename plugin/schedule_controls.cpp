@@ -1,10 +1,10 @@
 #include "plugin/schedule_controls.h"
 
+#include "commands/command_sender.h"
 #include "framework/ui_seam.h"
-#include "plugin/command_sender.h"
 #include "plugin/pages.h"
-#include "plugin/task_scheduler.h"
 #include "resources/halvorin/resource.h"
+#include "tasks/task_scheduler.h"
 #include "win32/string_table.h"
 
 #include <commctrl.h>
@@ -239,7 +239,7 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
 
 void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font)
 {
-    const DisplayProperties& display = CurrentDisplayProperties();
+    const DisplaySettings& display = CurrentDisplayProperties();
     brush.reset(::CreateSolidBrush(display.background));
     fw::UniqueFont next(CreateDisplayFont());
     if (!next)
@@ -280,7 +280,7 @@ HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush)
         ::SetBkColor(dc, ::GetSysColor(COLOR_3DFACE));
         return ::GetSysColorBrush(COLOR_3DFACE);
     }
-    const DisplayProperties& display = CurrentDisplayProperties();
+    const DisplaySettings& display = CurrentDisplayProperties();
     ::SetTextColor(dc, display.text);
     ::SetBkColor(dc, display.background);
     return brush.get();

@@ -1,12 +1,12 @@
 #include "plugin/shred_page.h"
 
+#include "commands/command_sender.h"
 #include "framework/ui_seam.h"
 #include "ipc/tray_notify_client.h"
-#include "plugin/command_sender.h"
 #include "plugin/page_instances.h"
 #include "plugin/pages.h"
-#include "plugin/task_scheduler.h"
 #include "resources/halvorin/resource.h"
+#include "tasks/task_scheduler.h"
 #include "win32/string_table.h"
 
 #include <commctrl.h>

@@ -1,7 +1,7 @@
 // CTWTrayMenu: the product's submenu in the host's tray-icon menu, and what
 // its items do.
+#include "commands/command_sender.h"
 #include "framework/com/com_object.h"
-#include "plugin/command_sender.h"
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/pages.h"
 #include "plugin/plugin_objects.h"

@@ -7,9 +7,9 @@
 // of the balloon on show and a reference on this library. The host may let
 // the subscription object go at once; balloons go on until a pipe call fails
 // or the process ends.
+#include "commands/command_sender.h"
 #include "framework/com/com_object.h"
 #include "ipc/tray_notify_client.h"
-#include "plugin/command_sender.h"
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/plugin_objects.h"
 #include "win32/com_ptr.h"

@@ -1,6 +1,7 @@
 #include "setup/setup_launcher.h"
 
 #include "settings/install_location.h"
+#include "settings/product_version.h"
 #include "setup/started_program.h"
 #include "win32/registry.h"
 #include "win32/unique_handle.h"
@@ -158,14 +159,8 @@ Versions ReadPackageVersions()
 
 Versions ReadInstalledVersions()
 {
-    Versions versions;
-    win32::UniqueKey key;
-    if (win32::OpenKey(HKEY_LOCAL_MACHINE, kProductKeyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
-        return versions;
-    // A failed read leaves the 0 in place.
-    win32::ReadDword(key.get(), L"Product_HighVer", versions.high);
-    win32::ReadDword(key.get(), L"Product_LowVer", versions.low);
-    return versions;
+    const ProductVersion version = ReadProductVersion();
+    return {version.high.value_or(0), version.low.value_or(0)};
 }
 
 bool ProductIsInstalled()

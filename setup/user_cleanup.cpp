@@ -1,8 +1,8 @@
 #include "setup/user_cleanup.h"
 
-#include "plugin/task_scheduler.h"
 #include "settings/install_location.h"
 #include "setup/started_program.h"
+#include "tasks/task_scheduler.h"
 #include "win32/registry.h"
 #include "win32/system_info.h"
 #include "win32/unique_handle.h"

@@ -1,18 +1,6 @@
 #include "engine/ui/display_settings.h"
 
-#include "settings/install_location.h"
-#include "win32/registry.h"
-
-#include <cwchar>
-#include <vector>
-
 namespace {
-
-int ParseDecimal(const std::wstring& token)
-{
-    // "%d" as the plug-in writes it; leading digits count, junk gives 0.
-    return static_cast<int>(std::wcstol(token.c_str(), nullptr, 10));
-}
 
 BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font)
 {
@@ -21,44 +9,6 @@ BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font)
 }
 
 }  // namespace
-
-DisplaySettings ParseDisplaySettings(const std::wstring& text)
-{
-    DisplaySettings settings;
-    if (text.empty())
-        return settings;
-
-    std::vector<std::wstring> tokens;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(L':', start);
-        if (end == std::wstring::npos)
-            end = text.size();
-        if (end > start)
-            tokens.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    auto number = [&tokens](size_t index) {
-        return index < tokens.size() ? ParseDecimal(tokens[index]) : 0;
-    };
-    settings.background = static_cast<COLORREF>(number(0));
-    settings.text = static_cast<COLORREF>(number(1));
-    settings.fontSize = number(2);
-    settings.fourth = number(3);
-    settings.faceName = tokens.size() > 4 ? tokens[4] : std::wstring();
-    return settings;
-}
-
-DisplaySettings ReadDisplaySettings()
-{
-    win32::UniqueKey key;
-    if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_READ, key) != ERROR_SUCCESS)
-        return {};
-    std::wstring text;
-    if (win32::ReadString(key.get(), L"DisplayFontSettings", text) != ERROR_SUCCESS)
-        return {};
-    return ParseDisplaySettings(text);
-}
 
 HFONT CreatePointFont(int tenthsOfPoint, const std::wstring& faceName)
 {

@@ -1,30 +1,13 @@
-// The host's display properties that every window of Graventa paints with:
-// "DisplayFontSettings" under the user's settings key, written by the
-// plug-in as "background:text:size:fourth:face".
+// The host's display properties that every window of Graventa paints with
+// (settings/display_font_settings.h).
 #pragma once
 
 #include "framework/gdi_object.h"
+#include "settings/display_font_settings.h"
 
 #include <windows.h>
 
 #include <string>
-
-struct DisplaySettings {
-    COLORREF background = 0xFFFFFF;
-    COLORREF text = 0;
-    int fontSize = 8;  // points
-    int fourth = 0;    // stored by the plug-in, not used here
-    std::wstring faceName = L"MS Shell Dlg";
-};
-
-// Splits at ":" with empty tokens skipped; the first four tokens are decimal
-// integers (a missing one gives 0), the fifth the face name (missing: empty).
-// An empty text keeps every default.
-DisplaySettings ParseDisplaySettings(const std::wstring& text);
-
-// The user's settings; the defaults when the key or value is missing or is
-// not a string.
-DisplaySettings ReadDisplaySettings();
 
 // The brush and font made from the settings, for one window. Created by
 // Apply (on the window's thread, from its WM_INITDIALOG), released with the

@@ -1,12 +1,12 @@
 // Fennick.dll loaded in this process as the shell loads it: its context menu
 // and drop target against a "Graventa" window in another process and a
 // stand-in of the host's console.
+#include "commands/command_sender.h"
 #include "framework/com/com_object.h"
-#include "plugin/command_sender.h"
+#include "tests/commands/graventa_recorder.h"
 #include "tests/common/child_process.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/wait.h"
-#include "tests/plugin/graventa_recorder.h"
 #include "win32/com_ptr.h"
 #include "win32/registry.h"
 

@@ -3,11 +3,11 @@
 // once the host let go of the subscription, senders that come together, and
 // a pipe name that another process took first, and who else may use it.
 #include "ipc/tray_notify_client.h"
+#include "tests/commands/graventa_recorder.h"
 #include "tests/common/debug_output_recorder.h"
 #include "tests/common/pipe_rights.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/wait.h"
-#include "tests/plugin/graventa_recorder.h"
 #include "tests/plugin/host_test_support.h"
 
 #include <sddl.h>

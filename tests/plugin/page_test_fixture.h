@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/ui_seam.h"
-#include "plugin/task_scheduler.h"
+#include "tasks/task_scheduler.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/plugin/page_sheet.h"
 

@@ -8,9 +8,9 @@
 #include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"
 #include "settings/settings_store.h"
+#include "tests/commands/graventa_recorder.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/common/wait.h"
-#include "tests/plugin/graventa_recorder.h"
 #include "tests/plugin/page_test_fixture.h"
 
 #include <commctrl.h>

@@ -1,8 +1,8 @@
 // CTWTrayMenu in the host's tray menu, and what each of its items sends to
 // a separate process whose window is titled "Graventa".
 #include "framework/ui_seam.h"
+#include "tests/commands/graventa_recorder.h"
 #include "tests/common/registry_sandbox.h"
-#include "tests/plugin/graventa_recorder.h"
 #include "tests/plugin/host_test_support.h"
 
 #include <gtest/gtest.h>

@@ -3,10 +3,10 @@
 // setup.exe and in its current folder that must never run) and reg.exe (in
 // a Windows folder of the test's own: Wine's cannot load hives, and the
 // user's hive is loaded already).
-#include "plugin/task_scheduler.h"
 #include "setup/setup_launcher.h"
 #include "setup/started_program.h"
 #include "setup/user_cleanup.h"
+#include "tasks/task_scheduler.h"
 #include "tests/common/child_process.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"

@@ -10,30 +10,6 @@ namespace {
 
 using testsupport::kSettingsKey;
 
-TEST(DisplaySettingsText, TokensSplitAtColonsWithEmptyOnesSkipped)
-{
-    const DisplaySettings full = ParseDisplaySettings(L"0:16777215:10:0:Arial");
-    EXPECT_EQ(0u, full.background);
-    EXPECT_EQ(16777215u, full.text);
-    EXPECT_EQ(10, full.fontSize);
-    EXPECT_EQ(0, full.fourth);
-    EXPECT_EQ(L"Arial", full.faceName);
-
-    // The empty second field is skipped, so every later value moves up one.
-    const DisplaySettings gap = ParseDisplaySettings(L"16777215::8");
-    EXPECT_EQ(16777215u, gap.background);
-    EXPECT_EQ(8u, gap.text);
-    EXPECT_EQ(0, gap.fontSize);
-    EXPECT_EQ(0, gap.fourth);
-    EXPECT_EQ(L"", gap.faceName);
-
-    const DisplaySettings none = ParseDisplaySettings(L"");
-    EXPECT_EQ(0xFFFFFFu, none.background);
-    EXPECT_EQ(0u, none.text);
-    EXPECT_EQ(8, none.fontSize);
-    EXPECT_EQ(L"MS Shell Dlg", none.faceName);
-}
-
 // The real road: the value in the user's settings key, read by the progress
 // window's constructor and painted by its UI thread.
 class DisplayOfProgressWindow : public testsupport::ProductRegistryTest {

@@ -1,11 +1,11 @@
 // The file-or-folder dialog, the real common Open dialog driven through the
 // UI seam the way a user would: show a folder, select in its list, press OK.
-#include "plugin/file_folder_dialog.h"
+#include "commands/file_folder_dialog.h"
 
 #include "framework/ui_seam.h"
+#include "tests/commands/file_dialog_driver.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
-#include "tests/plugin/file_dialog_driver.h"
 #include "win32/path.h"
 
 #include <shlobj.h>

@@ -1,15 +1,15 @@
 // The plug-in's requests to the shredding program, sent to a window titled
 // "Graventa" in another process that records what it receives.
-#include "plugin/command_sender.h"
+#include "commands/command_sender.h"
 
+#include "commands/file_folder_dialog.h"
 #include "framework/ui_seam.h"
 #include "ipc/main_window_command.h"
-#include "plugin/file_folder_dialog.h"
+#include "tests/commands/file_dialog_driver.h"
+#include "tests/commands/graventa_recorder.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/wait.h"
-#include "tests/plugin/file_dialog_driver.h"
-#include "tests/plugin/graventa_recorder.h"
 #include "win32/unique_handle.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
-#include "tests/plugin/file_dialog_driver.h"
+#include "tests/commands/file_dialog_driver.h"
 
-#include "plugin/file_folder_dialog.h"
+#include "commands/file_folder_dialog.h"
 #include "tests/common/wait.h"
 
 #include <commctrl.h>

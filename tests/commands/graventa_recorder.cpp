@@ -4,7 +4,7 @@
 // code in hex, a tab and the text. It answers the title's restoring send
 // with kRecorderAnswer, so that a test sees the sender pass the window's
 // answer on. Ends when its window is closed.
-#include "tests/plugin/graventa_recorder.h"
+#include "tests/commands/graventa_recorder.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
+#include "tests/commands/graventa_recorder.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/wait.h"
-#include "tests/plugin/graventa_recorder.h"
 
 #include <cstring>
 #include <cwchar>

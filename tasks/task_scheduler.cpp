@@ -1,4 +1,4 @@
-#include "plugin/task_scheduler.h"
+#include "tasks/task_scheduler.h"
 
 #include "settings/install_location.h"
 #include "win32/com_ptr.h"

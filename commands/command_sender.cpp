@@ -1,7 +1,7 @@
-#include "plugin/command_sender.h"
+#include "commands/command_sender.h"
 
+#include "commands/file_folder_dialog.h"
 #include "ipc/main_window_command.h"
-#include "plugin/file_folder_dialog.h"
 #include "settings/install_location.h"
 #include "win32/path.h"
 #include "win32/registry.h"

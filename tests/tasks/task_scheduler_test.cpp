@@ -1,6 +1,6 @@
 // TaskScheduler end to end through the test prefix's own Task Scheduler:
 // what the wrapper saves is read back through ITaskScheduler directly.
-#include "plugin/task_scheduler.h"
+#include "tasks/task_scheduler.h"
 
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/system_service.h"

@@ -1,4 +1,4 @@
-#include "plugin/file_folder_dialog.h"
+#include "commands/file_folder_dialog.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
