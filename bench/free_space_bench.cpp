@@ -11,7 +11,7 @@
 #include "engine/erase_methods.h"
 #include "engine/file_calls.h"
 #include "engine/free_space_wipe.h"
-#include "engine/shred_manager.h"
+#include "engine/progress_reporter.h"
 #include "tests/service/test_volume.h"
 
 #include <windows.h>
@@ -108,15 +108,14 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "free_space_bench: %ls is not a small bench volume\n", drive.c_str());
         return 1;
     }
-    ShredManager manager(true);
-    SetCurrentShredManager(&manager);
+    ProgressReporter progress(true);
     auto eraser = MakeEraser(5);
+    eraser->SetProgress(&progress);
     PhaseClock clock;
     eraser->SetFileCalls(&clock);
     const LARGE_INTEGER start = Now();
     const bool wiped = FreeSpaceWipe(*eraser).Run(drive);
     const LARGE_INTEGER end = Now();
-    SetCurrentShredManager(nullptr);
     const double seconds = Seconds(start, end);
     const double fillSeconds = Seconds(clock.fillStart, clock.fillEnd);
     const unsigned long long filled = clock.Filled();

@@ -7,7 +7,7 @@
 //   overwrite_bench tree <folder>   list a folder (list_seconds), then shred
 //                                   it whole (seconds)
 #include "engine/erase_methods.h"
-#include "engine/shred_manager.h"
+#include "engine/progress_reporter.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -55,16 +55,6 @@ size_t CountFiles(AssetList& children)
     return files;
 }
 
-// The engine reaches its progress reporter through the thread's manager.
-class BenchRun {
-public:
-    BenchRun() { SetCurrentShredManager(&m_manager); }
-    ~BenchRun() { SetCurrentShredManager(nullptr); }
-
-private:
-    ShredManager m_manager{true};
-};
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -73,8 +63,10 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "usage: overwrite_bench file <path> | tree <folder>\n");
         return 2;
     }
-    BenchRun run;
+    // Silent: no window, never stopped.
+    ProgressReporter progress(true);
     OneX eraser;
+    eraser.SetProgress(&progress);
     if (wcscmp(argv[1], L"file") == 0) {
         DocFile file;
         file.SetPath(argv[2]);

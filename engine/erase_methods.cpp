@@ -62,7 +62,7 @@ void SimpleDelete::Erase(IDAsset* asset)
     if (kind != AssetKind::File && kind != AssetKind::Folder && kind != AssetKind::RegistryEntry &&
         kind != AssetKind::FileList)
         return;
-    ProgressReporter* reporter = CurrentReporter();
+    ProgressReporter* reporter = Progress();
     if (!reporter)
         return;
     if (reporter->IsCancelled()) {

@@ -2,7 +2,6 @@
 
 #include "engine/progress_reporter.h"
 #include "engine/run_state.h"
-#include "engine/shred_manager.h"
 #include "resources/engine/text_ids.h"
 #include "settings/install_location.h"
 
@@ -81,12 +80,6 @@ void Eraser::SetFileCalls(FileCalls* calls)
     m_calls = calls ? calls : &FileCalls::Real();
 }
 
-ProgressReporter* Eraser::CurrentReporter()
-{
-    ShredManager* manager = CurrentShredManager();
-    return manager ? manager->GetProgress() : nullptr;
-}
-
 void Eraser::EraseWithPasses(IDAsset* asset, int32_t passes)
 {
     if (asset && IsShreddableKind(asset->GetKind()))
@@ -139,7 +132,7 @@ void Eraser::ShredAsset(IDAsset* asset, int32_t passes)
 {
     if (!asset)
         return;
-    ProgressReporter* reporter = CurrentReporter();
+    ProgressReporter* reporter = m_progress;
     if (!reporter) {
         LogTextLine(IDS_LOG_NO_SHARED_DATA, {});
         return;

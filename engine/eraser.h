@@ -84,8 +84,11 @@ public:
     // The calls the writer changes the disk with.
     FileCalls& Calls() const { return *m_calls; }
 
-    // The progress reporter of the calling thread's shred manager, or null.
-    static ProgressReporter* CurrentReporter();
+    // The run's progress reporter (its stop flag and percentage), handed over
+    // by whoever runs the eraser; not owned. Without one the eraser shreds
+    // nothing and logs so.
+    void SetProgress(ProgressReporter* progress) { m_progress = progress; }
+    ProgressReporter* Progress() const { return m_progress; }
 
 protected:
     // Logs and counts an excluded, blocked or in-use asset, or one whose
@@ -138,6 +141,7 @@ private:
     int32_t m_currentPercent = 0;
     bool m_successLogging = false;
     FileCalls* m_calls;
+    ProgressReporter* m_progress = nullptr;
 };
 
 // The string-table text `id` of the running program, or empty.

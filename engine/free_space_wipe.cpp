@@ -257,7 +257,7 @@ bool FreeSpaceWipe::Run(const std::wstring& drive)
     const std::wstring tempFolder = drive + freespace::kTempFolderName;
     ::CreateDirectoryW(tempFolder.c_str(), nullptr);
 
-    ProgressReporter* reporter = Eraser::CurrentReporter();
+    ProgressReporter* reporter = m_eraser.Progress();
     if (!reporter) {
         m_eraser.LogTextLine(IDS_LOG_NO_SHARED_DATA, {});
         return false;
@@ -516,7 +516,7 @@ bool FreeSpaceWipe::WipeFreeMftEntries(const std::wstring& drive)
     }
     const std::wstring tempFinal = rootFinal + freespace::kTempFolderName;
 
-    ProgressReporter* reporter = Eraser::CurrentReporter();
+    ProgressReporter* reporter = m_eraser.Progress();
     std::vector<std::wstring> folders;
     std::wstring folder;
     bool writeFailed = false;

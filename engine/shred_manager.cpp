@@ -65,6 +65,8 @@ Eraser* ShredManager::CreateEraser()
     m_eraser.reset();
     m_eraserInUse = nullptr;
     m_eraser = MakeEraser(m_settings.GetEraseMethod());
+    if (m_eraser)
+        m_eraser->SetProgress(m_progress.get());
     return m_eraser.get();
 }
 

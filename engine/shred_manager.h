@@ -1,10 +1,11 @@
 // The shred manager: every shred of the shredding program runs through one.
-// An operation thread makes a manager for one request, makes it the thread's
-// current manager, loads the user's settings into it (Init) and calls one of
-// its runs. A run makes the profile's erase method, opens the user's shred
-// log, builds and marks the list of assets, hands them to the erase method
-// while the progress reporter shows the percentage, runs the post-shred
-// actions and announces start and end as tray balloons.
+// An operation thread makes a manager for one request with the progress
+// reporter and the IShredUi of its program, loads the user's settings into it
+// (Init) and calls one of its runs. A run makes the profile's erase method and
+// hands it the manager's progress reporter, opens the user's shred log,
+// builds and marks the list of assets, hands them to the erase method while
+// the reporter shows the percentage, runs the post-shred actions and
+// announces start and end as tray balloons.
 //
 // Results of the runs: 1 went through, 0 the manager was busy, -1 refused or
 // not started.
@@ -100,13 +101,8 @@ private:
 class ShredManager {
 public:
     // The runs ask, warn and announce through `ui`, which outlives the
-    // manager.
+    // manager; `progress` is what the run's erase method reports to.
     ShredManager(std::unique_ptr<ProgressReporter> progress, IShredUi& ui);
-    // The shredding program's managers, which ask with its dialogs and send
-    // its balloons (defined in scoravel_shred_ui): with a progress window, or
-    // silent (no window, never stopped).
-    ShredManager();
-    explicit ShredManager(bool silent);
     virtual ~ShredManager();
     ShredManager(const ShredManager&) = delete;
     ShredManager& operator=(const ShredManager&) = delete;
@@ -145,7 +141,7 @@ public:
     HRESULT RemoveFirefoxExtension();
 
     // The run's erase method for the profile's "EraseMethod" (replacing the
-    // previous one), or null.
+    // previous one), reporting to this manager's progress reporter; or null.
     Eraser* CreateEraser();
     Eraser* GetEraser() const { return m_eraser.get(); }
 
@@ -161,11 +157,6 @@ public:
     bool IsProtected(const std::wstring& path);
     int32_t RunPostShredActions(int32_t flags);
     void RunDiskBleach();  // the bleach service's free-space wipe (disk_bleach.cpp)
-
-protected:
-    // Lets tests run a job against a reporter of their own, with the
-    // shredding program's dialogs and balloons (scoravel_shred_ui).
-    explicit ShredManager(std::unique_ptr<ProgressReporter> progress);
 
 private:
     RunResult RunList(int32_t listType, bool interactive);
@@ -186,7 +177,3 @@ private:
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_shutdownPending{false};
 };
-
-// The manager of the job running on the calling thread, or null.
-ShredManager* CurrentShredManager();
-void SetCurrentShredManager(ShredManager* manager);

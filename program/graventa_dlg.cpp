@@ -175,7 +175,7 @@ void CGraventaDlg::StartShredOne(const wchar_t* path)
     if (RefuseOverlongPath(copy))
         return;
     win32::UniqueHandleNull thread;
-    if (LaunchOperation(std::make_unique<CShredOneOperation>(copy), m_wait ? &thread : nullptr) &&
+    if (LaunchOperation(std::make_unique<CShredOneOperation>(m_shredUi, copy), m_wait ? &thread : nullptr) &&
         thread)
         ::WaitForSingleObject(thread.get(), INFINITE);
 }
@@ -185,7 +185,7 @@ void CGraventaDlg::StartBrowserOperation(int kind, const wchar_t* verb)
     if (!verb)
         return;
     win32::UniqueHandleNull thread;
-    if (LaunchOperation(std::make_unique<CBHOOperation>(kind, verb), m_wait ? &thread : nullptr) &&
+    if (LaunchOperation(std::make_unique<CBHOOperation>(m_shredUi, kind, verb), m_wait ? &thread : nullptr) &&
         thread)
         ::WaitForSingleObject(thread.get(), INFINITE);
 }
@@ -196,7 +196,7 @@ void CGraventaDlg::StartShredAll(bool shutdownMode)
     // end like one started for it.
     if (m_shredAll.ShowRunning(shutdownMode ? GetHwnd() : nullptr))
         return;
-    auto operation = std::make_unique<CShredAllOperation>(m_shredAll, m_doneEvent.get(),
+    auto operation = std::make_unique<CShredAllOperation>(m_shredUi, m_shredAll, m_doneEvent.get(),
                                                           shutdownMode ? GetHwnd() : nullptr,
                                                           shutdownMode || m_wait == 1);
     m_shredAll.Begin(operation.get());

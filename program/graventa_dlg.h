@@ -9,6 +9,7 @@
 // makes its text the title; senders save the title and put it back.
 #pragma once
 
+#include "engine/ui/graventa_shred_ui.h"
 #include "framework/dialog.h"
 #include "program/bleach_operation.h"
 #include "program/operations.h"
@@ -60,6 +61,9 @@ private:
     // unattended. 1 until the window exists; each command sets it.
     int m_wait = 1;
     HICON m_icon = nullptr;
+    // What every operation's manager asks and announces through: declared
+    // before the slot, so it outlives anything the window started.
+    GraventaShredUi m_shredUi;
     ShredAllSlot m_shredAll;
     // Handle of the newest shred-all's thread: the end of the session waits
     // for it, whoever started the shred.

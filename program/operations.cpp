@@ -1,6 +1,7 @@
 #include "program/operations.h"
 
 #include "engine/eraser.h"
+#include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
@@ -11,16 +12,6 @@
 #include <string>
 
 namespace {
-
-// The job's manager is the thread's current one exactly as long as the job
-// runs, also when the job ends by an exception.
-class ScopedCurrentShredManager {
-public:
-    explicit ScopedCurrentShredManager(ShredManager* manager) { SetCurrentShredManager(manager); }
-    ~ScopedCurrentShredManager() { SetCurrentShredManager(nullptr); }
-    ScopedCurrentShredManager(const ScopedCurrentShredManager&) = delete;
-    ScopedCurrentShredManager& operator=(const ScopedCurrentShredManager&) = delete;
-};
 
 // The shred log is ANSI text with CR LF line ends.
 bool WriteNewLog(const std::wstring& path, const std::string& text)
@@ -96,9 +87,8 @@ bool RefuseOverlongPath(const std::wstring& path)
 
 BOOL CShredOneOperation::InitInstance()
 {
-    ShredManager manager;
+    ShredManager manager(std::make_unique<ProgressReporter>(), m_ui);
     manager.Init();
-    ScopedCurrentShredManager current(&manager);
 
     std::unique_ptr<IDAsset> asset = MakePathAsset(m_path);
     manager.ShredOne(asset.get());
@@ -107,9 +97,9 @@ BOOL CShredOneOperation::InitInstance()
 
 BOOL CBHOOperation::InitInstance()
 {
-    ShredManager manager(true);
+    // No window: the browser jobs run unseen and cannot be stopped.
+    ShredManager manager(std::make_unique<ProgressReporter>(true), m_ui);
     manager.Init();
-    ScopedCurrentShredManager current(&manager);
 
     if (m_kind == kBrowserInternetExplorer) {
         if (m_verb == L"InstallTessick")
@@ -150,9 +140,10 @@ HWND ShredAllSlot::Finish(CShredAllOperation* operation)
     return notify;
 }
 
-CShredAllOperation::CShredAllOperation(ShredAllSlot& slot, HANDLE doneEvent, HWND notifyWindow,
-                                       bool unattended)
-    : m_slot(slot), m_doneEvent(doneEvent), m_notifyWindow(notifyWindow), m_unattended(unattended)
+CShredAllOperation::CShredAllOperation(IShredUi& ui, ShredAllSlot& slot, HANDLE doneEvent,
+                                       HWND notifyWindow, bool unattended)
+    : m_ui(ui),
+      m_slot(slot), m_doneEvent(doneEvent), m_notifyWindow(notifyWindow), m_unattended(unattended)
 {
 }
 
@@ -186,10 +177,9 @@ void CShredAllOperation::WriteEndSessionLine(int value)
 
 BOOL CShredAllOperation::InitInstance()
 {
-    auto owned = std::make_unique<ShredManager>();
+    auto owned = std::make_unique<ShredManager>(std::make_unique<ProgressReporter>(), m_ui);
     ShredManager* manager = owned.get();
     m_manager.store(owned.release());
-    SetCurrentShredManager(manager);
     manager->Init();
     if (m_endSession.load())
         manager->SetShutdownPending();
@@ -214,7 +204,6 @@ int CShredAllOperation::ExitInstance()
     if (m_doneEvent)
         ::SetEvent(m_doneEvent);
     delete m_manager.exchange(nullptr);
-    SetCurrentShredManager(nullptr);
     if (notify)
         ::PostMessageW(notify, WM_QUERYENDSESSION, 0, 0);
     return fw::CWorkerThread::ExitInstance();

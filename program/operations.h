@@ -1,8 +1,8 @@
 // The worker threads of the shredding program. Each job runs on a thread of
 // its own, created suspended and then resumed, so that the command window
-// stays responsive; each builds a shred manager, makes it the thread's
-// current one for the length of the job, and destroys it. The objects delete
-// themselves when their thread ends.
+// stays responsive; each builds a shred manager that asks through the
+// program's IShredUi, runs the job with it, and destroys it. The objects
+// delete themselves when their thread ends.
 #pragma once
 
 #include "framework/thread.h"
@@ -17,6 +17,7 @@
 #include <string>
 
 class CShredAllOperation;
+class IShredUi;
 class ShredManager;
 
 // Browser operation kinds.
@@ -38,15 +39,17 @@ bool UserShredLogPath(std::wstring& path);
 // line in the user's shred log, never cut (a cut path can name another file).
 bool RefuseOverlongPath(const std::wstring& path);
 
-// One file or folder the user named.
+// One file or folder the user named. The operations ask and announce
+// through `ui`, which outlives them.
 class CShredOneOperation : public fw::CWorkerThread {
 public:
-    explicit CShredOneOperation(std::wstring path) : m_path(std::move(path)) {}
+    CShredOneOperation(IShredUi& ui, std::wstring path) : m_ui(ui), m_path(std::move(path)) {}
 
 protected:
     BOOL InitInstance() override;
 
 private:
+    IShredUi& m_ui;
     std::wstring m_path;
 };
 
@@ -55,12 +58,16 @@ private:
 // "ShredFF"); the verb must match exactly.
 class CBHOOperation : public fw::CWorkerThread {
 public:
-    CBHOOperation(int kind, std::wstring verb) : m_kind(kind), m_verb(std::move(verb)) {}
+    CBHOOperation(IShredUi& ui, int kind, std::wstring verb)
+        : m_ui(ui), m_kind(kind), m_verb(std::move(verb))
+    {
+    }
 
 protected:
     BOOL InitInstance() override;
 
 private:
+    IShredUi& m_ui;
     int m_kind;
     std::wstring m_verb;
 };
@@ -91,7 +98,8 @@ class CShredAllOperation : public fw::CWorkerThread {
 public:
     // `doneEvent` (may be null) is set at the end; `notifyWindow` (a shred at
     // shutdown) gets WM_QUERYENDSESSION (0, 0) once the run has ended.
-    CShredAllOperation(ShredAllSlot& slot, HANDLE doneEvent, HWND notifyWindow, bool unattended);
+    CShredAllOperation(IShredUi& ui, ShredAllSlot& slot, HANDLE doneEvent, HWND notifyWindow,
+                       bool unattended);
     ~CShredAllOperation() override;
 
     // Called through the slot, under its lock.
@@ -108,6 +116,7 @@ protected:
     int ExitInstance() override;
 
 private:
+    IShredUi& m_ui;
     ShredAllSlot& m_slot;
     HANDLE m_doneEvent;
     std::atomic<ShredManager*> m_manager{nullptr};

@@ -132,10 +132,8 @@ void BleachService::RunOneWipe()
     } catch (...) {
         return;  // no memory for a manager: no wipe this time
     }
+    // The pipe threads reach the wipe's progress through the server.
     m_server->BeginWipe(manager.get());
-    // The engine finds the wipe's progress reporter through the calling
-    // thread's current manager; the pipe threads through the server's.
-    SetCurrentShredManager(manager.get());
     try {
         manager->Init();
         if (m_options.runWipe)
@@ -145,7 +143,6 @@ void BleachService::RunOneWipe()
     } catch (...) {
         // The wipe ends short; its subscribers hear of it as an abort.
     }
-    SetCurrentShredManager(nullptr);
     // Cleared before the manager goes.
     m_server->EndWipe();
 }

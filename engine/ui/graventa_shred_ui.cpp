@@ -1,6 +1,5 @@
 #include "engine/ui/graventa_shred_ui.h"
 
-#include "engine/shred_manager.h"
 #include "engine/ui/shred_dialogs.h"
 #include "ipc/tray_notify_client.h"
 
@@ -22,27 +21,4 @@ void GraventaShredUi::Balloon(const std::wstring& title, const std::wstring& tex
     TrayNotifyClient().Send(title.c_str(), text.c_str(), id);
     if (SUCCEEDED(initialised))
         ::CoUninitialize();
-}
-
-IShredUi& ProgramShredUi()
-{
-    static GraventaShredUi ui;
-    return ui;
-}
-
-// The shredding program's managers (declared with the manager): defined here,
-// with the dialogs they ask through, so that the bleach service never links
-// them.
-ShredManager::ShredManager() : ShredManager(std::make_unique<ProgressReporter>(), ProgramShredUi())
-{
-}
-
-ShredManager::ShredManager(bool silent)
-    : ShredManager(std::make_unique<ProgressReporter>(silent), ProgramShredUi())
-{
-}
-
-ShredManager::ShredManager(std::unique_ptr<ProgressReporter> progress)
-    : ShredManager(std::move(progress), ProgramShredUi())
-{
 }

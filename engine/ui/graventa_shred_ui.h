@@ -1,5 +1,6 @@
 // The shredding program's answer to a shred run: its warning and confirmation
-// dialogs, and balloons through the tray pipe.
+// dialogs, and balloons through the tray pipe. The program keeps one and
+// hands it to each shred manager it makes.
 #pragma once
 
 #include "engine/shred_ui.h"
@@ -10,6 +11,3 @@ public:
     void Warn(const std::wstring& message) override;
     void Balloon(const std::wstring& title, const std::wstring& text, int id) override;
 };
-
-// The one the shredding program's managers use.
-IShredUi& ProgramShredUi();

@@ -68,6 +68,7 @@ TEST_F(ShredRunTest, ProgressFollowsTheWeightsAndRestartsAtHundred)
     MakeFile(L"s\\c", 2000);
     list.AddFolder(scratch / L"s", true);
     OneX eraser;
+    eraser.SetProgress(&run.Reporter());
     // Files weigh their size; the folder and the list 1000 each.
     eraser.SetByteCount(1000 + 3000 + 2000 + 1000 + 1000);
     eraser.Erase(&list);
@@ -86,6 +87,7 @@ TEST_F(ShredRunTest, ZeroTotalReportsNoPercentage)
     DocFile file;
     file.SetPath(MakeFile(L"f", 10));
     ThreeX eraser;
+    eraser.SetProgress(&run.Reporter());
     eraser.Erase(&file);
     EXPECT_FALSE(PathExists(scratch / L"f"));
     EXPECT_TRUE(run.Reporter().percents.empty());
@@ -99,6 +101,7 @@ TEST_F(ShredRunTest, StopInsideAFolderPassesOverTheRestAndKeepsTheFolder)
     DocFolder folder;
     folder.SetPath(scratch / L"tree", false);
     OneX eraser;
+    eraser.SetProgress(&run.Reporter());
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     eraser.SetByteCount(4 * 500 + 1000);
     run.Reporter().cancelAfter = 2;  // the user stops after the second file
@@ -131,6 +134,7 @@ TEST_F(ShredRunTest, ExcludedBlockedAndInUseAssetsAreSkippedWholeWithTheirLines)
     list.GetItems()[1]->SetBlocked(true);
     list.GetItems()[2]->SetInUse(true);
     SevenX eraser;
+    eraser.SetProgress(&run.Reporter());
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     eraser.SetByteCount(4000 + 1000 + 300 + 200 + 500 + 1000);
     eraser.Erase(&list);
@@ -166,6 +170,7 @@ TEST_F(ShredRunTest, UnknownKindsAreIgnoredAndBaseMethodsDoNothing)
     OddAsset none(0);
     OddAsset seven(7);
     OneX oneX;
+    oneX.SetProgress(&run.Reporter());
     ASSERT_TRUE(oneX.OpenLog(log.Path()));
     oneX.SetByteCount(10);
     BytesDone = 10;
@@ -204,7 +209,7 @@ TEST_F(ShredRunTest, SumAssetSizeCountsAFreshTotalAndEmptiesWhatItCounted)
     EXPECT_TRUE(Intact(scratch / L"d\\e\\two", 7));
 }
 
-TEST(NoRunTest, WithoutAShredManagerTheEngineLogsAndTouchesNothing)
+TEST(NoRunTest, WithoutAProgressReporterTheEngineLogsAndTouchesNothing)
 {
     ScratchFolder scratch;
     LogFile log;
@@ -235,6 +240,7 @@ TEST_F(ShredRunTest, SimpleDeleteSendsFilesAndEmptyFoldersToTheRecycleBin)
     list.AddFolder(scratch / L"empty", true);
     const int64_t before = RecycleBinItems();
     SimpleDelete eraser;
+    eraser.SetProgress(&run.Reporter());
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     eraser.SetByteCount(300 + 1000 + 1000);
     eraser.Erase(&list);
@@ -260,6 +266,7 @@ TEST_F(ShredRunTest, SimpleDeleteLeavesFoldersThatAreNotEmptyOrCannotBeListed)
     DocFolder missing;
     missing.SetPath(scratch / L"missing", false);
     SimpleDelete eraser;
+    eraser.SetProgress(&run.Reporter());
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     eraser.Erase(&full);
     eraser.Erase(&file);

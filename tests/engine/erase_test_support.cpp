@@ -121,19 +121,15 @@ bool RunUnix(std::vector<std::string> args)
 
 }  // namespace
 
-TestRun::TestRun() : ShredManager(std::make_unique<RecordingReporter>())
+TestRun::TestRun() : ShredManager(std::make_unique<RecordingReporter>(), SilentShredUi())
 {
     m_reporter = static_cast<RecordingReporter*>(GetProgress());
     BytesDone = 0;
     LastPercent = 0;
     AnyAssetShredded = false;
-    SetCurrentShredManager(this);
 }
 
-TestRun::~TestRun()
-{
-    SetCurrentShredManager(nullptr);
-}
+TestRun::~TestRun() = default;
 
 HANDLE RecordingCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
                             DWORD flags)

@@ -32,8 +32,8 @@ public:
     int cancelAfter = -1;
 };
 
-// A shred manager with a recording reporter, current on this thread while it
-// lives; the run counters start from zero.
+// A shred manager with a recording reporter, for the erasers of a test to be
+// handed; the run counters start from zero.
 class TestRun : public ShredManager {
 public:
     TestRun();

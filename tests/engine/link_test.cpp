@@ -47,6 +47,7 @@ protected:
 
     void SetUp() override
     {
+        eraser->SetProgress(&run.Reporter());
         ASSERT_TRUE(eraser->OpenLog(log.Path()));
         ASSERT_TRUE(WriteFileBytes(outside / L"canary.txt", Filler(5000)));
         // Read-only, so that an attribute reset through a link would show.
@@ -182,6 +183,7 @@ TEST_P(LinkTest, WhatIsReachedThroughALinkStaysWhereItIs)
         Link(root + L"\\" + c.link, target, c.directory);
         LogFile caseLog;
         std::unique_ptr<Eraser> caseEraser = MakeEraser(GetParam());
+        caseEraser->SetProgress(&run.Reporter());
         ASSERT_TRUE(caseEraser->OpenLog(caseLog.Path()));
         std::unique_ptr<IDAsset> asset;
         if (c.selectFolder) {

@@ -80,6 +80,7 @@ TEST_P(WriteSequenceTest, LastByteThenChunksThenTruncateRenamesAndDelete)
     TestRun run;
     RecordingCalls calls;
     auto eraser = MakeEraser(c.methodId);
+    eraser->SetProgress(&run.Reporter());
     eraser->SetFileCalls(&calls);
     DocFile file;
     file.SetPath(path);
@@ -134,6 +135,7 @@ protected:
 
     void SetUp() override
     {
+        eraser.SetProgress(&run.Reporter());
         ASSERT_TRUE(eraser.OpenLog(log.Path()));
         eraser.SetFileCalls(&calls);
     }
@@ -466,6 +468,7 @@ TEST(PatternBufferTest, TwoThreadsShreddingAtOnceShareOneSetOfBuffers)
         ASSERT_TRUE(WriteFileBytes(scratch / name, Filler(8 * 65536)));
         TestRun run;
         SevenX eraser;
+        eraser.SetProgress(&run.Reporter());
         eraser.SetFileCalls(&calls);
         DocFile file;
         file.SetPath(scratch / name);

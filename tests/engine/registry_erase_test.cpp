@@ -48,6 +48,7 @@ TEST_F(RegistryEraseTest, KeysGoWithTheirSubkeysAndValuesAlone)
 {
     SetSuccessLogging(1);
     SevenX eraser;
+    eraser.SetProgress(&run.Reporter());
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     RegistryEntry entry;
     entry.AddItem(L"HKEY_CURRENT_USER\\" + key + L"\\Whole", L"");

@@ -95,6 +95,7 @@ TEST_P(SuccessLoggingTest, SuccessLinesNeedTheSwitchsLowestByte)
     ASSERT_TRUE(WriteFileBytes(scratch / L"d\\a", "abc"));
 
     OneX eraser;
+    eraser.SetProgress(&run.Reporter());
     EXPECT_EQ(eraser.IsSuccessLoggingOn(), c.on);
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     RegistryEntry entry;
@@ -152,6 +153,7 @@ TEST_F(ShredLogTest, PathsAreWrittenAsTheyStand)
     DocFile missing;
     missing.SetPath(percent);
     OneX eraser;
+    eraser.SetProgress(&run.Reporter());
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     eraser.Erase(&missing);
     EXPECT_THAT(log.ReadBody(eraser), ::testing::StartsWith("\r\n->File " + Ansi(scratch.Path()) +
@@ -166,6 +168,7 @@ TEST_F(ShredLogTest, NonAsciiPathsAreConvertedToTheAnsiCodePage)
     DocFile missing;
     missing.SetPath(scratch / L"caf\u00e9-\u0416\u0100.txt");
     OneX eraser;
+    eraser.SetProgress(&run.Reporter());
     ASSERT_TRUE(eraser.OpenLog(log.Path()));
     eraser.Erase(&missing);
     EXPECT_THAT(log.ReadBody(eraser), HasSubstr("\\caf\xE9-??.txt not found:\r\n"));

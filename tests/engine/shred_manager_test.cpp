@@ -4,6 +4,7 @@
 #include "engine/shred_manager.h"
 
 #include "engine/run_state.h"
+#include "engine/ui/graventa_shred_ui.h"
 #include "framework/ui_seam.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -51,17 +53,28 @@ public:
     bool storageResult = true;
 };
 
-// A manager with a recording reporter, current on this thread.
+// What the shredding program hands its managers: its dialogs and the tray pipe.
+GraventaShredUi g_programUi;
+
+// Says Yes to everything, on whatever thread asks; shows nothing.
+class AgreeingUi : public IShredUi {
+public:
+    bool Ask(const std::wstring&) override { return true; }
+    void Warn(const std::wstring&) override {}
+    void Balloon(const std::wstring&, const std::wstring&, int) override {}
+};
+
+// A manager with a recording reporter that asks through `ui` (the program's
+// dialogs unless told otherwise).
 class Manager : public ShredManager {
 public:
-    Manager() : ShredManager(std::make_unique<enginetest::RecordingReporter>())
+    explicit Manager(IShredUi& ui = g_programUi)
+        : ShredManager(std::make_unique<enginetest::RecordingReporter>(), ui)
     {
-        SetCurrentShredManager(this);
         BytesDone = 0;
         LastPercent = 0;
         AnyAssetShredded = false;
     }
-    ~Manager() override { SetCurrentShredManager(nullptr); }
     enginetest::RecordingReporter& Reporter()
     {
         return static_cast<enginetest::RecordingReporter&>(*GetProgress());
@@ -385,6 +398,43 @@ TEST_F(ShredManagerTest, DecliningAConfirmationKeepsTheItemAndStillReaches100)
     ASSERT_TRUE(tray.WaitFor(2, 5000));
     EXPECT_EQ(26, tray.Balloons()[0].id);
     EXPECT_EQ(L"Click to check the status of your shred.", tray.Balloons()[0].text);
+}
+
+// Each erase method reports to the manager that made it, on a thread that
+// knows nothing of that manager, while another manager stands by.
+TEST_F(ShredManagerTest, ARunOnAnotherThreadShredsAndReportsToItsOwnManager)
+{
+    const int32_t methods[] = {kEraseSimpleDelete, kEraseOnePass, kEraseSevenPasses};
+    for (const int32_t method : methods) {
+        SCOPED_TRACE(method);
+        const std::wstring first = m_data + L"\\first.bin";
+        const std::wstring second = m_data + L"\\second.bin";
+        ASSERT_TRUE(WriteFileBytes(first, std::string(3000, 'a')));
+        ASSERT_TRUE(WriteFileBytes(second, std::string(1000, 'b')));
+        AgreeingUi ui;
+        Manager bystander(ui);
+        Manager manager(ui);
+        SettingsStore custom;
+        custom.SetSecurityProfile(kProfileAdvanced);
+        custom.ClearProfileBody();
+        custom.SetEraseMethod(method);
+        custom.AddFileEntry(first, false);
+        custom.AddFileEntry(second, false);
+        UseProfile(custom, manager);
+
+        RunResult result = kRunBusy;
+        std::thread worker([&] { result = manager.ShredAssets(kListEverything); });
+        worker.join();
+
+        EXPECT_EQ(kRunDone, result);
+        EXPECT_FALSE(PathExists(first));
+        EXPECT_FALSE(PathExists(second));
+        // Init starts the reporter at 0; then 3000 of 4000 bytes, then all.
+        EXPECT_EQ(std::vector<int>({0, 75, 100}), manager.Reporter().percents);
+        EXPECT_TRUE(bystander.Reporter().percents.empty());
+        const std::wstring log = ReadText(manager.LogPath());
+        EXPECT_EQ(std::wstring::npos, log.find(L"Cannot access shared data")) << log;
+    }
 }
 
 TEST_F(ShredManagerTest, NothingSelectedWarnsOrAnnouncesAndOpensNoLog)

@@ -36,9 +36,9 @@ protected:
         BoundedVolumeTest::SetUp();
         if (IsSkipped())
             return;
-        SetCurrentShredManager(&manager);
         eraser = MakeEraser(5);
         ASSERT_TRUE(eraser);
+        eraser->SetProgress(manager.GetProgress());
         calls.drive = drive;
         calls.reporter = manager.GetProgress();
         eraser->SetFileCalls(&calls);
@@ -49,7 +49,6 @@ protected:
     {
         if (eraser)
             eraser->CloseLog();
-        SetCurrentShredManager(nullptr);
         BoundedVolumeTest::TearDown();
     }
 
@@ -59,7 +58,7 @@ protected:
         return ReadWholeFile(log);
     }
 
-    ShredManager manager{true};
+    servicetest::SilentManager manager;
     std::unique_ptr<Eraser> eraser;
     servicetest::WipeCalls calls;
     testsupport::ScratchFolder scratch;
@@ -307,11 +306,9 @@ protected:
 TEST_F(DiskBleachRunTest, LeavesOnlyItsLogInTheInstallFolder)
 {
     const uint64_t freeBefore = servicetest::FreeBytes(drive);
-    ShredManager manager(true);
-    SetCurrentShredManager(&manager);
+    servicetest::SilentManager manager;
     manager.Init();
     EXPECT_TRUE(RunDiskBleachOnTestVolume(manager, drive));
-    SetCurrentShredManager(nullptr);
 
     EXPECT_EQ(100, manager.GetProgress()->GetStoredPercent());
     EXPECT_FALSE(testsupport::PathExists(drive + L"ShredderTemp"));
@@ -327,8 +324,7 @@ TEST_F(DiskBleachRunTest, LeavesOnlyItsLogInTheInstallFolder)
 
 TEST_F(DiskBleachRunTest, ACancelDuringTheMainPassLeavesNoTempFolder)
 {
-    ShredManager manager(true);
-    SetCurrentShredManager(&manager);
+    servicetest::SilentManager manager;
     manager.Init();
     // Cancelled once the main pass has its file: the fill is under way.
     std::atomic<bool> ended{false};
@@ -342,7 +338,6 @@ TEST_F(DiskBleachRunTest, ACancelDuringTheMainPassLeavesNoTempFolder)
     EXPECT_TRUE(RunDiskBleachOnTestVolume(manager, drive));
     ended = true;
     canceller.join();
-    SetCurrentShredManager(nullptr);
 
     const std::vector<std::wstring> names = servicetest::Names(scratch.Path());
     ASSERT_EQ(1u, names.size());
@@ -353,15 +348,13 @@ TEST_F(DiskBleachRunTest, ACancelDuringTheMainPassLeavesNoTempFolder)
 
 TEST_F(DiskBleachRunTest, TheTestEntryRefusesTheSystemDriveAndAnyBigVolume)
 {
-    ShredManager manager(true);
-    SetCurrentShredManager(&manager);
+    servicetest::SilentManager manager;
     manager.Init();
     const bool existed = testsupport::PathExists(L"C:\\ShredderTemp");
     EXPECT_FALSE(RunDiskBleachOnTestVolume(manager, L"C:\\"));
     EXPECT_FALSE(RunDiskBleachOnTestVolume(manager, L"c:\\"));
     EXPECT_FALSE(RunDiskBleachOnTestVolume(manager, L"T:"));
     EXPECT_FALSE(RunDiskBleachOnTestVolume(manager, L"\\\\server\\share\\"));
-    SetCurrentShredManager(nullptr);
     EXPECT_EQ(existed, testsupport::PathExists(L"C:\\ShredderTemp"));
     EXPECT_TRUE(servicetest::Names(scratch.Path()).empty());
 }

@@ -12,6 +12,7 @@
 using servicetest::MessageBytes;
 using servicetest::PipeClient;
 using servicetest::ReplyBytes;
+using servicetest::SilentManager;
 using servicetest::TestServer;
 
 namespace {
@@ -308,7 +309,7 @@ protected:
 
     PipeClient status;
     PipeClient progress;
-    ShredManager manager{true};
+    SilentManager manager;
     bool began = false;
 };
 
@@ -358,7 +359,7 @@ TEST_F(SubscribedClientTest, AStopAfterTheWipeIsStillAnsweredAndCancelsNothingLa
     std::string reply;
     ASSERT_TRUE(status.Read(reply));
     EXPECT_EQ(Reply(41, 1), reply);
-    ShredManager next(true);
+    SilentManager next;
     server.Server().BeginWipe(&next);
     EXPECT_FALSE(next.GetProgress()->IsCancelRequested());
     server.Server().EndWipe();
@@ -366,12 +367,12 @@ TEST_F(SubscribedClientTest, AStopAfterTheWipeIsStillAnsweredAndCancelsNothingLa
 
 TEST_F(PipeServerTest, AServiceStopCancelsTheRunningWipeAndAnyBegunAfterIt)
 {
-    ShredManager running(true);
+    SilentManager running;
     server.Server().BeginWipe(&running);
     server.Server().RequestServiceStop();
     EXPECT_TRUE(running.GetProgress()->IsCancelRequested());
     server.Server().EndWipe();
-    ShredManager late(true);
+    SilentManager late;
     server.Server().BeginWipe(&late);
     EXPECT_TRUE(late.GetProgress()->IsCancelRequested());
     server.Server().EndWipe();

@@ -3,6 +3,8 @@
 // safety check, and links planted with the host's own ln.
 #pragma once
 
+#include "engine/progress_reporter.h"
+#include "engine/shred_manager.h"
 #include "service/bleach_server.h"
 #include "tests/common/child_process.h"
 #include "win32/unique_handle.h"
@@ -14,6 +16,16 @@
 #include <string>
 
 namespace servicetest {
+
+// A shred manager as the service makes it: no progress window, nobody to ask.
+class SilentManager : public ShredManager {
+public:
+    SilentManager()
+        : ShredManager(std::make_unique<ProgressReporter>(std::unique_ptr<ProgressWindow>()),
+                       SilentShredUi())
+    {
+    }
+};
 
 // A pipe-name suffix no other test process uses.
 std::wstring UniqueSuffix();
