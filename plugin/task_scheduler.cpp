@@ -3,6 +3,7 @@
 #include "settings/install_location.h"
 #include "win32/com_ptr.h"
 #include "win32/system_info.h"
+#include "win32/path.h"
 
 #include <windows.h>
 #include <lmcons.h>
@@ -181,7 +182,7 @@ bool TaskScheduler::Schedule(const std::wstring& name, const wchar_t* verb, std:
     SYSTEMTIME begin;
     if (folder.empty() || !LocalMinuteOf(when, begin))
         return false;
-    m_application = folder + kScheduledProgram;
+    m_application = win32::JoinPath(folder, kScheduledProgram);
     m_parameters = verb;
     m_begin = begin;
     m_kind = kTriggerOnce;

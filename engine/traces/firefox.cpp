@@ -119,7 +119,7 @@ HRESULT FireFox::InstallExtension()
             return E_FAIL;
     }
     // Firefox resolves the value itself: it must be a full path, and whole.
-    const std::wstring extensionFolder = JoinPath(folder, kFirefoxExtensionFolder);
+    const std::wstring extensionFolder = win32::JoinPath(folder, kFirefoxExtensionFolder);
     if (!IsFullPath(folder) || !win32::FitsMaxPath(extensionFolder))
         return E_FAIL;
 
