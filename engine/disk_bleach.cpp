@@ -34,11 +34,9 @@ std::wstring ConsoleUserName()
         return {};
     if (!::ImpersonateLoggedOnUser(impersonation.get()))
         return {};
-    wchar_t user[520] = {};
-    DWORD cchUser = ARRAYSIZE(user);
-    const BOOL named = ::GetUserNameW(user, &cchUser);
+    std::wstring user = win32::CurrentUserName();
     ::RevertToSelf();
-    return named ? std::wstring(user) : std::wstring();
+    return user;
 }
 
 // The run itself; `drive` is a drive root such as "C:\".
