@@ -6,6 +6,7 @@
 #include "plugin/task_scheduler.h"
 #include "resources/halvorin/resource.h"
 #include "win32/string_table.h"
+#include "win32/number_text.h"
 
 #include <commctrl.h>
 
@@ -120,7 +121,7 @@ PickerFormats ChoosePickerFormats(LCID locale, LANGID language, const SYSTEMTIME
     PickerFormats formats;
     if (::GetTimeFormatW(locale, TIME_NOMINUTESORSECONDS, &four, nullptr, hour, ARRAYSIZE(hour)) >
         0) {
-        formats.time = std::wcstol(hour, nullptr, 10) > 12 ? kTwentyFourHours : kTwelveHours;
+        formats.time = win32::LeadingNumber(hour) > 12 ? kTwentyFourHours : kTwelveHours;
         return formats;
     }
     formats.date = kFallbackDate;

@@ -2,17 +2,12 @@
 
 #include "settings/install_location.h"
 #include "win32/registry.h"
+#include "win32/number_text.h"
 
 #include <cwchar>
 #include <vector>
 
 namespace {
-
-int ParseDecimal(const std::wstring& token)
-{
-    // "%d" as the plug-in writes it; leading digits count, junk gives 0.
-    return static_cast<int>(std::wcstol(token.c_str(), nullptr, 10));
-}
 
 BOOL CALLBACK SetFontOnChild(HWND child, LPARAM font)
 {
@@ -39,7 +34,7 @@ DisplaySettings ParseDisplaySettings(const std::wstring& text)
         start = end + 1;
     }
     auto number = [&tokens](size_t index) {
-        return index < tokens.size() ? ParseDecimal(tokens[index]) : 0;
+        return index < tokens.size() ? win32::LeadingNumber(tokens[index]) : 0;
     };
     settings.background = static_cast<COLORREF>(number(0));
     settings.text = static_cast<COLORREF>(number(1));
