@@ -4,6 +4,7 @@
 #include "plugin/page_instances.h"
 #include "plugin/task_scheduler.h"
 #include "resources/halvorin/resource.h"
+#include "framework/dialog.h"
 
 #include <commctrl.h>
 #include <prsht.h>
@@ -102,7 +103,7 @@ void CBleachDlg::OnActivateScheduler()
 bool CBleachDlg::ApplySchedule()
 {
     const HWND page = GetHwnd();
-    std::wstring password = schedule::ControlText(GetDlgItem(IDC_BLEACH_PASSWORD));
+    std::wstring password = fw::ControlText(GetDlgItem(IDC_BLEACH_PASSWORD));
 
     schedule::ScheduledRun run = Run();
     const bool scheduled = schedule::ApplySchedule(

@@ -7,6 +7,7 @@
 #include "resources/halvorin/resource.h"
 #include "win32/string_table.h"
 #include "win32/number_text.h"
+#include "framework/dialog.h"
 
 #include <commctrl.h>
 
@@ -254,7 +255,7 @@ bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
 {
     if (item.CtlType != ODT_STATIC || !item.hwndItem)
         return false;
-    const std::wstring text = ControlText(item.hwndItem);
+    const std::wstring text = fw::ControlText(item.hwndItem);
     const HDC dc = item.hDC;
     ::FillRect(dc, &item.rcItem, brush ? brush.get() : ::GetSysColorBrush(COLOR_BTNFACE));
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
@@ -296,18 +297,6 @@ void SetControlText(HWND page, const ControlString& text)
 void MakeAutoCheckBox(HWND page, int id)
 {
     ::SendDlgItemMessageW(page, id, BM_SETSTYLE, BS_AUTOCHECKBOX, TRUE);
-}
-
-std::wstring ControlText(HWND control)
-{
-    const int cch = ::GetWindowTextLengthW(control);
-    if (cch <= 0)
-        return {};
-    std::vector<wchar_t> text(static_cast<size_t>(cch) + 1, L'\0');
-    const int got = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-    std::wstring result(text.data(), static_cast<size_t>(got > 0 ? got : 0));
-    ::SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
-    return result;
 }
 
 void Forget(std::wstring& secret)
