@@ -117,11 +117,10 @@ bool OpenHostConsole(int page, const wchar_t* hostKeyPath)
 {
     // Without the host's folder the console path would start at the root of
     // the current drive.
-    const std::wstring hostFolder =
-        win32::WithoutTrailingSeparators(GetHostInstallPath(hostKeyPath));
+    const std::wstring hostFolder = GetHostInstallPath(hostKeyPath);
     if (hostFolder.empty())
         return false;
-    const std::wstring console = hostFolder + L"\\Bin\\FWUserConsole.exe";
+    const std::wstring console = win32::JoinPath(hostFolder, L"Bin\\FWUserConsole.exe");
     const std::wstring parameters = kConsolePagePrefix + std::to_wstring(page);
     const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
         nullptr, L"open", console.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
@@ -164,10 +163,9 @@ const wchar_t* ProductHelp::LanguageHelpPath(LANGID language)
 
 int ProductHelp::OpenHelp(LANGID language)
 {
-    const std::wstring folder = win32::WithoutTrailingSeparators(m_installFolder);
-    if (folder.empty())
+    if (m_installFolder.empty())
         return 0;
-    m_helpPath = folder + LanguageHelpPath(language);
+    m_helpPath = win32::JoinPath(m_installFolder, LanguageHelpPath(language));
     const std::wstring topic = m_helpPath + kHelpTopic;
     const auto result = reinterpret_cast<INT_PTR>(
         ::ShellExecuteW(nullptr, L"open", L"hh.exe", topic.c_str(), nullptr, SW_SHOWNORMAL));

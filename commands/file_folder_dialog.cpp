@@ -1,4 +1,5 @@
 #include "commands/file_folder_dialog.h"
+#include "win32/path.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -156,9 +157,9 @@ void CFileFolderDialog::OnFolderChange()
     }
 
     const std::wstring text = SelectedItemText(list, item);
-    const std::wstring base = folder.back() == L'\\' ? folder : folder + L'\\';
-    if (!text.empty() && ::PathIsDirectoryW((base + text).c_str())) {
-        m_path = base + text;
+    const std::wstring child = win32::JoinPath(folder, text);
+    if (!text.empty() && ::PathIsDirectoryW(child.c_str())) {
+        m_path = child;
         if (box)
             ::SetWindowTextW(box, text.c_str());
         return;
@@ -173,5 +174,5 @@ void CFileFolderDialog::OnFolderChange()
         m_path.clear();
         return;
     }
-    m_path = base + name;
+    m_path = win32::JoinPath(folder, name);
 }

@@ -200,10 +200,8 @@ void DocFolder::CollectWith(Walk walk)
         const size_t slash = path.rfind(L'\\');
         prefix = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
     } else {
-        prefix = path;
-        if (prefix.empty() || prefix.back() != L'\\')
-            prefix += L'\\';
-        search = prefix + L"*.*";
+        prefix = win32::JoinPath(path, L"");
+        search = win32::JoinPath(path, L"*.*");
     }
 
     AssetList children;

@@ -4,6 +4,7 @@
 #include "engine/free_space_wipe.h"
 #include "engine/shred_manager.h"
 #include "win32/system_info.h"
+#include "win32/path.h"
 
 #include <windows.h>
 
@@ -33,11 +34,9 @@ std::wstring ConsoleUserName()
         return {};
     if (!::ImpersonateLoggedOnUser(impersonation.get()))
         return {};
-    wchar_t user[520] = {};
-    DWORD cchUser = ARRAYSIZE(user);
-    const BOOL named = ::GetUserNameW(user, &cchUser);
+    std::wstring user = win32::CurrentUserName();
     ::RevertToSelf();
-    return named ? std::wstring(user) : std::wstring();
+    return user;
 }
 
 // The run itself; `drive` is a drive root such as "C:\".
@@ -79,10 +78,7 @@ bool RemoveTempFolders(const std::wstring& driveRoot)
 
 std::wstring DiskBleachLogPath(const std::wstring& folder, const std::wstring& userName)
 {
-    std::wstring path = folder;
-    if (path.empty() || path.back() != L'\\')
-        path += L'\\';
-    return path + userName + L"_DiskBleachLog.txt";
+    return win32::JoinPath(folder, userName + L"_DiskBleachLog.txt");
 }
 
 void ShredManager::RunDiskBleach()

@@ -35,10 +35,7 @@ bool ShellReadsAsItself(const std::wstring& fullPath)
 // folder empty; a folder that cannot be listed may hold anything.
 bool ListsAsEmpty(const std::wstring& folder)
 {
-    std::wstring search = folder;
-    if (search.back() != L'\\')
-        search += L'\\';
-    search += L"*.*";
+    const std::wstring search = win32::JoinPath(folder, L"*.*");
     WIN32_FIND_DATAW found;
     win32::UniqueFind find(::FindFirstFileW(win32::ExtendedPath(search).c_str(), &found));
     if (!find)

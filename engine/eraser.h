@@ -37,6 +37,11 @@ public:
     // Creates (or empties) the log and writes its banner. Without a log the
     // run goes on and writes no lines.
     virtual bool OpenLog(const std::wstring& path);
+    // The shred log of the calling thread's user in `folder`:
+    // "<folder>\<user>_ShredderLog.txt". False when the user name cannot be
+    // read (a log of no one would be shared by everyone) or the path does
+    // not fit MAX_PATH.
+    static bool ShredLogPath(const std::wstring& folder, std::wstring& path);
 
     // Walks one asset by kind with `passes` overwrite passes per file.
     void ShredAsset(IDAsset* asset, int32_t passes);

@@ -242,7 +242,7 @@ int32_t ShredManager::RunPostShredActions(int32_t flags)
             // Internet Explorer 8 keeps its history away from the store; the
             // clean-up program clears it (and is started again at next log-on).
             HistoryCleanupStarted = true;
-            platform.StartHistoryCleanup(InstallFolderOrDefault() + L"\\OVSCCleanup.exe");
+            platform.StartHistoryCleanup(win32::JoinPath(InstallFolderOrDefault(), L"OVSCCleanup.exe"));
         } else if (platform.ClearUrlHistory()) {
             flags &= ~kPostIEHistory;
         }

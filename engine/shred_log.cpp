@@ -5,6 +5,7 @@
 #include "resources/engine/text_ids.h"
 #include "win32/string_table.h"
 #include "win32/system_info.h"
+#include "win32/path.h"
 
 #include <string>
 #include <vector>
@@ -80,6 +81,18 @@ std::wstring FormatLogText(const std::wstring& format, std::initializer_list<std
         }
     }
     return out;
+}
+
+bool Eraser::ShredLogPath(const std::wstring& folder, std::wstring& path)
+{
+    const std::wstring user = win32::CurrentUserName();
+    if (user.empty())
+        return false;
+    std::wstring full = win32::JoinPath(folder, user + L"_ShredderLog.txt");
+    if (!win32::FitsMaxPath(full))
+        return false;
+    path = std::move(full);
+    return true;
 }
 
 bool Eraser::OpenLog(const std::wstring& path)

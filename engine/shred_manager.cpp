@@ -50,14 +50,8 @@ void ShredManager::Init()
 
 std::wstring ShredManager::LogPath() const
 {
-    wchar_t user[MAX_PATH + 1] = {};
-    DWORD cchUser = ARRAYSIZE(user);
-    if (!::GetUserNameW(user, &cchUser))
-        user[0] = L'\0';
-    std::wstring path = m_logFolder;
-    if (!path.empty() && path.back() != L'\\')
-        path += L'\\';
-    return path + user + L"_ShredderLog.txt";
+    std::wstring path;
+    return Eraser::ShredLogPath(m_logFolder, path) ? path : std::wstring();
 }
 
 Eraser* ShredManager::CreateEraser()

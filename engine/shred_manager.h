@@ -113,7 +113,8 @@ public:
     ProgressReporter* GetProgress() const { return m_progress.get(); }
     SettingsStore& Settings() { return m_settings; }
     const std::wstring& LogFolder() const { return m_logFolder; }
-    // "<log folder>\<user>_ShredderLog.txt".
+    // "<log folder>\<user>_ShredderLog.txt"; empty (no log) when that
+    // cannot be had whole.
     std::wstring LogPath() const;
     bool IsBusy() const { return m_busy; }
     bool IsStopped() const { return m_stopped; }

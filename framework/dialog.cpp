@@ -4,6 +4,7 @@
 #include "framework/ui_seam.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace fw {
 
@@ -12,6 +13,18 @@ namespace {
 // dialog's DWLP_USER as an object pointer.
 constexpr wchar_t kAttachedProperty[] = L"Scoravel.fw.CDialog";
 }  // namespace
+
+std::wstring ControlText(HWND control)
+{
+    const int cch = ::GetWindowTextLengthW(control);
+    if (cch <= 0)
+        return {};
+    std::vector<wchar_t> text(static_cast<size_t>(cch) + 1, L'\0');
+    const int got = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+    std::wstring result(text.data(), static_cast<size_t>(std::clamp(got, 0, cch)));
+    ::SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    return result;
+}
 
 void CentreOnOwner(HWND window, HWND owner)
 {

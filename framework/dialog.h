@@ -13,7 +13,13 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace fw {
+
+// The whole text of a window or control; empty when it has none. The
+// buffer it was read through is wiped, since the text may be a password.
+std::wstring ControlText(HWND control);
 
 // Moves `window` so that its centre lies on the centre of `owner`, kept
 // inside the work area of the owner's monitor; with no owner, on the centre

@@ -1,30 +1,10 @@
 #include "ipc/bleach_protocol.h"
+#include "win32/number_text.h"
 
 #include <climits>
 #include <cwctype>
 
 namespace {
-
-// The leading decimal number of `part` (after blanks and one sign), 0 when
-// there is none; saturates instead of overflowing.
-int32_t LeadingNumber(const std::wstring& part)
-{
-    size_t i = 0;
-    while (i < part.size() && std::iswspace(part[i]))
-        ++i;
-    bool negative = false;
-    if (i < part.size() && (part[i] == L'-' || part[i] == L'+'))
-        negative = part[i++] == L'-';
-    int64_t value = 0;
-    for (; i < part.size() && part[i] >= L'0' && part[i] <= L'9'; ++i) {
-        value = value * 10 + (part[i] - L'0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1)
-            value = static_cast<int64_t>(INT32_MAX) + 1;
-    }
-    if (negative)
-        return static_cast<int32_t>(-value);
-    return static_cast<int32_t>(value > INT32_MAX ? INT32_MAX : value);
-}
 
 // The text before the first ":" of `rest`; `rest` keeps what follows it.
 std::wstring TakeField(std::wstring& rest, bool& found)
@@ -85,11 +65,11 @@ bool ParseControlMessage(const std::wstring& text, int32_t& command, int32_t& pr
     // Without any ":" there is no marker at all.
     if (!found || marker != kControlMarker)
         return false;
-    const int32_t code = LeadingNumber(TakeField(rest, found));
+    const int32_t code = win32::LeadingNumber(TakeField(rest, found));
     if (!IsBleachCommand(code))
         return false;
-    const int32_t pid = LeadingNumber(TakeField(rest, found));
-    const int32_t tid = LeadingNumber(rest);
+    const int32_t pid = win32::LeadingNumber(TakeField(rest, found));
+    const int32_t tid = win32::LeadingNumber(rest);
     command = code;
     processId = pid;
     threadId = tid;
@@ -107,14 +87,14 @@ bool ParseReply(const std::wstring& text, int32_t& processId, int32_t& threadId,
 {
     std::wstring rest = text;
     bool found = false;
-    const int32_t pid = LeadingNumber(TakeField(rest, found));
+    const int32_t pid = win32::LeadingNumber(TakeField(rest, found));
     if (!found)
         return false;
-    const int32_t tid = LeadingNumber(TakeField(rest, found));
+    const int32_t tid = win32::LeadingNumber(TakeField(rest, found));
     if (!found)
         return false;
     processId = pid;
     threadId = tid;
-    value = LeadingNumber(rest);
+    value = win32::LeadingNumber(rest);
     return true;
 }

@@ -7,23 +7,13 @@
 #include "resources/halvorin/resource.h"
 #include "settings/list_entry.h"
 #include "win32/string_table.h"
+#include "framework/dialog.h"
 
 #include <shlwapi.h>
 
 #include <vector>
 
 namespace {
-
-std::wstring WindowText(HWND window)
-{
-    const int cch = ::GetWindowTextLengthW(window);
-    if (cch <= 0)
-        return {};
-    std::vector<wchar_t> text(static_cast<size_t>(cch) + 1, L'\0');
-    ::GetWindowTextW(window, text.data(), cch + 1);
-    text.back() = L'\0';
-    return text.data();
-}
 
 // False when the full form does not fit a path buffer: the shredding
 // program could not take it either.
@@ -87,7 +77,7 @@ void CAddCustomDlg::Browse()
 
 void CAddCustomDlg::Accept()
 {
-    const std::wstring text = WindowText(GetDlgItem(IDC_CUSTOM_PATH));
+    const std::wstring text = fw::ControlText(GetDlgItem(IDC_CUSTOM_PATH));
     if (text.empty()) {
         m_value.clear();
         EndDialog(IDOK);

@@ -3,6 +3,7 @@
 #include "commands/command_sender.h"
 #include "plugin/page_instances.h"
 #include "resources/halvorin/resource.h"
+#include "framework/dialog.h"
 #include "tasks/task_scheduler.h"
 
 #include <commctrl.h>
@@ -102,7 +103,7 @@ void CBleachDlg::OnActivateScheduler()
 bool CBleachDlg::ApplySchedule()
 {
     const HWND page = GetHwnd();
-    std::wstring password = schedule::ControlText(GetDlgItem(IDC_BLEACH_PASSWORD));
+    std::wstring password = fw::ControlText(GetDlgItem(IDC_BLEACH_PASSWORD));
 
     schedule::ScheduledRun run = Run();
     const bool scheduled = schedule::ApplySchedule(

@@ -6,6 +6,8 @@
 #include "resources/halvorin/resource.h"
 #include "tasks/task_scheduler.h"
 #include "win32/string_table.h"
+#include "win32/number_text.h"
+#include "framework/dialog.h"
 
 #include <commctrl.h>
 
@@ -120,7 +122,7 @@ PickerFormats ChoosePickerFormats(LCID locale, LANGID language, const SYSTEMTIME
     PickerFormats formats;
     if (::GetTimeFormatW(locale, TIME_NOMINUTESORSECONDS, &four, nullptr, hour, ARRAYSIZE(hour)) >
         0) {
-        formats.time = std::wcstol(hour, nullptr, 10) > 12 ? kTwentyFourHours : kTwelveHours;
+        formats.time = win32::LeadingNumber(hour) > 12 ? kTwentyFourHours : kTwelveHours;
         return formats;
     }
     formats.date = kFallbackDate;
@@ -253,7 +255,7 @@ bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
 {
     if (item.CtlType != ODT_STATIC || !item.hwndItem)
         return false;
-    const std::wstring text = ControlText(item.hwndItem);
+    const std::wstring text = fw::ControlText(item.hwndItem);
     const HDC dc = item.hDC;
     ::FillRect(dc, &item.rcItem, brush ? brush.get() : ::GetSysColorBrush(COLOR_BTNFACE));
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
@@ -295,18 +297,6 @@ void SetControlText(HWND page, const ControlString& text)
 void MakeAutoCheckBox(HWND page, int id)
 {
     ::SendDlgItemMessageW(page, id, BM_SETSTYLE, BS_AUTOCHECKBOX, TRUE);
-}
-
-std::wstring ControlText(HWND control)
-{
-    const int cch = ::GetWindowTextLengthW(control);
-    if (cch <= 0)
-        return {};
-    std::vector<wchar_t> text(static_cast<size_t>(cch) + 1, L'\0');
-    const int got = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-    std::wstring result(text.data(), static_cast<size_t>(got > 0 ? got : 0));
-    ::SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
-    return result;
 }
 
 void Forget(std::wstring& secret)

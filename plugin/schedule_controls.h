@@ -153,8 +153,7 @@ struct ControlString {
 void SetControlText(HWND page, const ControlString& text);
 // Turns a check box back into an automatic one (a restore may run again).
 void MakeAutoCheckBox(HWND page, int id);
-// A control's whole text; a text that held a secret is wiped with Forget.
-std::wstring ControlText(HWND control);
+// Wipes a text read with fw::ControlText that held a secret.
 void Forget(std::wstring& secret);
 // Opens the product's help unless its window is open already.
 void OpenHelpOnce();

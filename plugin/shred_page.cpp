@@ -8,6 +8,7 @@
 #include "resources/halvorin/resource.h"
 #include "tasks/task_scheduler.h"
 #include "win32/string_table.h"
+#include "framework/dialog.h"
 
 #include <commctrl.h>
 #include <prsht.h>
@@ -220,7 +221,7 @@ void CShredDlg::OnBrowserTrigger(int id)
 
 bool CShredDlg::ValidateKeySequence(std::wstring& key) const
 {
-    key = schedule::ControlText(GetDlgItem(IDC_SHRED_KEY));
+    key = fw::ControlText(GetDlgItem(IDC_SHRED_KEY));
     const bool ctrlOrAlt = IsChecked(IDC_SHRED_ALT) || IsChecked(IDC_SHRED_CTRL);
     const bool anyModifier = ctrlOrAlt || IsChecked(IDC_SHRED_SHIFT);
     if ((anyModifier && key.empty()) || (!ctrlOrAlt && !key.empty())) {
@@ -244,7 +245,7 @@ bool CShredDlg::ApplySettings()
     if (keyOn && !ValidateKeySequence(key))
         return false;
 
-    std::wstring password = schedule::ControlText(GetDlgItem(IDC_SHRED_PASSWORD));
+    std::wstring password = fw::ControlText(GetDlgItem(IDC_SHRED_PASSWORD));
     m_settings.SetActivateOnSystemShutdown(IsChecked(IDC_SHRED_ON_SHUTDOWN));
     const bool browserWasOn =
         m_settings.GetActivateOnBrowserShutdown() || m_settings.GetActivateOnBrowserStartup();

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr wchar_t kAutoCleanHistory[] = L"Autocleanhistory";
-constexpr wchar_t kCleanupProgram[] = L"\\OVSCCleanup.exe";
+constexpr wchar_t kCleanupProgram[] = L"OVSCCleanup.exe";
 
 // Lets the system restart the resident program after an update or a crash.
 void RegisterForRestart()
@@ -46,7 +46,7 @@ void StartHistoryCleanupIfAsked()
     const std::wstring folder = ReadInstallLocation();
     if (folder.empty())
         return;
-    CurrentShredPlatform().StartHistoryCleanup(folder + kCleanupProgram);
+    CurrentShredPlatform().StartHistoryCleanup(win32::JoinPath(folder, kCleanupProgram));
 }
 
 }  // namespace

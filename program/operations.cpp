@@ -51,28 +51,12 @@ bool LaunchOperation(std::unique_ptr<fw::CThread> operation, win32::UniqueHandle
     return true;
 }
 
-bool UserShredLogPath(std::wstring& path)
-{
-    wchar_t user[MAX_PATH + 1] = {};
-    DWORD cchUser = ARRAYSIZE(user);
-    if (!::GetUserNameW(user, &cchUser))
-        return false;
-    std::wstring folder = InstallFolderOrDefault();
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
-    std::wstring full = folder + L"\\" + user + L"_ShredderLog.txt";
-    if (!win32::FitsMaxPath(full))
-        return false;
-    path = std::move(full);
-    return true;
-}
-
 bool RefuseOverlongPath(const std::wstring& path)
 {
     if (win32::FitsMaxPath(path))
         return false;
     std::wstring logPath;
-    if (UserShredLogPath(logPath)) {
+    if (Eraser::ShredLogPath(InstallFolderOrDefault(), logPath)) {
         // The engine's own line for a path it cannot open, in a log of its own
         // as every request has.
         Eraser log;
@@ -168,7 +152,7 @@ void CShredAllOperation::WriteEndSessionLine(int value)
         return;
     }
     std::wstring logPath;
-    if (!UserShredLogPath(logPath))
+    if (!Eraser::ShredLogPath(InstallFolderOrDefault(), logPath))
         return;
     char line[64] = {};
     wsprintfA(line, "\r\n ENDSESSION - 0x%x \r\n", static_cast<unsigned>(value));

@@ -31,9 +31,6 @@ inline constexpr int kBrowserFirefox = 17;
 // then destroyed here.
 bool LaunchOperation(std::unique_ptr<fw::CThread> operation, win32::UniqueHandleNull* thread);
 
-// "<install folder>\<user>_ShredderLog.txt"; false when it cannot be had
-// whole.
-bool UserShredLogPath(std::wstring& path);
 
 // Full paths are handled in MAX_PATH buffers. A longer one is refused with a
 // line in the user's shred log, never cut (a cut path can name another file).

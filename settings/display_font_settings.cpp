@@ -1,20 +1,14 @@
 #include "settings/display_font_settings.h"
 
 #include "settings/install_location.h"
+#include "win32/number_text.h"
 #include "win32/registry.h"
 
-#include <cwchar>
 #include <vector>
 
 namespace {
 
 constexpr wchar_t kValueName[] = L"DisplayFontSettings";
-
-int ParseDecimal(const std::wstring& token)
-{
-    // "%d" as the plug-in writes it; leading digits count, junk gives 0.
-    return static_cast<int>(std::wcstol(token.c_str(), nullptr, 10));
-}
 
 }  // namespace
 
@@ -44,7 +38,7 @@ DisplaySettings ParseDisplaySettings(const std::wstring& text)
         start = end + 1;
     }
     auto number = [&tokens](size_t index) {
-        return index < tokens.size() ? ParseDecimal(tokens[index]) : 0;
+        return index < tokens.size() ? win32::LeadingNumber(tokens[index]) : 0;
     };
     settings.background = static_cast<COLORREF>(number(0));
     settings.text = static_cast<COLORREF>(number(1));

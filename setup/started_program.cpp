@@ -1,6 +1,7 @@
 #include "setup/started_program.h"
 
 #include "win32/unique_handle.h"
+#include "win32/path.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -24,7 +25,7 @@ std::wstring SystemProgramPath(const wchar_t* name)
     const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
     if (cch == 0 || cch >= ARRAYSIZE(system))
         return {};
-    return std::wstring(system, cch) + L"\\" + name;
+    return win32::JoinPath(std::wstring(system, cch), name);
 }
 
 DWORD StartAndWait(const std::wstring& program, const std::wstring& parameters, int show,

@@ -3,9 +3,9 @@
 #include "settings/install_location.h"
 #include "win32/com_ptr.h"
 #include "win32/system_info.h"
+#include "win32/path.h"
 
 #include <windows.h>
-#include <lmcons.h>
 #include <mstask.h>
 #include <objidl.h>
 #include <versionhelpers.h>
@@ -16,15 +16,6 @@ using win32::ComPtr;
 
 // What the scheduler stores per trigger; the same on both bitnesses.
 static_assert(sizeof(TASK_TRIGGER) == 48, "TASK_TRIGGER layout");
-
-std::wstring CurrentUserName()
-{
-    wchar_t name[UNLEN + 1] = {};
-    DWORD cchName = ARRAYSIZE(name);
-    if (!::GetUserNameW(name, &cchName))
-        return {};
-    return name;
-}
 
 HRESULT CreateScheduler(ComPtr<ITaskScheduler>& scheduler)
 {
@@ -145,7 +136,7 @@ bool AnyWorkItem(ITaskScheduler* scheduler, OnName onName)
 }  // namespace
 
 TaskScheduler::TaskScheduler()
-    : m_userName(CurrentUserName()),
+    : m_userName(win32::CurrentUserName()),
       m_giveAccount(::IsWindowsVersionOrGreater(5, 0, 0)),
       m_taskName(L"Keldrun_" + m_userName)
 {
@@ -181,7 +172,7 @@ bool TaskScheduler::Schedule(const std::wstring& name, const wchar_t* verb, std:
     SYSTEMTIME begin;
     if (folder.empty() || !LocalMinuteOf(when, begin))
         return false;
-    m_application = folder + kScheduledProgram;
+    m_application = win32::JoinPath(folder, kScheduledProgram);
     m_parameters = verb;
     m_begin = begin;
     m_kind = kTriggerOnce;

@@ -151,6 +151,17 @@ bool ListedPathOf(const std::wstring& full, std::wstring& listed)
 
 }  // namespace
 
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name)
+{
+    const size_t start = name.find_first_not_of(L"\\/");
+    const std::wstring bare = start == std::wstring::npos ? std::wstring() : name.substr(start);
+    if (folder.empty())
+        return bare;
+    if (folder.back() == L'\\' || folder.back() == L'/')
+        return folder + bare;
+    return folder + L'\\' + bare;
+}
+
 std::wstring WithoutTrailingSeparators(const std::wstring& path)
 {
     size_t keep = 1;

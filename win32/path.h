@@ -11,6 +11,12 @@
 
 namespace win32 {
 
+// `name` inside `folder`: "folder\name" with exactly one "\" between them,
+// whether or not the folder ends in one or the name starts with one. An
+// empty folder gives the name alone (without leading separators), never
+// "\name": that would name the root of whatever drive is current.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+
 // `path` without separators at its end; a root ("C:\") keeps its own.
 std::wstring WithoutTrailingSeparators(const std::wstring& path);
 

@@ -2,6 +2,7 @@
 
 #include "win32/unique_handle.h"
 
+#include <lmcons.h>
 #include <sddl.h>
 
 #include <vector>
@@ -46,6 +47,22 @@ std::wstring SystemFolderDriveRoot()
     std::wstring folder(system, cch);
     const size_t slash = folder.find(L'\\');
     return slash == std::wstring::npos ? folder : folder.substr(0, slash + 1);
+}
+
+std::wstring CurrentUserName()
+{
+    std::vector<wchar_t> name(UNLEN + 1);
+    DWORD cchName = static_cast<DWORD>(name.size());
+    if (!::GetUserNameW(name.data(), &cchName)) {
+        // The count now holds the size needed, its terminator included.
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || cchName <= name.size())
+            return {};
+        name.resize(cchName);
+        if (!::GetUserNameW(name.data(), &cchName))
+            return {};
+    }
+    name.back() = L'\0';
+    return name.data();
 }
 
 bool TokenUserSidString(HANDLE token, std::wstring& sid)

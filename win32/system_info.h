@@ -21,6 +21,10 @@ std::wstring WindowsDriveRoot();
 // folder cannot be read. What the protected paths compare with.
 std::wstring SystemFolderDriveRoot();
 
+// The name of the user the calling thread runs as (the impersonated one
+// while it impersonates); empty when it cannot be read.
+std::wstring CurrentUserName();
+
 // The text form ("S-1-5-...") of the user of `token` (opened with
 // TOKEN_QUERY); false when it cannot be read.
 bool TokenUserSidString(HANDLE token, std::wstring& sid);

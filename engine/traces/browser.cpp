@@ -42,13 +42,6 @@ bool Browser::ShellFolder(int csidl, std::wstring& path)
     return true;
 }
 
-std::wstring Browser::JoinPath(const std::wstring& folder, const std::wstring& name)
-{
-    if (!folder.empty() && folder.back() == L'\\')
-        return folder + name;
-    return folder + L"\\" + name;
-}
-
 bool Browser::IsFullPath(const std::wstring& path)
 {
     if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&

@@ -46,8 +46,6 @@ protected:
     // A shell folder (CSIDL_...): its current location, else its default one.
     // False when neither is known.
     static bool ShellFolder(int csidl, std::wstring& path);
-    // folder + "\" + name, without doubling a separator the folder ends in.
-    static std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
     // "X:\..." or "\\server\share...": never resolved against the current
     // folder or drive.
     static bool IsFullPath(const std::wstring& path);

@@ -3,6 +3,7 @@
 #include "settings/install_location.h"
 #include "win32/path.h"
 #include "win32/registry.h"
+#include "win32/number_text.h"
 
 #include <shlobj.h>
 
@@ -15,20 +16,6 @@ constexpr wchar_t kRelativeProfilesTail[] = L"\\Mozilla\\FireFox\\Profiles\\";
 constexpr wchar_t kCacheSuffix[] = L"\\Cache";
 // A profile list is a few hundred bytes; anything far larger is not one.
 constexpr LONGLONG kMaxProfileListBytes = 1024 * 1024;
-
-// The whole leading decimal number of a version text ("10.0.2" gives 10);
-// 0 when the text does not start with a digit or the number is absurd.
-int LeadingNumber(const std::wstring& text)
-{
-    int number = 0;
-    size_t index = 0;
-    for (; index < text.size() && text[index] >= L'0' && text[index] <= L'9'; ++index) {
-        if (index >= 6)
-            return 0;
-        number = number * 10 + (text[index] - L'0');
-    }
-    return number;
-}
 
 std::wstring Trim(const std::wstring& text)
 {
@@ -93,7 +80,7 @@ FireFox::FireFox()
             ERROR_SUCCESS ||
         win32::ReadString(key.get(), L"CurrentVersion", version) != ERROR_SUCCESS)
         return;
-    m_majorVersion = LeadingNumber(version);
+    m_majorVersion = win32::LeadingNumber(version);
 
     if (version.empty())
         return;
@@ -119,7 +106,7 @@ HRESULT FireFox::InstallExtension()
             return E_FAIL;
     }
     // Firefox resolves the value itself: it must be a full path, and whole.
-    const std::wstring extensionFolder = JoinPath(folder, kFirefoxExtensionFolder);
+    const std::wstring extensionFolder = win32::JoinPath(folder, kFirefoxExtensionFolder);
     if (!IsFullPath(folder) || !win32::FitsMaxPath(extensionFolder))
         return E_FAIL;
 

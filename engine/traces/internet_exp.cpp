@@ -24,7 +24,7 @@ HRESULT InternetExp::CallRegistrationEntry(const char* entryName)
     const std::wstring folder = InstallFolderOrDefault();
     if (!IsFullPath(folder))
         return E_FAIL;
-    const std::wstring library = JoinPath(folder, kIEExtensionLibrary);
+    const std::wstring library = win32::JoinPath(folder, kIEExtensionLibrary);
     if (!win32::FitsMaxPath(library))
         return E_FAIL;
     win32::UniqueModule module(
@@ -130,7 +130,7 @@ std::unique_ptr<IDAsset> InternetExp::MakeHistoryAsset(bool confirm)
     if (::GetVersionExW(&version) &&
         HasJumpListFolder(version.dwMajorVersion, version.dwMinorVersion) &&
         ShellFolder(CSIDL_RECENT, recent)) {
-        const std::wstring jumpLists = JoinPath(recent, kJumpListFolder);
+        const std::wstring jumpLists = win32::JoinPath(recent, kJumpListFolder);
         if (win32::FitsMaxPath(jumpLists))
             list->AddFolder(jumpLists, false);
     }

@@ -6,6 +6,7 @@
 #include "win32/registry.h"
 #include "win32/string_table.h"
 #include "win32/system_info.h"
+#include "win32/number_text.h"
 
 #include <sddl.h>
 #include <shlobj.h>
@@ -129,7 +130,7 @@ std::unique_ptr<RegistryEntry> MakeOfficeRecentAsset(bool confirm)
     const std::wstring office = std::wstring(kCurrentUserRoot) + kOfficeKey + version;
     // From Office 2007 on the lists are "File MRU" keys; "Word\Data" there
     // holds Word's own options and must stay.
-    if (std::wcstoul(version.c_str(), nullptr, 10) >= 12) {
+    if (win32::LeadingNumber(version) >= 12) {
         entry->AddItem(office + L"\\Word\\File MRU", L"");
         entry->AddItem(office + L"\\Excel\\File MRU", L"");
         entry->AddItem(office + L"\\PowerPoint\\File MRU", L"");

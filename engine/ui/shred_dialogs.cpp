@@ -2,6 +2,7 @@
 
 #include "framework/module.h"
 #include "resources/graventa/resource.h"
+#include "framework/dialog.h"
 
 #include <algorithm>
 
@@ -28,14 +29,6 @@ RECT MessageTextRect(HDC dc, const RECT& client)
     RECT rect = client;
     rect.right = std::max(rect.left, rect.right - margin);
     return rect;
-}
-
-std::wstring WindowText(HWND window)
-{
-    std::wstring text(static_cast<size_t>(std::max(0, ::GetWindowTextLengthW(window))) + 1, L'\0');
-    text.resize(static_cast<size_t>(
-        std::max(0, ::GetWindowTextW(window, text.data(), static_cast<int>(text.size())))));
-    return text;
 }
 
 RECT RectInParent(HWND parent, HWND child)
@@ -202,7 +195,7 @@ void CShredMessageDlg::DrawMessage(const DRAWITEMSTRUCT& item) const
     ::SetBkMode(dc, TRANSPARENT);
     ::SelectObject(dc, MessageFont(item.hwndItem));
     RECT lines = MessageTextRect(dc, item.rcItem);
-    const std::wstring text = WindowText(item.hwndItem);
+    const std::wstring text = fw::ControlText(item.hwndItem);
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines, kMessageDrawFormat);
     ::RestoreDC(dc, saved);
 }

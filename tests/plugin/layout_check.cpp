@@ -1,5 +1,7 @@
 #include "tests/plugin/layout_check.h"
 
+#include "framework/dialog.h"
+
 #include "plugin/schedule_controls.h"
 #include "tests/common/painted_client.h"
 
@@ -112,7 +114,7 @@ size_t ExpectNothingCutOffOrOverlaps(HWND window)
             placed.emplace_back(child, rect);
         }
 
-        const std::wstring text = schedule::ControlText(child);
+        const std::wstring text = fw::ControlText(child);
         const int width = rect.right - rect.left;
         const int height = rect.bottom - rect.top;
         const LONG staticKind = style & SS_TYPEMASK;

@@ -2,6 +2,7 @@
 // end to end through the host stand-in's sheet: a recording "Graventa"
 // process, the user's tray pipe, the registry and the test prefix's Task
 // Scheduler.
+#include "framework/dialog.h"
 #include "ipc/main_window_command.h"
 #include "ipc/tray_notify_client.h"
 #include "plugin/page_instances.h"
@@ -249,11 +250,11 @@ TEST_F(ShredPage, ControlsFollowTheKeySequenceModifierAndSchedulerBoxes)
     const HWND key = ::GetDlgItem(page, IDC_SHRED_KEY);
     ::SendMessageW(key, WM_CHAR, L'q', 1);
     ::SendMessageW(key, WM_CHAR, L'w', 1);
-    EXPECT_EQ(L"Q", schedule::ControlText(key));
+    EXPECT_EQ(L"Q", fw::ControlText(key));
 
     Click(page, IDC_SHRED_CTRL);
     Click(page, IDC_SHRED_ON_KEY);  // off: the key and modifiers are cleared
-    EXPECT_EQ(L"", schedule::ControlText(key));
+    EXPECT_EQ(L"", fw::ControlText(key));
     for (int id : keyControls)
         EXPECT_FALSE(Enabled(page, id)) << id;
     for (int id : {IDC_SHRED_CTRL, IDC_SHRED_ALT, IDC_SHRED_SHIFT})
@@ -267,7 +268,7 @@ TEST_F(ShredPage, ControlsFollowTheKeySequenceModifierAndSchedulerBoxes)
     Click(page, IDC_SHRED_SCHEDULER);
     for (int id : scheduleControls)
         EXPECT_FALSE(Enabled(page, id)) << id;
-    EXPECT_EQ(L"", schedule::ControlText(::GetDlgItem(page, IDC_SHRED_PASSWORD)));
+    EXPECT_EQ(L"", fw::ControlText(::GetDlgItem(page, IDC_SHRED_PASSWORD)));
 }
 
 // A stored key sequence opens with its key and modifiers shown.
@@ -285,7 +286,7 @@ TEST_F(ShredPage, StoredKeySequenceIsShown)
     EXPECT_FALSE(Checked(page, IDC_SHRED_CTRL));
     EXPECT_TRUE(Checked(page, IDC_SHRED_ALT));
     EXPECT_TRUE(Checked(page, IDC_SHRED_SHIFT));
-    EXPECT_EQ(L"K", schedule::ControlText(::GetDlgItem(page, IDC_SHRED_KEY)));
+    EXPECT_EQ(L"K", fw::ControlText(::GetDlgItem(page, IDC_SHRED_KEY)));
 }
 
 TEST_F(ShredPage, ZarevOziAndBleachNowSendTheirCommands)
