@@ -2,6 +2,7 @@
 #include "engine/protected_storage.h"
 #include "engine/shred_manager.h"
 #include "win32/com_ptr.h"
+#include "win32/system_info.h"
 #include "win32/unique_handle.h"
 
 #include <objbase.h>
@@ -72,11 +73,9 @@ bool ShredPlatform::ClearProtectedStorage()
 {
     // From the system folder only: a copy elsewhere on the search path must
     // never be loaded.
-    wchar_t system[MAX_PATH];
-    const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
-    if (cch == 0 || cch >= ARRAYSIZE(system) - 16)
+    const std::wstring library = win32::SystemProgramPath(L"pstorec.dll");
+    if (library.empty())
         return false;
-    const std::wstring library = std::wstring(system, cch) + L"\\pstorec.dll";
     win32::UniqueModule module(
         ::LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module)

@@ -4,6 +4,7 @@
 #include "settings/product_version.h"
 #include "setup/started_program.h"
 #include "win32/registry.h"
+#include "win32/system_info.h"
 #include "win32/unique_handle.h"
 
 #include <cstdint>
@@ -55,7 +56,7 @@ bool FileExists(const std::wstring& path)
 // setup has no window to report either in.
 DWORD StartInstaller(const std::wstring& parameters, bool silent)
 {
-    const std::wstring installer = setupprog::SystemProgramPath(kInstallerProgram);
+    const std::wstring installer = win32::SystemProgramPath(kInstallerFileName);
     if (installer.empty())
         return ERROR_PATH_NOT_FOUND;
     DWORD exitCode = 0;

@@ -17,7 +17,9 @@ inline constexpr wchar_t kInstalledKeyPath[] =
     L"{6D6ADF03-B257-4EA5-BBC1-1D145AF8D514}";
 inline constexpr wchar_t kPackageListFile[] = L"setup.lst";
 // Started from the system folder only.
-inline constexpr wchar_t kInstallerProgram[] = L"msiexec.exe";
+// Only ever started as the system folder's copy (win32::SystemProgramPath): a
+// bare name would be looked for beside setup and in its current folder first.
+inline constexpr wchar_t kInstallerFileName[] = L"msiexec.exe";
 inline constexpr LANGID kFallbackLanguage = 1033;
 
 struct Versions {

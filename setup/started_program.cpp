@@ -1,7 +1,6 @@
 #include "setup/started_program.h"
 
 #include "win32/unique_handle.h"
-#include "win32/path.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -18,15 +17,6 @@ DWORD LastErrorOr(DWORD fallback)
 }
 
 }  // namespace
-
-std::wstring SystemProgramPath(const wchar_t* name)
-{
-    wchar_t system[MAX_PATH];
-    const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
-    if (cch == 0 || cch >= ARRAYSIZE(system))
-        return {};
-    return win32::JoinPath(std::wstring(system, cch), name);
-}
 
 DWORD StartAndWait(const std::wstring& program, const std::wstring& parameters, int show,
                    DWORD& exitCode)

@@ -8,12 +8,6 @@
 
 namespace setupprog {
 
-// `name` in the system folder, as the system reports that folder (no
-// environment value moves it); empty when it cannot be read. A bare name
-// would be looked for beside the calling program and in its current folder
-// first, where anyone may have put a program of that name.
-std::wstring SystemProgramPath(const wchar_t* name);
-
 // Starts the program at the full path `program` with `parameters` in the
 // window state `show` and waits without time limit for it to end; nothing
 // is shown to the user either way. ERROR_SUCCESS with the program's exit

@@ -1,5 +1,6 @@
 #include "win32/system_info.h"
 
+#include "win32/path.h"
 #include "win32/unique_handle.h"
 
 #include <lmcons.h>
@@ -38,13 +39,26 @@ std::wstring WindowsDriveRoot()
     return folder.substr(0, slash + 1);
 }
 
-std::wstring SystemFolderDriveRoot()
+std::wstring SystemFolder()
 {
     wchar_t system[MAX_PATH];
     const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
     if (cch == 0 || cch >= ARRAYSIZE(system))
         return {};
-    std::wstring folder(system, cch);
+    return std::wstring(system, cch);
+}
+
+std::wstring SystemProgramPath(const wchar_t* name)
+{
+    const std::wstring folder = SystemFolder();
+    return folder.empty() ? std::wstring() : JoinPath(folder, name);
+}
+
+std::wstring SystemFolderDriveRoot()
+{
+    const std::wstring folder = SystemFolder();
+    if (folder.empty())
+        return {};
     const size_t slash = folder.find(L'\\');
     return slash == std::wstring::npos ? folder : folder.substr(0, slash + 1);
 }

@@ -20,6 +20,13 @@ std::wstring WindowsDriveRoot();
 // reports it (no environment value can move it); empty when the system
 // folder cannot be read. What the protected paths compare with.
 std::wstring SystemFolderDriveRoot();
+// The system folder ("C:\Windows\System32"), from the system itself and never
+// from the environment; empty when it cannot be had.
+std::wstring SystemFolder();
+// `name` in the system folder: how a system program or library is started or
+// loaded, so that no copy beside us or on the search path is taken instead.
+// Empty when the system folder cannot be had.
+std::wstring SystemProgramPath(const wchar_t* name);
 
 // The name of the user the calling thread runs as (the impersonated one
 // while it impersonates); empty when it cannot be read.

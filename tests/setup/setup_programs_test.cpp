@@ -112,7 +112,7 @@ protected:
 
     testsupport::ScratchFolder m_dir;
     const std::wstring m_program = m_dir / L"program";
-    const std::wstring m_systemInstaller = setupprog::SystemProgramPath(L"msiexec.exe");
+    const std::wstring m_systemInstaller = win32::SystemProgramPath(L"msiexec.exe");
 };
 
 const std::string kList = "Product_HighVer,2\r\nProduct_LowVer,5\r\n";
