@@ -53,6 +53,8 @@ bool ShredOneTarget(const std::wstring& path, std::wstring& target)
 // The console's argument: the plug-in's page object and the page index.
 constexpr wchar_t kConsolePagePrefix[] = L"{B437C14F-1012-417e-A127-55C84CC0B16F}:";
 constexpr wchar_t kHelpTopic[] = L"::/1_1_3_1.html";
+constexpr wchar_t kHelpWindowClass[] = L"HH Parent";
+constexpr wchar_t kHelpWindowTitle[] = L"Scoravel for OV Tarnwell";
 
 }  // namespace
 
@@ -167,7 +169,25 @@ int ProductHelp::OpenHelp(LANGID language)
         return 0;
     m_helpPath = win32::JoinPath(m_installFolder, LanguageHelpPath(language));
     const std::wstring topic = m_helpPath + kHelpTopic;
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", L"hh.exe", topic.c_str(), nullptr, SW_SHOWNORMAL));
+    // By its full path, so that no hh.exe on the search path is taken instead.
+    wchar_t windows[MAX_PATH] = {};
+    const UINT cch = ::GetSystemWindowsDirectoryW(windows, ARRAYSIZE(windows));
+    if (cch == 0 || cch >= ARRAYSIZE(windows))
+        return 0;
+    const std::wstring program = win32::JoinPath(windows, L"hh.exe");
+    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+        nullptr, L"open", program.c_str(), topic.c_str(), nullptr, SW_SHOWNORMAL));
     return result > 32 ? 1 : 0;
+}
+
+HWND FindProductHelpWindow()
+{
+    return ::FindWindowW(kHelpWindowClass, kHelpWindowTitle);
+}
+
+void OpenProductHelp()
+{
+    if (FindProductHelpWindow())
+        return;
+    ProductHelp().OpenHelp();
 }

@@ -51,3 +51,9 @@ private:
     std::wstring m_installFolder;
     std::wstring m_helpPath;
 };
+
+// The open help window of the product ("HH Parent" titled "Scoravel for
+// OV Tarnwell"), or null.
+HWND FindProductHelpWindow();
+// Opens the help file of the user's language unless its window is open.
+void OpenProductHelp();

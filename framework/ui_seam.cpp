@@ -2,6 +2,7 @@
 
 #include "framework/build_seams.h"
 #include "framework/dialog.h"
+#include "win32/string_table.h"
 
 #include <cstdio>
 #include <mutex>
@@ -136,6 +137,13 @@ int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT
     }
     MessageBoxPlacement placement(owner);
     return ::MessageBoxW(owner, text, caption, type);
+}
+
+int ShowTableMessage(HWND owner, HINSTANCE strings, UINT textId, UINT captionId, UINT type)
+{
+    const std::wstring text = win32::LoadTableString(strings, textId);
+    const std::wstring caption = win32::LoadTableString(strings, captionId);
+    return ShowMessageBox(owner, text.c_str(), caption.c_str(), type);
 }
 
 INT_PTR RunModalCall(const UiRequest& request, const std::function<INT_PTR()>& show)

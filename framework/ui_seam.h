@@ -53,6 +53,9 @@ private:
 
 // MessageBoxW through the seam; the box opens centred on its owner.
 int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+// The same, its text and caption strings `textId` and `captionId` of the
+// string table in `strings`.
+int ShowTableMessage(HWND owner, HINSTANCE strings, UINT textId, UINT captionId, UINT type);
 
 // Any other modal call (a common dialog, a shell browser): `show` runs it for
 // real; a responder's answer replaces it. Unattended without a responder: -1.

@@ -105,7 +105,6 @@ void CAddCustomDlg::Accept()
 
 void CAddCustomDlg::Refuse()
 {
-    const HINSTANCE instance = PluginResourceInstance();
-    fw::ShowMessageBox(GetHwnd(), win32::LoadTableString(instance, IDS_ENTRY_INVALID).c_str(),
-                       win32::LoadTableString(instance, IDS_ADD_FILE_ERROR).c_str(), MB_OK);
+    fw::ShowTableMessage(GetHwnd(), PluginResourceInstance(), IDS_ENTRY_INVALID,
+                         IDS_ADD_FILE_ERROR, MB_OK);
 }

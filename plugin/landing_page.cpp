@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr wchar_t kHelpWindowClass[] = L"HH Parent";
-constexpr wchar_t kHelpWindowTitle[] = L"Scoravel for OV Tarnwell";
 // Closing the help window must not hang the console behind a stuck hh.exe.
 constexpr UINT kHelpCloseTimeoutMs = 5000;
 
@@ -109,19 +107,6 @@ std::wstring ProductVersionText(const std::wstring& prefix)
     if (version.low)
         text += std::to_wstring(*version.low);
     return text;
-}
-
-HWND FindProductHelpWindow()
-{
-    return ::FindWindowW(kHelpWindowClass, kHelpWindowTitle);
-}
-
-void OpenProductHelp()
-{
-    if (FindProductHelpWindow())
-        return;
-    ProductHelp help;
-    help.OpenHelp();
 }
 
 void EnsureDesktopIcon()

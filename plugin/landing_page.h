@@ -34,12 +34,6 @@ private:
 // "Product_HighVer" H, by " H/100.(H%100)/10.H%10." and "Product_LowVer".
 std::wstring ProductVersionText(const std::wstring& prefix);
 
-// The open help window of the product ("HH Parent" titled "Scoravel for
-// OV Tarnwell"), or null.
-HWND FindProductHelpWindow();
-// Opens the help file of the user's language unless its window is open.
-void OpenProductHelp();
-
 // Asks the bleach service to register the desktop icon when its ProgID is
 // missing, then lets the shell redraw the desktop. Pauses the calling thread
 // when it asks (the service needs the time to run regsvr32).

@@ -8,6 +8,7 @@
 #include "win32/string_table.h"
 #include "win32/number_text.h"
 #include "framework/dialog.h"
+#include "framework/wrapped_text.h"
 
 #include <commctrl.h>
 
@@ -62,10 +63,7 @@ void RemoveTask(TaskScheduler& tasks, const ScheduledRun& run)
 
 void ShowScheduleError(HWND page, UINT textId)
 {
-    const HINSTANCE instance = PluginResourceInstance();
-    const std::wstring text = win32::LoadTableString(instance, textId);
-    const std::wstring caption = win32::LoadTableString(instance, IDS_SCHEDULE_ERROR);
-    fw::ShowMessageBox(page, text.c_str(), caption.c_str(), MB_OK);
+    fw::ShowTableMessage(page, PluginResourceInstance(), textId, IDS_SCHEDULE_ERROR, MB_OK);
 }
 
 // An edit box the user cannot type in: it keeps the system's grey.
@@ -255,21 +253,7 @@ bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
 {
     if (item.CtlType != ODT_STATIC || !item.hwndItem)
         return false;
-    const std::wstring text = fw::ControlText(item.hwndItem);
-    const HDC dc = item.hDC;
-    ::FillRect(dc, &item.rcItem, brush ? brush.get() : ::GetSysColorBrush(COLOR_BTNFACE));
-    const auto font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
-    const HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
-    TEXTMETRICW metrics = {};
-    ::GetTextMetricsW(dc, &metrics);
-    RECT lines = item.rcItem;
-    lines.right = std::max(lines.left, lines.right - metrics.tmAveCharWidth);
-    ::SetTextColor(dc, CurrentDisplayProperties().text);
-    ::SetBkMode(dc, TRANSPARENT);
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines,
-                DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
-    if (old)
-        ::SelectObject(dc, old);
+    fw::DrawWrappedText(item, brush.get(), CurrentDisplayProperties().text);
     return true;
 }
 
@@ -305,13 +289,6 @@ void Forget(std::wstring& secret)
     secret.clear();
 }
 
-void OpenHelpOnce()
-{
-    if (::FindWindowW(L"HH Parent", L"Scoravel for OV Tarnwell"))
-        return;
-    ProductHelp().OpenHelp();
-}
-
 bool HandlePageNotify(const NMHDR& header, LRESULT& result, UINT_PTR dateId, UINT_PTR timeId,
                       const std::function<void()>& enableApply, const std::function<bool()>& apply)
 {
@@ -322,7 +299,7 @@ bool HandlePageNotify(const NMHDR& header, LRESULT& result, UINT_PTR dateId, UIN
         result = FALSE;
         return true;
     case PSN_HELP:
-        OpenHelpOnce();
+        OpenProductHelp();
         result = FALSE;
         return true;
     case PSN_APPLY:

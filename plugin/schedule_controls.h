@@ -135,10 +135,8 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
 // every child; the previous brush and font are freed only once the children
 // use the new font.
 void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font);
-// Draws a page's owner-drawn description. Wine's static draws a broken
-// line wider than it measured it and loses the line's last letters, so the
-// page draws the text itself, breaking one average character short of the
-// edge. False for anything else.
+// Draws a page's owner-drawn description (fw::DrawWrappedText) in the
+// page's brush and text colour. False for anything else.
 bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush);
 // WM_CTLCOLOR* of a page: the text colour of the display properties and
 // the page brush; for an edit box that is disabled or read-only the
@@ -155,8 +153,6 @@ void SetControlText(HWND page, const ControlString& text);
 void MakeAutoCheckBox(HWND page, int id);
 // Wipes a text read with fw::ControlText that held a secret.
 void Forget(std::wstring& secret);
-// Opens the product's help unless its window is open already.
-void OpenHelpOnce();
 
 // The notifications both schedule pages answer alike: a change of the date
 // (`dateId`) or time (`timeId`) picker runs `enableApply`, PSN_HELP opens

@@ -39,10 +39,7 @@ bool ShredTaskExists(TaskScheduler& tasks)
 
 void ShowKeyError(HWND page, UINT textId)
 {
-    const HINSTANCE instance = PluginResourceInstance();
-    const std::wstring text = win32::LoadTableString(instance, textId);
-    const std::wstring caption = win32::LoadTableString(instance, IDS_KEY_ERROR);
-    fw::ShowMessageBox(page, text.c_str(), caption.c_str(), MB_OK);
+    fw::ShowTableMessage(page, PluginResourceInstance(), textId, IDS_KEY_ERROR, MB_OK);
 }
 
 }  // namespace

@@ -3,33 +3,11 @@
 #include "framework/module.h"
 #include "resources/graventa/resource.h"
 #include "framework/dialog.h"
+#include "framework/wrapped_text.h"
 
 #include <algorithm>
 
 namespace {
-
-// The message is drawn by the dialog (the template's SS_OWNERDRAW static),
-// because Wine's static breaks a line at the control's width as DrawText
-// measured it and then draws the glyphs a few pixels wider, so the last
-// letters of every broken line fell off the control. Drawing and measuring
-// both break one average character short of the right edge.
-constexpr UINT kMessageDrawFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
-
-HGDIOBJ MessageFont(HWND control)
-{
-    const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-    return font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(SYSTEM_FONT);
-}
-
-// Where the lines go inside `client`, for the font selected into `dc`.
-RECT MessageTextRect(HDC dc, const RECT& client)
-{
-    TEXTMETRICW metrics{};
-    const LONG margin = ::GetTextMetricsW(dc, &metrics) ? metrics.tmAveCharWidth : 0;
-    RECT rect = client;
-    rect.right = std::max(rect.left, rect.right - margin);
-    return rect;
-}
 
 RECT RectInParent(HWND parent, HWND child)
 {
@@ -39,23 +17,12 @@ RECT RectInParent(HWND parent, HWND child)
     return rect;
 }
 
-// Pixels the text needs beyond the control's height, laid out as
-// DrawMessage lays it out.
+// Pixels the text needs beyond the control's height.
 int MissingHeight(HWND control, const std::wstring& text)
 {
     RECT client{};
     ::GetClientRect(control, &client);
-    const HDC dc = ::GetDC(control);
-    if (!dc)
-        return 0;
-    const HGDIOBJ old = ::SelectObject(dc, MessageFont(control));
-    const RECT lines = MessageTextRect(dc, client);
-    RECT needed{lines.left, lines.top, lines.right, lines.top};
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
-                DT_CALCRECT | kMessageDrawFormat);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(control, dc);
-    return std::max(0L, needed.bottom - client.bottom);
+    return std::max(0L, fw::WrappedTextHeight(control, text) - client.bottom);
 }
 
 // Makes `grow` pixels of room at `y` (dialog client coordinates): what
@@ -119,7 +86,7 @@ bool IsPushButton(HWND control)
 // the dialog with them) by what that font adds.
 void FitButtonsToFont(HWND dialog)
 {
-    const LONG templateText = TextHeight(dialog, MessageFont(dialog));
+    const LONG templateText = TextHeight(dialog, fw::ControlFont(dialog));
     if (templateText <= 0)
         return;
     LONG bottom = 0;
@@ -129,7 +96,7 @@ void FitButtonsToFont(HWND dialog)
         if (!IsPushButton(child))
             continue;
         const RECT rect = RectInParent(dialog, child);
-        const LONG text = TextHeight(child, MessageFont(child));
+        const LONG text = TextHeight(child, fw::ControlFont(child));
         const LONG needed = (rect.bottom - rect.top - templateText) + text;
         grow = std::max<int>(grow, needed - (rect.bottom - rect.top));
         bottom = std::max(bottom, rect.bottom);
@@ -187,17 +154,9 @@ bool CShredMessageDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& r
 
 void CShredMessageDlg::DrawMessage(const DRAWITEMSTRUCT& item) const
 {
-    const HDC dc = item.hDC;
-    const int saved = ::SaveDC(dc);
     // The same colours as every other static of the dialog (WM_CTLCOLORSTATIC).
-    const HBRUSH brush = m_style.OnCtlColor(dc);
-    ::FillRect(dc, &item.rcItem, brush ? brush : ::GetSysColorBrush(COLOR_3DFACE));
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SelectObject(dc, MessageFont(item.hwndItem));
-    RECT lines = MessageTextRect(dc, item.rcItem);
-    const std::wstring text = fw::ControlText(item.hwndItem);
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &lines, kMessageDrawFormat);
-    ::RestoreDC(dc, saved);
+    const HBRUSH brush = m_style.OnCtlColor(item.hDC);
+    fw::DrawWrappedText(item, brush, ::GetTextColor(item.hDC));
 }
 
 CShredWarnDlg::CShredWarnDlg() : CShredMessageDlg(IDD_SHRED_WARN, IDC_WARN_TEXT) {}
