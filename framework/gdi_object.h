@@ -3,6 +3,8 @@
 
 #include "win32/unique_handle.h"
 
+#include <string>
+
 namespace fw {
 
 template <typename T>
@@ -14,5 +16,11 @@ struct GdiObjectTraits {
 
 using UniqueBrush = win32::UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueFont = win32::UniqueHandle<GdiObjectTraits<HFONT>>;
+
+// A font of `faceName` at `tenthsOfPoint` tenths of a point on the screen;
+// null when it cannot be made. A face name too long for LOGFONT is left out
+// (the system's default face) rather than cut: a cut name could pick an
+// unrelated font.
+HFONT CreatePointFont(int tenthsOfPoint, const std::wstring& faceName);
 
 }  // namespace fw

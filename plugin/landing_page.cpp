@@ -48,7 +48,7 @@ BOOL CLandingDlg::OnInitDialog()
     // New objects first: the controls let go of the old fonts before the
     // members delete them.
     fw::UniqueBrush brush(::CreateSolidBrush(display.background));
-    fw::UniqueFont titleFont(CreatePointFont(kTitleTenthsOfPoint, kTitleFace));
+    fw::UniqueFont titleFont(fw::CreatePointFont(kTitleTenthsOfPoint, kTitleFace));
     fw::UniqueFont textFont(CreateDisplayFont());
 
     SetTextAndFont(GetDlgItem(IDC_LANDING_TITLE),

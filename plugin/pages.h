@@ -13,8 +13,6 @@
 // the face name cut to what LOGFONT holds.
 const DisplaySettings& CurrentDisplayProperties();
 
-// A font of `faceName` at `tenthsOfPoint` on the screen; the caller deletes it.
-HFONT CreatePointFont(int tenthsOfPoint, const wchar_t* faceName);
 // The display face at the display size; the caller deletes it.
 HFONT CreateDisplayFont();
 

@@ -3,6 +3,7 @@
 // The pages' dialog procedures make each page's object when the host creates
 // its window and delete it with the window.
 #include "framework/com/com_object.h"
+#include "framework/gdi_object.h"
 #include "plugin/bleach_page.h"
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/landing_page.h"
@@ -260,21 +261,10 @@ const DisplaySettings& CurrentDisplayProperties()
     return g_display;
 }
 
-HFONT CreatePointFont(int tenthsOfPoint, const wchar_t* faceName)
-{
-    LOGFONTW font = {};
-    ::lstrcpynW(font.lfFaceName, faceName, LF_FACESIZE);
-    const HDC screen = ::GetDC(nullptr);
-    font.lfHeight = -::MulDiv(tenthsOfPoint, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
-    ::ReleaseDC(nullptr, screen);
-    font.lfCharSet = DEFAULT_CHARSET;
-    return ::CreateFontIndirectW(&font);
-}
-
 HFONT CreateDisplayFont()
 {
     // Tenths of a point, as the pages have always asked for it.
-    return CreatePointFont(g_display.fontSize * 10, g_display.faceName.c_str());
+    return fw::CreatePointFont(g_display.fontSize * 10, g_display.faceName);
 }
 
 HINSTANCE PluginResourceInstance()

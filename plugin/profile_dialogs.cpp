@@ -162,7 +162,7 @@ void CProfileDialog::SetCaptions()
     ::SetWindowTextW(dialog, title.c_str());
     ::SetDlgItemTextW(dialog, IDC_DETAILS_HEADING, title.c_str());
     const DisplaySettings& display = CurrentDisplayProperties();
-    m_headingFont.reset(CreatePointFont(display.fontSize * 10 + 30, display.faceName.c_str()));
+    m_headingFont.reset(fw::CreatePointFont(display.fontSize * 10 + 30, display.faceName));
     if (m_headingFont)
         ::SendMessageW(GetDlgItem(IDC_DETAILS_HEADING), WM_SETFONT,
                        reinterpret_cast<WPARAM>(m_headingFont.get()), TRUE);

@@ -35,5 +35,3 @@ private:
     fw::UniqueFont m_font;
 };
 
-// A font of `tenthsOfPoint` tenths of a point on the screen, or null.
-HFONT CreatePointFont(int tenthsOfPoint, const std::wstring& faceName);
