@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <vector>
 
 namespace testsupport {
 
@@ -57,16 +58,10 @@ DebugOutputRecorder::~DebugOutputRecorder()
         ::RemoveVectoredExceptionHandler(m_handler);
 }
 
-std::vector<std::wstring> DebugOutputRecorder::Lines()
-{
-    std::lock_guard<std::mutex> guard(Lock());
-    return Store();
-}
-
 bool DebugOutputRecorder::Recorded(const std::wstring& text)
 {
-    const std::vector<std::wstring> lines = Lines();
-    return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
+    std::lock_guard<std::mutex> guard(Lock());
+    return std::any_of(Store().begin(), Store().end(), [&](const std::wstring& line) {
         return line.find(text) != std::wstring::npos;
     });
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace testsupport {
 
@@ -17,7 +16,6 @@ public:
     DebugOutputRecorder& operator=(const DebugOutputRecorder&) = delete;
 
     bool Installed() const { return m_handler != nullptr; }
-    static std::vector<std::wstring> Lines();
     // True when a line recorded so far holds `text`.
     static bool Recorded(const std::wstring& text);
 

@@ -181,22 +181,9 @@ TEST_F(BleachClientTest, CompleteBleachTalksInOrderAndEndsWithCompleteBalloon)
     EXPECT_FALSE(slot.IsRunning());
 }
 
-// Whoever serves a pipe name gets the client's connection: the bleach opens
-// each pipe so that the server can only identify it (never act as it), and
-// without the right to make instances of the pipe, which the service's
-// pipes grant to no user.
-struct OpenCase {
-    const char* name;
-    const wchar_t* pipe;
-    DWORD needed;  // besides FILE_WRITE_ATTRIBUTES, which message mode needs
-};
-
-const OpenCase kOpenCases[] = {
-    {"Control", kBleachControlPipe, FILE_WRITE_DATA},
-    {"Status", kBleachStatusPipe, FILE_READ_DATA},
-    {"Progress", kBleachProgressPipe, FILE_READ_DATA},
-};
-
+// Whoever serves a pipe name gets the client's connection: each pipe is
+// opened so that the server can only identify the client, and without the
+// right to make instances of the pipe (the service's pipes grant it to no user).
 TEST_F(BleachClientTest, EveryPipeIsOpenedForIdentificationOnlyAndWithoutMakingInstances)
 {
     testsupport::OpenRecorder opens;
@@ -208,15 +195,21 @@ TEST_F(BleachClientTest, EveryPipeIsOpenedForIdentificationOnlyAndWithoutMakingI
     service.SendProgress(processId, threadId, 100);
     ASSERT_TRUE(Ended());
 
-    for (const OpenCase& c : kOpenCases) {
-        const std::vector<testsupport::RecordedOpen> made = opens.OpensOf(c.pipe + suffix);
-        ASSERT_FALSE(made.empty()) << c.name;
+    // Each with what it is used for, and FILE_WRITE_ATTRIBUTES for message mode.
+    const struct {
+        const wchar_t* pipe;
+        DWORD needed;
+    } rows[] = {{kBleachControlPipe, FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES},
+                {kBleachStatusPipe, FILE_READ_DATA | FILE_WRITE_ATTRIBUTES},
+                {kBleachProgressPipe, FILE_READ_DATA | FILE_WRITE_ATTRIBUTES}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.pipe));
+        const std::vector<testsupport::RecordedOpen> made = opens.OpensOf(row.pipe + suffix);
+        ASSERT_FALSE(made.empty());
         for (const testsupport::RecordedOpen& open : made) {
-            EXPECT_TRUE(testsupport::IdentificationOnly(open)) << c.name;
-            EXPECT_FALSE(testsupport::AsksToCreateInstances(open)) << c.name;
-            EXPECT_EQ(c.needed | FILE_WRITE_ATTRIBUTES,
-                      open.access & (c.needed | FILE_WRITE_ATTRIBUTES))
-                << c.name;
+            EXPECT_TRUE(testsupport::IdentificationOnly(open));
+            EXPECT_FALSE(testsupport::AsksToCreateInstances(open));
+            EXPECT_EQ(row.needed, open.access & row.needed);
         }
     }
 }

@@ -10,58 +10,15 @@
 #include "tests/service/service_test_support.h"
 #include "win32/registry.h"
 
-#include <condition_variable>
 #include <gmock/gmock.h>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 using servicetest::PipeClient;
+using servicetest::RecordingSink;
 using servicetest::ReplyBytes;
 
 namespace {
-
-class RecordingSink : public ServiceStatusSink {
-public:
-    bool Report(const SERVICE_STATUS& status) override
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_reports.push_back(status);
-        m_changed.notify_all();
-        return true;
-    }
-
-    // Waits (bounded) until `state` has been reported `count` times.
-    bool WaitFor(DWORD state, size_t count = 1)
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        return m_changed.wait_for(lock, std::chrono::seconds(60), [&] {
-            size_t seen = 0;
-            for (const SERVICE_STATUS& status : m_reports)
-                seen += status.dwCurrentState == state ? 1 : 0;
-            return seen >= count;
-        });
-    }
-
-    std::vector<SERVICE_STATUS> Reports()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_reports;
-    }
-
-    std::vector<DWORD> States()
-    {
-        std::vector<DWORD> states;
-        for (const SERVICE_STATUS& status : Reports())
-            states.push_back(status.dwCurrentState);
-        return states;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::vector<SERVICE_STATUS> m_reports;
-};
 
 TEST(BleachServiceTest, AFatalErrorAtStartReportsStoppedAndReturns)
 {

@@ -12,35 +12,11 @@
 
 #include <atomic>
 #include <gmock/gmock.h>
-#include <mutex>
 #include <thread>
 
 using servicetest::PipeClient;
 
 namespace {
-
-class CollectingSink : public ServiceStatusSink {
-public:
-    CollectingSink() : running(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    bool Report(const SERVICE_STATUS& status) override
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        reports.push_back(status);
-        if (status.dwCurrentState == SERVICE_RUNNING)
-            ::SetEvent(running.get());
-        return true;
-    }
-    std::vector<SERVICE_STATUS> Reports()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return reports;
-    }
-    win32::UniqueHandleNull running;
-
-private:
-    std::mutex m_lock;
-    std::vector<SERVICE_STATUS> reports;
-};
 
 class ServiceStopTest : public servicetest::BoundedVolumeTest,
                         public ::testing::WithParamInterface<DWORD> {
@@ -78,7 +54,7 @@ TEST_P(ServiceStopTest, CancelsTheRunningWipeAndStopsWithEverythingGivenBack)
         requestsAtStop = query.requests;
     };
 
-    CollectingSink sink;
+    servicetest::RecordingSink sink;
     ServiceOptions options;
     options.pipes = BleachPipeNames::WithSuffix(servicetest::UniqueSuffix());
     std::atomic<bool> wiped{false};
@@ -88,7 +64,7 @@ TEST_P(ServiceStopTest, CancelsTheRunningWipeAndStopsWithEverythingGivenBack)
     };
     BleachService service(sink, options);
     std::thread body([&] { service.Run(); });
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(sink.running.get(), 60000));
+    ASSERT_TRUE(sink.WaitFor(SERVICE_RUNNING));
 
     PipeClient control;
     ASSERT_TRUE(control.Open(options.pipes.control, true));

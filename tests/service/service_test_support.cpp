@@ -85,6 +85,32 @@ void ClearFolder(const std::wstring& folder)
 
 }  // namespace
 
+bool RecordingSink::Report(const SERVICE_STATUS& status)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_reports.push_back(status);
+    return true;
+}
+
+std::vector<SERVICE_STATUS> RecordingSink::Reports()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_reports;
+}
+
+bool RecordingSink::Reported(DWORD state)
+{
+    for (const SERVICE_STATUS& status : Reports())
+        if (status.dwCurrentState == state)
+            return true;
+    return false;
+}
+
+bool RecordingSink::WaitFor(DWORD state)
+{
+    return testsupport::WaitUntil([&] { return Reported(state); });
+}
+
 std::wstring UniqueSuffix()
 {
     static std::atomic<unsigned> counter{0};

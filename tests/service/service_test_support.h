@@ -6,6 +6,7 @@
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
 #include "service/bleach_server.h"
+#include "service/service_frame.h"
 #include "tests/common/child_process.h"
 #include "win32/unique_handle.h"
 
@@ -13,7 +14,9 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace servicetest {
 
@@ -25,6 +28,20 @@ public:
                        SilentShredUi())
     {
     }
+};
+
+// Every status a service body reports, in order.
+class RecordingSink : public ServiceStatusSink {
+public:
+    bool Report(const SERVICE_STATUS& status) override;
+    std::vector<SERVICE_STATUS> Reports();
+    bool Reported(DWORD state);
+    // Waits (bounded) until `state` has been reported.
+    bool WaitFor(DWORD state);
+
+private:
+    std::mutex m_lock;
+    std::vector<SERVICE_STATUS> m_reports;
 };
 
 // A pipe-name suffix no other test process uses.
