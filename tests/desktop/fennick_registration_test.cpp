@@ -17,7 +17,6 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -148,22 +147,13 @@ TEST_F(FennickRegistrationTest, Regsvr32WritesEveryKeyAndRemovesOnlyWhatItMade)
 // user's clean-up): it still removes the rest and reports success.
 TEST_F(FennickRegistrationTest, UnregistrationOfAPartlyRemovedIconRemovesTheRest)
 {
-    const std::wstring nameSpace =
-        std::wstring(
-            L"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\Explorer\\Desktop\\NameSpace\\") +
-        kFolderClsidText;
     const struct {
         const char* name;
-        std::function<LSTATUS()> remove;
+        LSTATUS (*remove)();
     } cases[] = {
         {"ApprovalValue",
          [] { return ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApproved, kFolderClsidText); }},
-        {"NameSpaceKey", [&] { return win32::DeleteTree(HKEY_LOCAL_MACHINE, nameSpace.c_str()); }},
         {"ClassKey", [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, kClassKey); }},
-        {"ProgIdKey",
-         [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, L"Fennick.OVHWDesktopFolderImpl"); }},
-        {"ModuleAppIdKey",
-         [] { return win32::DeleteTree(HKEY_CLASSES_ROOT, L"AppID\\Fennick.DLL"); }},
         {"type library already unregistered",
          [] {
              return ::UnRegisterTypeLib(kLibId, 1, 0, 0, SYS_WIN64) == S_OK ? ERROR_SUCCESS

@@ -4,7 +4,6 @@
 // a Windows folder of the test's own: Wine's cannot load hives, and the
 // user's hive is loaded already).
 #include "setup/setup_launcher.h"
-#include "setup/started_program.h"
 #include "setup/user_cleanup.h"
 #include "tasks/task_scheduler.h"
 #include "tests/common/child_process.h"
