@@ -317,34 +317,22 @@ TEST_F(BackupRestoreTest, RestoreTakesOnlyEntriesTheCustomOptionDialogGives)
 // the restore takes fails the backup instead, with no array.
 TEST_F(BackupRestoreTest, EveryBackupAtTheLengthLimitsRestores)
 {
-    enum Where { kFile, kExclude, kKey };
     const struct {
-        const char* what;
-        Where where;
+        bool key;  // the key sequence's text, else a listed file's path
         size_t cch;
         bool backedUp;
-    } cases[] = {
-        {"file path of 259", kFile, 259, true},  {"file path of 260", kFile, 260, false},
-        {"pattern of 259", kExclude, 259, true}, {"pattern of 260", kExclude, 260, false},
-        {"key text of 259", kKey, 259, true},    {"key text of 260", kKey, 260, false},
-    };
+    } cases[] = {{false, 259, true}, {false, 260, false}, {true, 259, true}, {true, 260, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(testing::Message() << (c.key ? "key text of " : "file path of ") << c.cch);
         testsupport::ClearProductKeys();
         StoreSettings();
         SettingsStore settings;
         ASSERT_TRUE(settings.LoadAll(kProfileAdvanced));
-        switch (c.where) {
-        case kFile:
-            settings.AddFileEntry(L"C:\\" + std::wstring(c.cch - 3, L'f'), false);
-            break;
-        case kExclude:
-            settings.AddExcludeEntry(L"*." + std::wstring(c.cch - 2, L'p'));
-            break;
-        case kKey:
+        if (c.key) {
             settings.SetActivateOnKeyPress(true);
             settings.SetKeySequence(false, false, false, std::wstring(c.cch, L'K'));
-            break;
+        } else {
+            settings.AddFileEntry(L"C:\\" + std::wstring(c.cch - 3, L'f'), false);
         }
         ASSERT_TRUE(settings.SaveAll());
         const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
