@@ -155,6 +155,9 @@ INSTANTIATE_TEST_SUITE_P(Host, LandingVersion, ::testing::ValuesIn(kVersionCases
 // Showing the landing or Settings page sends the one request while the
 // icon's ProgID is missing. The request is made on this thread: once the
 // sheet exists, whatever the page sent waits in the pipe's one instance.
+// The pipe is opened so that whoever serves it can only identify the host's
+// process, never act as it, and without the right to make instances of it
+// (which the service grants to no user).
 struct IconCase {
     const char* name;
     size_t page;
@@ -186,6 +189,8 @@ TEST_P(DesktopIconRequest, IsSentWhenThePageShowsWhileTheIconIsMissing)
                                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1,
                                                 kCbPipeBuffer, kCbPipeBuffer, 0, nullptr));
     ASSERT_TRUE(server);
+    testsupport::OpenRecorder opens;
+    ASSERT_TRUE(opens.Installed());
     const HWND sheet = MakeSheet({c.page});
     ASSERT_TRUE(sheet);
 
@@ -205,52 +210,16 @@ TEST_P(DesktopIconRequest, IsSentWhenThePageShowsWhileTheIconIsMissing)
     EXPECT_EQ(c.sends ? expected : std::string(), received);
     server.reset();  // the page's hide at destruction finds no pipe
     ::DestroyWindow(sheet);
+    const std::vector<testsupport::RecordedOpen> made = opens.OpensOf(pipe);
+    EXPECT_EQ(c.sends, !made.empty());
+    for (const testsupport::RecordedOpen& open : made) {
+        EXPECT_TRUE(testsupport::IdentificationOnly(open));
+        EXPECT_FALSE(testsupport::AsksToCreateInstances(open));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, DesktopIconRequest, ::testing::ValuesIn(kIconCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The page opens the service's control pipe so that whoever serves it can
-// only identify the host's process, never act as it, and without the right
-// to make instances of the pipe (which the service grants to no user).
-class DesktopIconRequestOpen : public PageTest, public ::testing::WithParamInterface<size_t> {};
-
-TEST_P(DesktopIconRequestOpen, IsForIdentificationOnlyAndMakesNoInstances)
-{
-    if (!RegisterIconFor(false))
-        GTEST_SKIP() << "the desktop icon is registered in this prefix";
-    win32::UniqueFile server(::CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_INBOUND,
-                                                PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1,
-                                                kCbPipeBuffer, kCbPipeBuffer, 0, nullptr));
-    ASSERT_TRUE(server);
-    testsupport::OpenRecorder opens;
-    ASSERT_TRUE(opens.Installed());
-    const HWND sheet = MakeSheet({GetParam()});
-    ASSERT_TRUE(sheet);
-    DWORD cbAvailable = 0;
-    // The request arrived: the open it came through was made.
-    EXPECT_TRUE(::PeekNamedPipe(server.get(), nullptr, 0, nullptr, &cbAvailable, nullptr) &&
-                cbAvailable > 0);
-    server.reset();
-    ::DestroyWindow(sheet);
-
-    const std::vector<testsupport::RecordedOpen> made = opens.OpensOf(pipe);
-    ASSERT_FALSE(made.empty());
-    for (const testsupport::RecordedOpen& open : made) {
-        EXPECT_TRUE(testsupport::IdentificationOnly(open));
-        EXPECT_FALSE(testsupport::AsksToCreateInstances(open));
-        // Writing, and setting message mode.
-        EXPECT_EQ(static_cast<DWORD>(FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES),
-                  open.access & (FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Host, DesktopIconRequestOpen,
-                         ::testing::Values(static_cast<size_t>(kLanding),
-                                           static_cast<size_t>(kSettings)),
-                         [](const auto& info) {
-                             return std::string(info.param == kLanding ? "Landing" : "Settings");
-                         });
 
 using LandingPage = PageTest;
 

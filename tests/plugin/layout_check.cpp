@@ -1,12 +1,12 @@
 #include "tests/plugin/layout_check.h"
 
 #include "framework/dialog.h"
-
 #include "plugin/schedule_controls.h"
 #include "tests/common/painted_client.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <utility>
 #include <vector>
@@ -35,50 +35,43 @@ SIZE TextExtent(HWND control, const std::wstring& text, int width)
     return {needed.right, needed.bottom};
 }
 
+namespace {
+
+// The colour `control` paints at the centre of its client area.
 COLORREF PaintedCentre(HWND control)
 {
     const testsupport::Painted painted = testsupport::PaintClient(control, RGB(1, 2, 3));
     return painted.pixels.empty() ? CLR_INVALID : painted.At(painted.width / 2, painted.height / 2);
 }
 
+}  // namespace
+
 void ExpectNoEmptyRegion(HWND window)
 {
     RECT client = {};
     ::GetClientRect(window, &client);
-    const LONG width = client.right;
-    const LONG height = client.bottom;
-    ASSERT_GT(width, 0);
-    ASSERT_GT(height, 0);
-    // Pixels covered by shown controls, summed over every rectangle from the
-    // top-left corner, so that any rectangle's count is four look-ups.
-    std::vector<int> covered(static_cast<size_t>((width + 1) * (height + 1)), 0);
-    auto at = [&](LONG x, LONG y) -> int& {
-        return covered[static_cast<size_t>(y * (width + 1) + x)];
-    };
+    ASSERT_GT(client.right, 0);
+    ASSERT_GT(client.bottom, 0);
+    std::vector<RECT> shown;
     for (HWND child = ::GetWindow(window, GW_CHILD); child;
          child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (!(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
             continue;
-        RECT rect = {};
+        RECT& rect = shown.emplace_back();
         ::GetWindowRect(child, &rect);
         ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-        RECT inside = {};
-        if (!::IntersectRect(&inside, &rect, &client))
-            continue;
-        for (LONG y = inside.top; y < inside.bottom; ++y)
-            for (LONG x = inside.left; x < inside.right; ++x)
-                at(x + 1, y + 1) = 1;
     }
-    for (LONG y = 1; y <= height; ++y)
-        for (LONG x = 1; x <= width; ++x)
-            at(x, y) += at(x - 1, y) + at(x, y - 1) - at(x - 1, y - 1);
-    const LONG w = width / 4;
-    const LONG h = height / 4;
-    for (LONG y = 0; y + h <= height; ++y) {
-        for (LONG x = 0; x + w <= width; ++x) {
-            if (at(x + w, y + h) - at(x, y + h) - at(x + w, y) + at(x, y) == 0) {
-                ADD_FAILURE() << "nothing in the " << w << " by " << h << " pixels at " << x
-                              << "," << y << " of " << width << " by " << height;
+    const LONG w = client.right / 4;
+    const LONG h = client.bottom / 4;
+    for (LONG y = 0; y + h <= client.bottom; ++y) {
+        for (LONG x = 0; x + w <= client.right; ++x) {
+            const RECT probe = {x, y, x + w, y + h};
+            RECT overlap = {};
+            if (std::none_of(shown.begin(), shown.end(), [&](const RECT& rect) {
+                    return ::IntersectRect(&overlap, &probe, &rect);
+                })) {
+                ADD_FAILURE() << "nothing in the " << w << " by " << h << " pixels at " << x << ","
+                              << y << " of " << client.right << " by " << client.bottom;
                 return;
             }
         }

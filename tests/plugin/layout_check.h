@@ -17,9 +17,6 @@ std::wstring ClassOf(HWND window);
 // it measured it).
 SIZE TextExtent(HWND control, const std::wstring& text, int width);
 
-// The colour `control` paints at the centre of its client area.
-COLORREF PaintedCentre(HWND control);
-
 // Records a failure for each control of `window` (its children with
 // WS_VISIBLE) that sticks out of the client area, overlaps another (a group
 // box may frame controls), cuts its text off, or is an edit box the user

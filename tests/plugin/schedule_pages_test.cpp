@@ -5,21 +5,20 @@
 #include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"
 #include "settings/settings_store.h"
+#include "tests/common/wait.h"
 #include "tests/plugin/host_test_support.h"
 #include "tests/plugin/layout_check.h"
-#include "tests/common/wait.h"
 #include "tests/plugin/page_test_fixture.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <algorithm>
-#include <map>
 #include <optional>
-#include <thread>
 #include <ostream>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -419,28 +418,17 @@ TEST_F(PageTest, TimePickersShowTheHoursAsTheUsersLocaleReadsThem)
 // lets it: the details dialog over the Settings page, the custom option
 // dialog over the details, the file dialog over that, and the key
 // sequence's message box over the Shred page.
-struct Nested {
-    const char* name;
-    RECT window;
-    RECT opener;
-};
-
-RECT ScreenRectOf(HWND window)
+void ExpectCentredOn(std::vector<std::string>& seen, const char* name, HWND window, HWND opener)
 {
-    RECT rect = {};
-    ::GetWindowRect(window, &rect);
-    return rect;
-}
-
-void ExpectCentredOn(const Nested& nested)
-{
-    SCOPED_TRACE(nested.name);
+    seen.push_back(name);
+    SCOPED_TRACE(name);
+    RECT w = {};
+    RECT o = {};
+    ::GetWindowRect(window, &w);
+    ::GetWindowRect(opener, &o);
     MONITORINFO monitor = {sizeof(monitor)};
-    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromRect(&nested.opener, MONITOR_DEFAULTTONEAREST),
-                                  &monitor));
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromRect(&o, MONITOR_DEFAULTTONEAREST), &monitor));
     const RECT& work = monitor.rcWork;
-    const RECT& w = nested.window;
-    const RECT& o = nested.opener;
     const LONG left = std::clamp<LONG>((o.left + o.right - (w.right - w.left)) / 2, work.left,
                                        work.right - (w.right - w.left));
     const LONG top = std::clamp<LONG>((o.top + o.bottom - (w.bottom - w.top)) / 2, work.top,
@@ -456,8 +444,8 @@ TEST_F(PageTest, NestedWindowsOpenCentredOnWhatOpenedThem)
     // Away from the screen's corner and centre, so that neither passes for
     // the owner's centre, with room around it for the details dialog.
     MONITORINFO monitor = {sizeof(monitor)};
-    ASSERT_TRUE(::GetMonitorInfoW(
-        ::MonitorFromWindow(m_sheet.Sheet(), MONITOR_DEFAULTTOPRIMARY), &monitor));
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(m_sheet.Sheet(), MONITOR_DEFAULTTOPRIMARY),
+                                  &monitor));
     const RECT& work = monitor.rcWork;
     ::SetWindowPos(m_sheet.Sheet(), nullptr, work.left + (work.right - work.left) * 3 / 10,
                    work.top + (work.bottom - work.top) / 4, 0, 0,
@@ -466,25 +454,25 @@ TEST_F(PageTest, NestedWindowsOpenCentredOnWhatOpenedThem)
     ASSERT_TRUE(settings);
     const HWND settingsPage = settings->GetHwnd();
 
-    std::vector<Nested> seen;
+    std::vector<std::string> seen;
     {
         HWND details = nullptr;
         HWND custom = nullptr;
         fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
             if (request.templateId == IDD_SIMPLE_DETAILS) {
                 details = request.window;
-                seen.push_back({"details", ScreenRectOf(details), ScreenRectOf(settingsPage)});
+                ExpectCentredOn(seen, "details", details, settingsPage);
                 Click(details, IDC_ADD_CUSTOM);
                 return IDCANCEL;
             }
             if (request.templateId == IDD_ADD_CUSTOM) {
                 custom = request.window;
-                seen.push_back({"custom option", ScreenRectOf(custom), ScreenRectOf(details)});
+                ExpectCentredOn(seen, "custom option", custom, details);
                 Click(custom, IDC_CUSTOM_BROWSE);
                 return IDCANCEL;
             }
             if (request.kind == fw::UiRequest::Kind::ModalDialog && request.caption == L"Open") {
-                seen.push_back({"file dialog", ScreenRectOf(request.window), ScreenRectOf(custom)});
+                ExpectCentredOn(seen, "file dialog", request.window, custom);
                 return IDCANCEL;
             }
             ADD_FAILURE() << "unexpected request " << request.templateId;
@@ -510,7 +498,7 @@ TEST_F(PageTest, NestedWindowsOpenCentredOnWhatOpenedThem)
                 return box && ::IsWindowVisible(box);
             });
             if (shown) {
-                seen.push_back({"key sequence message", ScreenRectOf(box), ScreenRectOf(shredPage)});
+                ExpectCentredOn(seen, "key sequence message", box, shredPage);
                 ::PostMessageW(box, WM_COMMAND, IDOK, 0);
             }
         });
@@ -521,13 +509,8 @@ TEST_F(PageTest, NestedWindowsOpenCentredOnWhatOpenedThem)
     }
     m_sheet.Close();
 
-    std::vector<std::string> names;
-    for (const Nested& nested : seen) {
-        names.push_back(nested.name);
-        ExpectCentredOn(nested);
-    }
-    EXPECT_THAT(names, ElementsAre("details", "custom option", "file dialog",
-                                   "key sequence message"));
+    EXPECT_THAT(seen,
+                ElementsAre("details", "custom option", "file dialog", "key sequence message"));
 }
 
 // Every control of both pages shows its whole text in the display font and

@@ -11,6 +11,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -255,41 +256,21 @@ TEST_F(BackupRestoreTest, RestoreRefusesWhatIsNoWholeBackup)
     EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
 }
 
-// A block as another program could hand the host: no trigger, Advanced in
-// force, every record empty but Advanced's, which lists `files` (the first
-// confirmed, the others not) and `excludes`.
-std::vector<BYTE> BlockWithLists(const std::vector<std::string>& files,
-                                 const std::vector<std::string>& excludes)
+// `block` with its first text spelled `from` made `to`: as another program
+// could hand the host, the text's length and the block's own still right.
+std::vector<BYTE> Swapped(std::vector<BYTE> block, const std::string& from, const std::string& to)
 {
-    std::vector<BYTE> block(8, 0);  // length, then the four triggers off
-    const auto u32 = [&](size_t value) {
-        for (int i = 0; i < 4; ++i)
-            block.push_back(static_cast<BYTE>(value >> (8 * i)));
-    };
-    const auto text = [&](const std::string& entry) {
-        u32(entry.size() + 1);
-        block.insert(block.end(), entry.begin(), entry.end());
-        block.push_back(0);
-    };
-    u32(kProfileAdvanced);
-    for (int32_t profile = 0; profile < kProfileCount; ++profile) {
-        u32(profile);
-        block.insert(block.end(), 22, 0);
-        u32(kEraseOnePass);
-        if (profile < kProfileAdvanced)
-            continue;
-        const bool lists = profile == kProfileAdvanced;
-        u32(lists ? files.size() : 0);
-        for (size_t i = 0; lists && i < files.size(); ++i) {
-            block.push_back(i == 0 ? 1 : 0);
-            text(files[i]);
-        }
-        u32(lists ? excludes.size() : 0);
-        for (size_t i = 0; lists && i < excludes.size(); ++i)
-            text(excludes[i]);
-    }
-    const size_t cb = block.size();
-    std::memcpy(block.data(), &cb, 4);
+    const auto at = std::search(block.begin(), block.end(), from.begin(), from.end());
+    EXPECT_NE(block.end(), at) << from;
+    if (at == block.end())
+        return block;
+    const size_t offset = static_cast<size_t>(at - block.begin());
+    const uint32_t cbText = static_cast<uint32_t>(to.size() + 1);  // with its NUL
+    std::memcpy(&block[offset - 4], &cbText, 4);
+    block.erase(at, at + static_cast<ptrdiff_t>(from.size()));
+    block.insert(block.begin() + static_cast<ptrdiff_t>(offset), to.begin(), to.end());
+    const uint32_t cbBlock = static_cast<uint32_t>(block.size());
+    std::memcpy(block.data(), &cbBlock, 4);
     return block;
 }
 
@@ -302,30 +283,20 @@ TEST_F(BackupRestoreTest, RestoreTakesOnlyEntriesTheCustomOptionDialogGives)
         const char* entry;
         bool taken;
     } cases[] = {
-        {".", false},
-        {"..\\x", false},
-        {"docs\\report.txt", false},
-        {"C:rel.txt", false},
-        {"\\x\\f.txt", false},
-        {"\\\\.\\C:", false},
-        {"\\\\?\\C:\\f.txt", false},
-        {"C:\\a.txt|C:\\b.txt", false},
-        {"", false},
-        {"C:\\Docs\\a.txt", true},
-        {"C:/Docs/b.txt", true},
-        {"\\\\server\\share\\f.txt", true},
+        {"..\\x", false},     {"C:rel.txt", false},        {"\\x\\f.txt", false},
+        {"\\\\.\\C:", false}, {"\\\\?\\C:\\f.txt", false}, {"C:\\a.txt|C:\\b.txt", false},
+        {"", false},          {"C:/Docs/b.txt", true},     {"\\\\server\\share\\f.txt", true},
         {"*.tmp", true},
-        {"report.*", true},
     };
     for (const auto& c : cases) {
         for (const bool exclude : {false, true}) {
             SCOPED_TRACE(std::string(c.entry) + (exclude ? " excluded" : " listed"));
             testsupport::ClearProductKeys();
             StoreSettings();
-            const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
-            const std::vector<std::string> entries = {c.entry, "C:\\after.txt"};
+            // The stored lists' one entry each.
             const std::vector<BYTE> block =
-                exclude ? BlockWithLists({}, entries) : BlockWithLists(entries, {});
+                Swapped(BackupBytes(), exclude ? "*.doc" : "C:\\scratch\\a.txt", c.entry);
+            const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
             const HRESULT hr = RestoreBytes(block);
             if (!c.taken) {
                 EXPECT_TRUE(FAILED(hr));
@@ -336,19 +307,8 @@ TEST_F(BackupRestoreTest, RestoreTakesOnlyEntriesTheCustomOptionDialogGives)
             SettingsStore loaded;
             ASSERT_TRUE(loaded.LoadAll(kProfileAdvanced));
             const std::wstring wide(c.entry, c.entry + std::strlen(c.entry));
-            if (exclude) {
-                ASSERT_EQ(2, loaded.GetExcludeListCount());
-                EXPECT_EQ(wide, loaded.GetExcludeEntry(0));
-                EXPECT_EQ(L"C:\\after.txt", loaded.GetExcludeEntry(1));
-            } else {
-                ASSERT_EQ(2, loaded.GetFilesAndFoldersCount());
-                bool first = false;
-                bool second = true;
-                EXPECT_EQ(wide, loaded.GetFileEntry(0, first));
-                EXPECT_EQ(L"C:\\after.txt", loaded.GetFileEntry(1, second));
-                EXPECT_TRUE(first);
-                EXPECT_FALSE(second);
-            }
+            bool confirm = false;
+            EXPECT_EQ(wide, exclude ? loaded.GetExcludeEntry(0) : loaded.GetFileEntry(0, confirm));
         }
     }
 }
@@ -357,35 +317,22 @@ TEST_F(BackupRestoreTest, RestoreTakesOnlyEntriesTheCustomOptionDialogGives)
 // the restore takes fails the backup instead, with no array.
 TEST_F(BackupRestoreTest, EveryBackupAtTheLengthLimitsRestores)
 {
-    enum Where { kFile, kExclude, kKey };
     const struct {
-        const char* what;
-        Where where;
+        bool key;  // the key sequence's text, else a listed file's path
         size_t cch;
         bool backedUp;
-    } cases[] = {
-        {"file path of 259", kFile, 259, true},   {"file path of 260", kFile, 260, false},
-        {"pattern of 259", kExclude, 259, true},  {"pattern of 260", kExclude, 260, false},
-        {"pattern of 298", kExclude, 298, false}, {"key text of 259", kKey, 259, true},
-        {"key text of 260", kKey, 260, false},    {"key text of 300", kKey, 300, false},
-    };
+    } cases[] = {{false, 259, true}, {false, 260, false}, {true, 259, true}, {true, 260, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(testing::Message() << (c.key ? "key text of " : "file path of ") << c.cch);
         testsupport::ClearProductKeys();
         StoreSettings();
         SettingsStore settings;
         ASSERT_TRUE(settings.LoadAll(kProfileAdvanced));
-        switch (c.where) {
-        case kFile:
-            settings.AddFileEntry(L"C:\\" + std::wstring(c.cch - 3, L'f'), false);
-            break;
-        case kExclude:
-            settings.AddExcludeEntry(L"*." + std::wstring(c.cch - 2, L'p'));
-            break;
-        case kKey:
+        if (c.key) {
             settings.SetActivateOnKeyPress(true);
             settings.SetKeySequence(false, false, false, std::wstring(c.cch, L'K'));
-            break;
+        } else {
+            settings.AddFileEntry(L"C:\\" + std::wstring(c.cch - 3, L'f'), false);
         }
         ASSERT_TRUE(settings.SaveAll());
         const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
@@ -398,13 +345,7 @@ TEST_F(BackupRestoreTest, EveryBackupAtTheLengthLimitsRestores)
             continue;
         }
         ASSERT_EQ(S_OK, hr);
-        SettingsStore emptied;
-        ASSERT_TRUE(emptied.LoadAll(kProfileAdvanced));
-        emptied.ClearFilesAndFolders();
-        emptied.ClearExcludeList();
-        emptied.SetKeySequence(false, false, false, L"Q");
-        ASSERT_TRUE(emptied.SaveAll());
-        ASSERT_NE(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+        testsupport::ClearProductKeys();
         EXPECT_EQ(S_OK, RestoreBytes(bytes));
         EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
     }

@@ -87,12 +87,6 @@ TEST_F(DisplayOfProgressWindow, ValueOfAnotherTypeKeepsTheDefaults)
     EXPECT_EQ(0u, settings.text);
     EXPECT_EQ(8, settings.fontSize);
     EXPECT_EQ(L"MS Shell Dlg", settings.faceName);
-
-    testsupport::PutString(HKEY_CURRENT_USER, kSettingsKey, L"DisplayFontSettings", L"16777215::8");
-    const DisplaySettings gap = ReadDisplaySettings();
-    EXPECT_EQ(16777215u, gap.background);
-    EXPECT_EQ(8u, gap.text);
-    EXPECT_EQ(0, gap.fontSize);
 }
 
 }  // namespace

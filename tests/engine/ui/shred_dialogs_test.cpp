@@ -293,53 +293,51 @@ INSTANTIATE_TEST_SUITE_P(
 // clear of that on both sides.
 constexpr LONG kButtonTextRoom = 2 * (2 + 1 + 1);
 
-struct ButtonFontCase {
-    const char* name;
-    bool warning;
-    const wchar_t* displaySettings;  // null: the defaults
-};
+using ShredDialogButtons = testsupport::ProductRegistryTest;
 
-class ShredDialogButtons : public testsupport::ProductRegistryTest,
-                           public ::testing::WithParamInterface<ButtonFontCase> {};
-
-TEST_P(ShredDialogButtons, AreTallEnoughForTheirTextInTheHostFont)
+TEST_F(ShredDialogButtons, AreTallEnoughForTheirTextInTheHostFont)
 {
-    const ButtonFontCase& c = GetParam();
-    if (c.displaySettings)
-        testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey, L"DisplayFontSettings",
-                               c.displaySettings);
-    struct Button {
-        int id;
-        RECT rect;
-        LONG textHeight;
-        LONG textWidth;
-    };
-    std::vector<Button> buttons;
-    RECT client{};
-    RECT text{};
-    {
+    const struct {
+        const char* name;
+        bool warning;
+        const wchar_t* displaySettings;  // null: the defaults
+    } cases[] = {{"QuestionByDefault", false, nullptr},
+                 {"WarningInTwelvePoints", true, L"16777215:0:12:0:MS Shell Dlg"},
+                 {"QuestionInTwentyPoints", false, L"16777215:0:20:0:Arial"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::ClearProductKeys();
+        if (c.displaySettings)
+            testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey,
+                                   L"DisplayFontSettings", c.displaySettings);
+        size_t buttons = 0;
         fw::ScopedUiResponder responder([&](const fw::UiRequest& request) {
+            RECT client{};
             ::GetClientRect(request.window, &client);
-            text = RectInDialog(request.window,
-                                ::GetDlgItem(request.window, c.warning ? IDC_WARN_TEXT
-                                                                       : IDC_CONFIRM_TEXT));
+            const RECT text = RectInDialog(
+                request.window,
+                ::GetDlgItem(request.window, c.warning ? IDC_WARN_TEXT : IDC_CONFIRM_TEXT));
             for (int id : {IDOK, IDCANCEL}) {
                 const HWND button = ::GetDlgItem(request.window, id);
                 if (!button)
                     continue;
+                SCOPED_TRACE(id);
+                ++buttons;
                 wchar_t caption[32] = {};
                 ::GetWindowTextW(button, caption, ARRAYSIZE(caption));
                 const HDC dc = ::GetDC(button);
                 const HGDIOBJ old = ::SelectObject(
                     dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)));
-                TEXTMETRICW metrics{};
-                ::GetTextMetricsW(dc, &metrics);
-                SIZE extent{};
-                ::GetTextExtentPoint32W(dc, caption, static_cast<int>(::wcslen(caption)), &extent);
+                RECT needed{};
+                ::DrawTextW(dc, caption, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
                 ::SelectObject(dc, old);
                 ::ReleaseDC(button, dc);
-                buttons.push_back({id, RectInDialog(request.window, button), metrics.tmHeight,
-                                   extent.cx});
+                const RECT rect = RectInDialog(request.window, button);
+                EXPECT_GE(rect.bottom - rect.top, needed.bottom + kButtonTextRoom)
+                    << "text " << needed.bottom << " pixels high";
+                EXPECT_GE(rect.right - rect.left, needed.right + kButtonTextRoom);
+                EXPECT_TRUE(Inside(rect, client));
+                EXPECT_FALSE(Overlap(rect, text));
             }
             return static_cast<INT_PTR>(IDOK);
         });
@@ -347,27 +345,8 @@ TEST_P(ShredDialogButtons, AreTallEnoughForTheirTextInTheHostFont)
             ShowShredWarning(L"Nothing selected");
         else
             AskShredConfirmation(L"Shred it?");
-    }
-    ASSERT_EQ(c.warning ? 1u : 2u, buttons.size());
-    for (const Button& button : buttons) {
-        SCOPED_TRACE(button.id);
-        const LONG height = button.rect.bottom - button.rect.top;
-        EXPECT_GE(height, button.textHeight + kButtonTextRoom)
-            << "text " << button.textHeight << " pixels high";
-        EXPECT_GE(button.rect.right - button.rect.left, button.textWidth + kButtonTextRoom);
-        EXPECT_TRUE(Inside(button.rect, client));
-        EXPECT_FALSE(Overlap(button.rect, text));
+        EXPECT_EQ(c.warning ? 1u : 2u, buttons);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fonts, ShredDialogButtons,
-    ::testing::Values(ButtonFontCase{"WarningByDefault", true, nullptr},
-                      ButtonFontCase{"QuestionByDefault", false, nullptr},
-                      ButtonFontCase{"WarningInTwelvePoints", true, L"16777215:0:12:0:MS Shell Dlg"},
-                      ButtonFontCase{"QuestionInTwelvePoints", false,
-                                     L"16777215:0:12:0:MS Shell Dlg"},
-                      ButtonFontCase{"QuestionInTwentyPoints", false, L"16777215:0:20:0:Arial"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
