@@ -240,17 +240,6 @@ HRESULT CHostTray::Click(size_t index)
     return hr;
 }
 
-void CHostTray::Forget()
-{
-    std::vector<win32::ComPtr<IFWTWTrayNotifyCallback>> callbacks;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        callbacks.swap(m_callbacks);
-        m_callbacks.resize(callbacks.size());
-        std::fill(m_pointers.begin(), m_pointers.end(), nullptr);
-    }
-}
-
 STDMETHODIMP CHostTray::ShowBalloon(const wchar_t* title, const wchar_t* text, UINT kind,
                                     UINT balloonId, IFWTWTrayNotifyCallback* callback)
 {

@@ -118,8 +118,6 @@ public:
     bool WaitForBalloons(size_t count, DWORD milliseconds) const;
     // OnNotify(0x405, id) on the callback of balloon `index`; its result.
     HRESULT Click(size_t index);
-    // Lets go of every callback kept for a click.
-    void Forget();
 
     STDMETHODIMP ShowBalloon(const wchar_t* title, const wchar_t* text, UINT kind, UINT balloonId,
                              IFWTWTrayNotifyCallback* callback) override;
