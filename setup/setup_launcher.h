@@ -16,7 +16,6 @@ inline constexpr wchar_t kInstalledKeyPath[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
     L"{6D6ADF03-B257-4EA5-BBC1-1D145AF8D514}";
 inline constexpr wchar_t kPackageListFile[] = L"setup.lst";
-// Started from the system folder only.
 // Only ever started as the system folder's copy (win32::SystemProgramPath): a
 // bare name would be looked for beside setup and in its current folder first.
 inline constexpr wchar_t kInstallerFileName[] = L"msiexec.exe";
