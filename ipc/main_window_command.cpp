@@ -10,12 +10,13 @@ bool WaitsForItsOperation(UINT code)
 }
 
 // False when the window did not answer within the limit (a message it had
-// not taken yet is withdrawn) or went away.
-bool SendTextWithin(HWND window, WPARAM code, const wchar_t* text, LRESULT& answer)
+// not taken yet is withdrawn) or went away. `flags` adds SMTO_ABORTIFHUNG
+// where the window may have been busy for a while before this send.
+bool SendTextWithin(HWND window, WPARAM code, const wchar_t* text, UINT flags, LRESULT& answer)
 {
     DWORD_PTR result = 0;
     if (!::SendMessageTimeoutW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(text),
-                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kMainWindowAnswerMs, &result))
+                               SMTO_NORMAL | flags, kMainWindowAnswerMs, &result))
         return false;
     answer = static_cast<LRESULT>(result);
     return true;
@@ -36,13 +37,18 @@ LRESULT SendMainWindowCommand(UINT code, const wchar_t* text)
     LRESULT answer = 0;
     if (WaitsForItsOperation(code)) {
         ::SendMessageW(window, WM_SETTEXT, code, reinterpret_cast<LPARAM>(commandText));
-    } else if (!SendTextWithin(window, code, commandText, answer)) {
+    } else if (!SendTextWithin(window, code, commandText, SMTO_ABORTIFHUNG, answer)) {
         // The caller is the host's or the shell's user-interface thread: a
         // window that does not answer must not hold it. A second wait for
         // the title's send would only double the hang.
         return 0;
     }
-    if (!SendTextWithin(window, 0, title, answer))
+    // The window has just answered the command, so it is not hung. But a
+    // browser operation can keep it from its queue past the system's five
+    // seconds, and until it is back there the system would call it hung and
+    // refuse the title at once: the window would keep the command's text as
+    // its title, and no sender would find it again.
+    if (!SendTextWithin(window, 0, title, 0, answer))
         return 0;
     return answer;
 }

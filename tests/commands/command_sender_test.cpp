@@ -256,7 +256,11 @@ TEST_F(CommandSenderTest, ShredOneWithoutAPathSendsTheFileChosenInTheDialog)
 
 // A "Graventa" window on a thread of this process that takes kStallMs to
 // answer the send of code `stallAt` (0: the title's), unless stopped sooner:
-// longer than a sender that keeps to the limit may wait.
+// longer than a sender that keeps to the limit may wait, and longer than the
+// system's five seconds after which a window away from its queue is hung.
+// Having answered, it stays away from its queue until the next send waits
+// there, as a window still finishing its operation would: a sender that
+// asks the system whether the window is hung is refused at once.
 class StalledGraventa {
 public:
     static constexpr DWORD kStallMs = 2 * kMainWindowAnswerMs + 1000;
@@ -290,8 +294,18 @@ private:
         auto* self = reinterpret_cast<StalledGraventa*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
         if (self && message == WM_SETTEXT) {
             self->m_codes.push_back(static_cast<UINT>(wParam));  // read once the thread ended
-            if (wParam == self->m_stallAt)
-                ::WaitForSingleObject(self->m_release.get(), kStallMs);
+            if (wParam == self->m_stallAt &&
+                ::WaitForSingleObject(self->m_release.get(), kStallMs) == WAIT_TIMEOUT) {
+                ::ReplyMessage(TRUE);
+                // GetQueueStatus only looks: it neither waits on the queue nor
+                // counts as taking a message.
+                testsupport::WaitUntil(
+                    [self] {
+                        return (HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) ||
+                               ::WaitForSingleObject(self->m_release.get(), 0) == WAIT_OBJECT_0;
+                    },
+                    kStallMs);
+            }
         }
         if (message == WM_DESTROY)
             ::PostQuitMessage(0);
