@@ -5,6 +5,7 @@
 #include "settings/install_location.h"
 #include "win32/path.h"
 #include "win32/registry.h"
+#include "win32/system_info.h"
 
 #include <shellapi.h>
 
@@ -170,11 +171,9 @@ int ProductHelp::OpenHelp(LANGID language)
     m_helpPath = win32::JoinPath(m_installFolder, LanguageHelpPath(language));
     const std::wstring topic = m_helpPath + kHelpTopic;
     // By its full path, so that no hh.exe on the search path is taken instead.
-    wchar_t windows[MAX_PATH] = {};
-    const UINT cch = ::GetSystemWindowsDirectoryW(windows, ARRAYSIZE(windows));
-    if (cch == 0 || cch >= ARRAYSIZE(windows))
+    const std::wstring program = win32::SystemWindowsProgramPath(L"hh.exe");
+    if (program.empty())
         return 0;
-    const std::wstring program = win32::JoinPath(windows, L"hh.exe");
     const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
         nullptr, L"open", program.c_str(), topic.c_str(), nullptr, SW_SHOWNORMAL));
     return result > 32 ? 1 : 0;

@@ -15,6 +15,17 @@ namespace {
 constexpr wchar_t kDefaultWindowsFolder[] = L"C:\\WINDOWS";
 constexpr wchar_t kDefaultDriveRoot[] = L"C:\\";
 
+// A folder as one of the system's own lookups reports it; empty when it
+// cannot be had or does not fit.
+std::wstring FolderFromSystem(UINT(WINAPI* lookup)(LPWSTR, UINT))
+{
+    wchar_t folder[MAX_PATH];
+    const UINT cch = lookup(folder, ARRAYSIZE(folder));
+    if (cch == 0 || cch >= ARRAYSIZE(folder))
+        return {};
+    return std::wstring(folder, cch);
+}
+
 }  // namespace
 
 std::wstring WindowsFolder()
@@ -41,16 +52,18 @@ std::wstring WindowsDriveRoot()
 
 std::wstring SystemFolder()
 {
-    wchar_t system[MAX_PATH];
-    const UINT cch = ::GetSystemDirectoryW(system, ARRAYSIZE(system));
-    if (cch == 0 || cch >= ARRAYSIZE(system))
-        return {};
-    return std::wstring(system, cch);
+    return FolderFromSystem(::GetSystemDirectoryW);
 }
 
 std::wstring SystemProgramPath(const wchar_t* name)
 {
     const std::wstring folder = SystemFolder();
+    return folder.empty() ? std::wstring() : JoinPath(folder, name);
+}
+
+std::wstring SystemWindowsProgramPath(const wchar_t* name)
+{
+    const std::wstring folder = FolderFromSystem(::GetSystemWindowsDirectoryW);
     return folder.empty() ? std::wstring() : JoinPath(folder, name);
 }
 

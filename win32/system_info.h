@@ -27,6 +27,9 @@ std::wstring SystemFolder();
 // loaded, so that no copy beside us or on the search path is taken instead.
 // Empty when the system folder cannot be had.
 std::wstring SystemProgramPath(const wchar_t* name);
+// `name` in the Windows folder as the system reports it (never WINDIR), for
+// the system programs that live there; empty when it cannot be had.
+std::wstring SystemWindowsProgramPath(const wchar_t* name);
 
 // The name of the user the calling thread runs as (the impersonated one
 // while it impersonates); empty when it cannot be read.
