@@ -6,8 +6,14 @@
 #     the 32-bit tree (build/x86: the 32-bit deliverables), both optimised as
 #     they ship (RelWithDebInfo: the debug information serves Wine's debugger
 #     in the tests; installing strips it, see scripts/dist.sh);
-#   - creates the host-safe Wine prefix the tests run in.
+#   - creates the host-safe Wine prefix the tests run in;
+#   - runs the main job, scripts/demo.sh (README, "Try it").
+# Usage: scripts/setup.sh [-j N]
+#   -j N: compile with N jobs (default: one per core); on a shared machine
+#   give fewer.
 set -euo pipefail
+jobs=$(nproc)
+if [ "${1:-}" = -j ] && [ -n "${2:-}" ]; then jobs=$2; fi
 cd "$(dirname "$0")/.."
 
 # The last four: what scripts/screenshot-host.sh needs (a private X display,
@@ -25,7 +31,6 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-jobs=$(nproc)
 cmake -S . -B build/x64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake >/dev/null
 cmake --build build/x64 -j "$jobs"
@@ -35,6 +40,6 @@ cmake --build build/x86 -j "$jobs"
 
 scripts/make-test-prefix.sh build/x64
 
-# The main job on an embedded default: Graventa.exe shreds a demonstration
-# tree in the test prefix and shows its log (see README, "Graventa").
+# The main job: Graventa.exe shreds a demonstration tree in the test prefix
+# and shows its log (README, "Try it").
 scripts/demo.sh build/x64
