@@ -4,14 +4,17 @@
 // profile and erase-method fallbacks), never as whatever was read before.
 #include "settings/install_location.h"
 #include "settings/settings_store.h"
+#include "settings/settings_values.h"
 #include "win32/registry.h"
 
 #include <cwchar>
 
 namespace {
 
+namespace value = settingsvalue;
+
 constexpr DWORD kLayoutRevision = 2;
-constexpr DWORD kMissing = 0xFFFFFFFF;
+constexpr DWORD kMissing = value::kMissing;
 
 DWORD ReadDwordOr(HKEY key, const wchar_t* name, DWORD fallback)
 {
@@ -21,27 +24,31 @@ DWORD ReadDwordOr(HKEY key, const wchar_t* name, DWORD fallback)
     return value;
 }
 
-// The trigger flags count only their lowest byte; every other flag is on
-// when its whole DWORD is not 0.
-bool ReadLowByteFlag(HKEY key, const wchar_t* name)
+DWORD ReadRaw(HKEY key, const value::Dword& stored)
 {
-    return (ReadDwordOr(key, name, 0) & 0xFF) != 0;
+    return ReadDwordOr(key, stored.name, stored.missing);
 }
 
-bool ReadWholeFlag(HKEY key, const wchar_t* name)
+bool ReadFlag(HKEY key, const wchar_t* name, value::Rule rule)
 {
-    return ReadDwordOr(key, name, 0) != 0;
+    const DWORD raw = ReadDwordOr(key, name, 0);
+    return (rule == value::Rule::LowByteFlag ? (raw & 0xFF) : raw) != 0;
 }
 
-int32_t ReadNumber(HKEY key, const wchar_t* name)
+bool ReadFlag(HKEY key, const value::Dword& stored)
 {
-    return static_cast<int32_t>(ReadDwordOr(key, name, 0));
+    return ReadFlag(key, stored.name, stored.rule);
+}
+
+int32_t ReadNumber(HKEY key, const value::Dword& stored)
+{
+    return static_cast<int32_t>(ReadRaw(key, stored));
 }
 
 // 1 to 4 stay as read; anything else (missing included) gives `fallback`.
 int32_t MapEraseMethod(HKEY key, int32_t fallback)
 {
-    const DWORD raw = ReadDwordOr(key, L"EraseMethod", kMissing);
+    const DWORD raw = ReadRaw(key, value::kEraseMethod);
     if (raw >= kEraseSimpleDelete && raw <= kEraseSevenPasses)
         return static_cast<int32_t>(raw);
     return fallback;
@@ -51,7 +58,7 @@ bool OpenSettingsForRead(win32::UniqueKey& key)
 {
     if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
         return false;
-    return ReadDwordOr(key.get(), L"Revision", 0) == kLayoutRevision;
+    return ReadRaw(key.get(), value::kRevision) == kLayoutRevision;
 }
 
 // The first failure among a saver's writes. After a failed write a saver
@@ -87,7 +94,7 @@ bool OpenSettingsForSave(win32::UniqueKey& key, WriteStatus& status)
             return false;
         }
     }
-    status.Note(win32::WriteDword(key.get(), L"Revision", kLayoutRevision));
+    status.Note(win32::WriteDword(key.get(), value::kRevision.name, kLayoutRevision));
     return true;
 }
 
@@ -140,7 +147,7 @@ std::wstring JoinList(const std::vector<std::wstring>& entries)
 std::wstring ConfirmValueName(size_t index)
 {
     wchar_t name[40];
-    std::swprintf(name, ARRAYSIZE(name), L"ConfirmShredAddFile%d", static_cast<int>(index));
+    std::swprintf(name, ARRAYSIZE(name), value::kConfirmAddFileFormat, static_cast<int>(index));
     return name;
 }
 
@@ -149,9 +156,14 @@ LSTATUS WriteFlag(HKEY key, const wchar_t* name, bool on)
     return win32::WriteDword(key, name, on ? 1 : 0);
 }
 
-LSTATUS WriteNumber(HKEY key, const wchar_t* name, int32_t value)
+LSTATUS WriteFlag(HKEY key, const value::Dword& stored, bool on)
 {
-    return win32::WriteDword(key, name, static_cast<DWORD>(value));
+    return WriteFlag(key, stored.name, on);
+}
+
+LSTATUS WriteNumber(HKEY key, const value::Dword& stored, int32_t number)
+{
+    return win32::WriteDword(key, stored.name, static_cast<DWORD>(number));
 }
 
 // The order in which a saver writes a profile's flag pairs.
@@ -182,8 +194,8 @@ struct BleachGroup {
 
 BleachGroup ReadBleachGroup(HKEY key)
 {
-    return {ReadWholeFlag(key, L"ActivateFSBOnCron"), ReadNumber(key, L"cronFSBNumDays"),
-            ReadNumber(key, L"numFSBDaysSinceLastActivate")};
+    return {ReadFlag(key, value::kActivateFSBOnCron), ReadNumber(key, value::kCronFSBNumDays),
+            ReadNumber(key, value::kNumFSBDaysSinceLastActivate)};
 }
 
 // Reads the flag pairs a profile's subkey holds; kinds it does not hold keep
@@ -191,8 +203,8 @@ BleachGroup ReadBleachGroup(HKEY key)
 void ReadFlagPairs(HKEY key, int32_t profile, ProfileBody& body)
 {
     for (TraceKind kind : StoredKinds(profile)) {
-        body.shred[kind] = ReadWholeFlag(key, ShredFlagName(kind));
-        body.confirm[kind] = ReadWholeFlag(key, ConfirmFlagName(kind));
+        body.shred[kind] = ReadFlag(key, ShredFlagName(kind), value::Rule::WholeFlag);
+        body.confirm[kind] = ReadFlag(key, ConfirmFlagName(kind), value::Rule::WholeFlag);
     }
 }
 
@@ -201,17 +213,17 @@ void ReadFlagPairs(HKEY key, int32_t profile, ProfileBody& body)
 void ReadLists(HKEY key, ProfileBody& body)
 {
     std::wstring text;
-    if (win32::ReadString(key, L"ExcludeList", text) == ERROR_SUCCESS) {
+    if (win32::ReadString(key, value::kExcludeList, text) == ERROR_SUCCESS) {
         for (auto& entry : SplitList(text))
             body.excludeList.push_back(std::move(entry));
     }
     std::vector<FileEntry> added;
-    if (win32::ReadString(key, L"Files and Folders", text) == ERROR_SUCCESS) {
+    if (win32::ReadString(key, value::kFilesAndFolders, text) == ERROR_SUCCESS) {
         for (auto& entry : SplitList(text))
             added.push_back({std::move(entry), false});
     }
     for (size_t i = 0; i < added.size(); ++i)
-        added[i].confirm = ReadWholeFlag(key, ConfirmValueName(i).c_str());
+        added[i].confirm = ReadFlag(key, ConfirmValueName(i).c_str(), value::kConfirmAddFileRule);
     body.filesAndFolders.insert(body.filesAndFolders.end(), added.begin(), added.end());
 }
 
@@ -222,15 +234,15 @@ bool SettingsStore::LoadTriggers()
     win32::UniqueKey key;
     if (!OpenSettingsForRead(key))
         return false;
-    m_activateOnSystemShutdown = ReadLowByteFlag(key.get(), L"ActivateOnSystemShutdown");
-    m_activateOnBrowserStartup = ReadLowByteFlag(key.get(), L"ActivateOnBrowserStartup");
-    m_activateOnBrowserShutdown = ReadLowByteFlag(key.get(), L"ActivateOnBrowserShutdown");
-    m_activateOnKeyPress = ReadLowByteFlag(key.get(), L"ActivateOnKeyPress");
+    m_activateOnSystemShutdown = ReadFlag(key.get(), value::kActivateOnSystemShutdown);
+    m_activateOnBrowserStartup = ReadFlag(key.get(), value::kActivateOnBrowserStartup);
+    m_activateOnBrowserShutdown = ReadFlag(key.get(), value::kActivateOnBrowserShutdown);
+    m_activateOnKeyPress = ReadFlag(key.get(), value::kActivateOnKeyPress);
     if (m_activateOnKeyPress)
-        win32::ReadString(key.get(), L"keyCodeVals", m_keyCodeVals);  // missing: kept
-    m_activateOnCron = ReadLowByteFlag(key.get(), L"ActivateOnCron");
-    m_cronNumDays = ReadNumber(key.get(), L"cronNumDays");
-    m_numDaysSinceLastActivate = ReadNumber(key.get(), L"numDaysSinceLastActivate");
+        win32::ReadString(key.get(), value::kKeyCodeVals, m_keyCodeVals);  // missing: kept
+    m_activateOnCron = ReadFlag(key.get(), value::kActivateOnCron);
+    m_cronNumDays = ReadNumber(key.get(), value::kCronNumDays);
+    m_numDaysSinceLastActivate = ReadNumber(key.get(), value::kNumDaysSinceLastActivate);
     return true;
 }
 
@@ -251,7 +263,7 @@ bool SettingsStore::LoadSecurityProfile()
     win32::UniqueKey key;
     if (!OpenSettingsForRead(key))
         return false;
-    const DWORD stored = ReadDwordOr(key.get(), L"SecurityProfile", kMissing);
+    const DWORD stored = ReadRaw(key.get(), value::kSecurityProfile);
     if (stored == kMissing)
         m_securityProfile = kProfileSimple;
     else if (stored <= static_cast<DWORD>(kProfileSimple))
@@ -331,7 +343,7 @@ bool SettingsStore::LoadCurrent()
     win32::UniqueKey settings;
     if (!OpenSettingsForRead(settings))
         return false;
-    const DWORD stored = ReadDwordOr(settings.get(), L"SecurityProfile", kMissing);
+    const DWORD stored = ReadRaw(settings.get(), value::kSecurityProfile);
     settings.reset();
     if (stored == kMissing)
         m_securityProfile = kProfileSimple;
@@ -361,26 +373,26 @@ namespace {
 LSTATUS WriteTriggerGroup(HKEY key, const TriggerGroup& group, const std::wstring& keyCodeVals)
 {
     WriteStatus status;
-    status.Note(WriteFlag(key, L"ActivateOnSystemShutdown", group.systemShutdown));
-    status.Note(WriteFlag(key, L"ActivateOnBrowserStartup", group.browserStartup));
-    status.Note(WriteFlag(key, L"ActivateOnBrowserShutdown", group.browserShutdown));
-    status.Note(WriteFlag(key, L"ActivateOnKeyPress", group.keyPress));
+    status.Note(WriteFlag(key, value::kActivateOnSystemShutdown, group.systemShutdown));
+    status.Note(WriteFlag(key, value::kActivateOnBrowserStartup, group.browserStartup));
+    status.Note(WriteFlag(key, value::kActivateOnBrowserShutdown, group.browserShutdown));
+    status.Note(WriteFlag(key, value::kActivateOnKeyPress, group.keyPress));
     // Switched off, the stored key sequence is left for the next time.
     if (group.keyPress)
-        status.Note(win32::WriteString(key, L"keyCodeVals", keyCodeVals));
-    status.Note(WriteFlag(key, L"ActivateOnCron", group.cron));
-    status.Note(WriteNumber(key, L"cronNumDays", group.cronNumDays));
-    status.Note(WriteNumber(key, L"numDaysSinceLastActivate", group.numDaysSinceLastActivate));
+        status.Note(win32::WriteString(key, value::kKeyCodeVals, keyCodeVals));
+    status.Note(WriteFlag(key, value::kActivateOnCron, group.cron));
+    status.Note(WriteNumber(key, value::kCronNumDays, group.cronNumDays));
+    status.Note(WriteNumber(key, value::kNumDaysSinceLastActivate, group.numDaysSinceLastActivate));
     return status.First();
 }
 
 LSTATUS WriteBleachGroup(HKEY key, const BleachGroup& group)
 {
     WriteStatus status;
-    status.Note(WriteFlag(key, L"ActivateFSBOnCron", group.fsbOnCron));
-    status.Note(WriteNumber(key, L"cronFSBNumDays", group.cronFSBNumDays));
+    status.Note(WriteFlag(key, value::kActivateFSBOnCron, group.fsbOnCron));
+    status.Note(WriteNumber(key, value::kCronFSBNumDays, group.cronFSBNumDays));
     status.Note(
-        WriteNumber(key, L"numFSBDaysSinceLastActivate", group.numFSBDaysSinceLastActivate));
+        WriteNumber(key, value::kNumFSBDaysSinceLastActivate, group.numFSBDaysSinceLastActivate));
     return status.First();
 }
 
@@ -391,16 +403,16 @@ LSTATUS WriteBody(HKEY key, int32_t profile, const ProfileBody& body)
         status.Note(WriteFlag(key, ShredFlagName(kind), body.shred[kind]));
         status.Note(WriteFlag(key, ConfirmFlagName(kind), body.confirm[kind]));
     }
-    status.Note(WriteNumber(key, L"EraseMethod", body.eraseMethod));
+    status.Note(WriteNumber(key, value::kEraseMethod, body.eraseMethod));
     if (profile < kProfileAdvanced)
         return status.First();
-    status.Note(win32::WriteString(key, L"ExcludeList", JoinList(body.excludeList)));
+    status.Note(win32::WriteString(key, value::kExcludeList, JoinList(body.excludeList)));
     std::vector<std::wstring> paths;
     for (size_t i = 0; i < body.filesAndFolders.size(); ++i) {
         status.Note(WriteFlag(key, ConfirmValueName(i).c_str(), body.filesAndFolders[i].confirm));
         paths.push_back(body.filesAndFolders[i].path);
     }
-    status.Note(win32::WriteString(key, L"Files and Folders", JoinList(paths)));
+    status.Note(win32::WriteString(key, value::kFilesAndFolders, JoinList(paths)));
     return status.First();
 }
 
@@ -411,7 +423,7 @@ bool WriteProfileChoice(int32_t profile, WriteStatus& status)
     win32::UniqueKey key;
     if (!OpenSettingsForSave(key, status))
         return false;
-    status.Note(WriteNumber(key.get(), L"SecurityProfile", profile));
+    status.Note(WriteNumber(key.get(), value::kSecurityProfile, profile));
     return true;
 }
 
@@ -472,7 +484,7 @@ bool SettingsStore::SaveSecurityProfile()
         sub.reset();
         return SaveProfile() && status.Ok();
     }
-    status.Note(WriteNumber(sub.get(), L"EraseMethod",
+    status.Note(WriteNumber(sub.get(), value::kEraseMethod,
                             profile == kProfileAdvanced ? kEraseOnePass : kEraseSimpleDelete));
     return status.Ok();
 }
@@ -517,7 +529,7 @@ bool SettingsStore::SaveAll()
         status.Note(WriteTriggers(key.get()));
         status.Note(WriteBleachSchedule(key.get()));
         if (valid) {
-            status.Note(WriteNumber(key.get(), L"SecurityProfile", profile));
+            status.Note(WriteNumber(key.get(), value::kSecurityProfile, profile));
             win32::UniqueKey sub;
             status.Note(OpenOrCreateProfile(profile, sub));
             if (sub)
