@@ -94,79 +94,63 @@ struct FolderCase {
     const char* what;
     TraceKind trace;
     const char* traceName;
-    const wchar_t* shellFolder;  // redirected to the folder; null: TMP and TEMP unset
-    const wchar_t* below;        // the folder, below the scratch profile
+    const wchar_t* shellFolder;  // redirected to the folder; null: TMP and TEMP
+    const wchar_t* folder;       // below the scratch profile, or (own) beside it
+    bool own;                    // a folder of the trace's own: emptied, and kept
 };
 
-// Each trace's folder ends up on the user's files; the trace is left out
-// with a line that names it, and not one of those files is touched.
-TEST_F(TraceFolders, ATraceNeverEmptiesTheUsersOwnFolders)
+// Each trace's folder is pointed at the user's files, or at a folder of its
+// own. On the user's files the trace is left out with a line that names it
+// and not one file is touched; on its own folder it is still emptied.
+TEST_F(TraceFolders, ATraceEmptiesOnlyAFolderOfItsOwn)
 {
     const FolderCase cases[] = {
         {"temporary folder falls back to the profile", kTempFiles, "Windows Temp Files", nullptr,
-         L""},
+         L"", false},
         {"recent documents on Documents", kRecentMenu, "My Recent Documents", L"Recent",
-         L"Documents"},
+         L"Documents", false},
         {"cache on Documents", kTempIntFiles, "Internet Explorer Temporary Internet Files",
-         L"Cache", L"Documents"},
-        {"cookies on the profile", kCookies, "Internet Explorer Cookies", L"Cookies", L""},
+         L"Cache", L"Documents", false},
+        {"cookies on the profile", kCookies, "Internet Explorer Cookies", L"Cookies", L"", false},
         {"history inside Documents", kBrowseHistory, "Internet Explorer History", L"History",
-         L"Documents\\History"},
-        {"cookies on Desktop", kCookies, "Internet Explorer Cookies", L"Cookies", L"Desktop"},
+         L"Documents\\History", false},
+        {"cookies on Desktop", kCookies, "Internet Explorer Cookies", L"Cookies", L"Desktop",
+         false},
+        {"temporary folder of its own", kTempFiles, "Windows Temp Files", nullptr, L"temp", true},
+        {"recent documents of their own", kRecentMenu, "My Recent Documents", L"Recent",
+         L"recent", true},
+        {"cache of its own", kTempIntFiles, "Internet Explorer Temporary Internet Files", L"Cache",
+         L"cache", true},
     };
     for (const FolderCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::wstring folder = *c.below ? profile + L"\\" + c.below : profile;
+        std::wstring folder = c.own ? data / c.folder : profile;
+        if (!c.own && *c.folder)
+            folder += std::wstring(L"\\") + c.folder;
         ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr) ||
                     ::GetLastError() == ERROR_ALREADY_EXISTS);
-        std::vector<std::wstring> kept = personal;
-        kept.push_back(Put(folder + L"\\in-the-folder.dat", 200));
+        const std::vector<std::wstring> inFolder = {Put(folder + L"\\in-the-folder.dat", 200)};
         Environment environment;
         if (c.shellFolder)
             Redirect(c.shellFolder, folder);
+        else if (c.own)
+            environment = {{L"TMP", folder + L"\\"}, {L"TEMP", folder + L"\\"}};
         else
             environment = {{L"TMP", L""}, {L"TEMP", L""}, {L"USERPROFILE", profile}};
 
         const std::string text = ShredAll(c.trace, environment);
-        EXPECT_TRUE(Untouched(kept));
-        EXPECT_NE(text.find(std::string("->") + c.traceName + " was not shredded: its folder " +
-                            Narrow(folder)),
-                  std::string::npos)
-            << text;
-        EXPECT_EQ(CountOf(text, "has been shredded"), 0u) << text;
-    }
-}
-
-// The same traces on folders of their own are still emptied, and the
-// folders kept.
-TEST_F(TraceFolders, ATraceOnItsOwnFolderIsStillEmptied)
-{
-    const struct {
-        const char* what;
-        TraceKind trace;
-        const wchar_t* shellFolder;  // null: TMP and TEMP
-    } cases[] = {
-        {"temporary folder", kTempFiles, nullptr},
-        {"recent documents", kRecentMenu, L"Recent"},
-        {"cache", kTempIntFiles, L"Cache"},
-    };
-    int index = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::wstring folder = data / (L"trace" + std::to_wstring(index++));
-        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-        const std::vector<std::wstring> traces = {Put(folder + L"\\left-over.tmp", 500)};
-        Environment environment;
-        if (c.shellFolder)
-            Redirect(c.shellFolder, folder);
-        else
-            environment = {{L"TMP", folder + L"\\"}, {L"TEMP", folder + L"\\"}};
-
-        const std::string text = ShredAll(c.trace, environment);
-        EXPECT_TRUE(NoneLeft(traces));
-        EXPECT_TRUE(testsupport::PathExists(folder));
-        EXPECT_TRUE(Untouched(personal));
-        EXPECT_EQ(text.find("was not shredded"), std::string::npos) << text;
+        EXPECT_TRUE(Untouched(personal)) << text;
+        const std::string refusal =
+            std::string("->") + c.traceName + " was not shredded: its folder " + Narrow(folder);
+        if (c.own) {
+            EXPECT_TRUE(NoneLeft(inFolder)) << text;
+            EXPECT_TRUE(testsupport::PathExists(folder));
+            EXPECT_EQ(text.find("was not shredded"), std::string::npos) << text;
+        } else {
+            EXPECT_TRUE(Untouched(inFolder)) << text;
+            EXPECT_NE(text.find(refusal), std::string::npos) << text;
+            EXPECT_EQ(CountOf(text, "has been shredded"), 0u) << text;
+        }
     }
 }
 
@@ -174,36 +158,64 @@ constexpr wchar_t kProtectedStorage[] = L"Software\\Microsoft\\Protected Storage
 constexpr wchar_t kSystemSid[] = L"S-1-5-18";
 constexpr wchar_t kOtherUserSid[] = L"S-1-5-21-7-7-7-1077";
 
-// Only this user's own bin, named by the process token, is shredded: a
-// registry key that names LocalSystem first changes nothing, and another
-// user's bin on the same drive stays as it is.
-TEST_F(GraventaTest, RecycleBinShredsOnlyTheUsersOwnBin)
-{
-    std::wstring mySid;
+// Bins of this user, of LocalSystem and of another user on C:, and a
+// Protected Storage key whose first subkey is LocalSystem's SID; all of it
+// is taken away again.
+class RecycleBin : public GraventaTest {
+protected:
+    void SetUp() override
     {
+        GraventaTest::SetUp();
         win32::UniqueHandleNull token;
         ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()));
         ASSERT_TRUE(win32::TokenUserSidString(token.get(), mySid));
-    }
-    const std::wstring bin = L"C:\\$Recycle.Bin";
-    const bool binExisted = testsupport::PathExists(bin);
-    ASSERT_TRUE(::CreateDirectoryW(bin.c_str(), nullptr) || binExisted);
-    const std::wstring mine = bin + L"\\" + mySid;
-    const bool mineExisted = testsupport::PathExists(mine);
-    ASSERT_TRUE(::CreateDirectoryW(mine.c_str(), nullptr) || mineExisted);
-    for (const wchar_t* sid : {kSystemSid, kOtherUserSid})
-        ASSERT_TRUE(::CreateDirectoryW((bin + L"\\" + sid).c_str(), nullptr)) << sid;
-    const std::vector<std::wstring> own = {Put(mine + L"\\$RScoravelOwn.txt", 700)};
-    const std::vector<std::wstring> others = {
-        Put(bin + L"\\" + kSystemSid + L"\\$RScoravelSystem.txt", 400),
-        Put(bin + L"\\" + kOtherUserSid + L"\\$RScoravelOther.txt", 600)};
-    {
+        m_binExisted = testsupport::PathExists(kBin);
+        ASSERT_TRUE(::CreateDirectoryW(kBin, nullptr) || m_binExisted);
+        m_mineExisted = testsupport::PathExists(Bin(mySid));
+        ASSERT_TRUE(::CreateDirectoryW(Bin(mySid).c_str(), nullptr) || m_mineExisted);
+        for (const wchar_t* sid : {kSystemSid, kOtherUserSid})
+            ASSERT_TRUE(::CreateDirectoryW(Bin(sid).c_str(), nullptr)) << sid;
         win32::UniqueKey key;
         ASSERT_EQ(ERROR_SUCCESS,
-                  win32::CreateKey(HKEY_CURRENT_USER,
-                                   (std::wstring(kProtectedStorage) + L"\\" + kSystemSid).c_str(),
-                                   KEY_READ, key));
+                  win32::CreateKey(HKEY_CURRENT_USER, StorageSubkey().c_str(), KEY_READ, key));
     }
+
+    void TearDown() override
+    {
+        resident.Stop();
+        win32::DeleteTree(HKEY_CURRENT_USER, StorageSubkey().c_str());
+        for (const wchar_t* sid : {kSystemSid, kOtherUserSid})
+            testsupport::RemoveTree(Bin(sid));
+        if (!m_mineExisted)
+            testsupport::RemoveTree(Bin(mySid));
+        if (!m_binExisted)
+            ::RemoveDirectoryW(kBin);
+        GraventaTest::TearDown();
+    }
+
+    static std::wstring Bin(const std::wstring& sid) { return kBin + (L"\\" + sid); }
+    static std::wstring StorageSubkey()
+    {
+        return std::wstring(kProtectedStorage) + L"\\" + kSystemSid;
+    }
+
+    static constexpr wchar_t kBin[] = L"C:\\$Recycle.Bin";
+    std::wstring mySid;
+
+private:
+    bool m_binExisted = true;
+    bool m_mineExisted = true;
+};
+
+// Only this user's own bin, named by the process token, is shredded: the
+// key that names LocalSystem first changes nothing, and another user's bin
+// on the same drive stays as it is.
+TEST_F(RecycleBin, ShredAllShredsOnlyTheUsersOwnBin)
+{
+    const std::vector<std::wstring> own = {Put(Bin(mySid) + L"\\$RScoravelOwn.txt", 700)};
+    const std::vector<std::wstring> others = {
+        Put(Bin(kSystemSid) + L"\\$RScoravelSystem.txt", 400),
+        Put(Bin(kOtherUserSid) + L"\\$RScoravelOther.txt", 600)};
 
     SaveProfile({.traces = {kRecycle}});
     testsupport::TrayRecorder balloons;
@@ -212,22 +224,13 @@ TEST_F(GraventaTest, RecycleBinShredsOnlyTheUsersOwnBin)
     RunVerb({L"ShredAll"});
     EXPECT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
     resident.Stop();
-    EXPECT_TRUE(LogIsComplete());
+    ASSERT_TRUE(LogIsComplete());
     const std::string text = ReadText(log);
 
     EXPECT_TRUE(NoneLeft(own)) << text;
-    EXPECT_TRUE(testsupport::PathExists(mine)) << "the user's bin itself stays";
+    EXPECT_TRUE(testsupport::PathExists(Bin(mySid))) << "the user's bin itself stays";
     EXPECT_TRUE(Untouched(others)) << text;
-    EXPECT_NE(text.find("->File " + Narrow(mine)), std::string::npos) << text;
-
-    win32::DeleteTree(HKEY_CURRENT_USER,
-                      (std::wstring(kProtectedStorage) + L"\\" + kSystemSid).c_str());
-    for (const wchar_t* sid : {kSystemSid, kOtherUserSid})
-        testsupport::RemoveTree(bin + L"\\" + sid);
-    if (!mineExisted)
-        testsupport::RemoveTree(mine);
-    if (!binExisted)
-        ::RemoveDirectoryW(bin.c_str());
+    EXPECT_NE(text.find("->File " + Narrow(Bin(mySid))), std::string::npos) << text;
 }
 
 }  // namespace
