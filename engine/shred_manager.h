@@ -158,9 +158,6 @@ public:
     // The user's entries the last build left out because they name no full
     // path (and are no pattern): the run logs them.
     const std::vector<std::wstring>& LeftOutEntries() const { return m_leftOutEntries; }
-    // The traces the last build left out because a folder of theirs is not
-    // one a trace may empty: the run logs them.
-    const std::vector<RefusedTrace>& RefusedTraces() const { return m_refusedTraces; }
     void ClearAssets();
     void BuildShredList(int32_t listType);
     void MarkProtectedAndExcluded(AssetList& list);
@@ -181,6 +178,8 @@ private:
     std::unique_ptr<Eraser> m_eraser;
     AssetList m_assets;
     std::vector<std::wstring> m_leftOutEntries;
+    // The traces the last build left out because a folder of theirs is not
+    // one a trace may empty: the run logs them.
     std::vector<RefusedTrace> m_refusedTraces;
     ShredList m_list;
     Eraser* m_eraserInUse = nullptr;

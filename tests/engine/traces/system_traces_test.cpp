@@ -3,8 +3,8 @@
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "win32/registry.h"
+#include "win32/system_info.h"
 
-#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -220,17 +220,9 @@ protected:
                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
             ASSERT_EQ(0u, subkeys) << "the test prefix holds a real user key here";
         }
-        HANDLE rawToken = nullptr;
-        ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken));
-        win32::UniqueHandleNull token(rawToken);
-        BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
-        DWORD cbUser = sizeof(user);
-        ASSERT_TRUE(::GetTokenInformation(token.get(), TokenUser, user, cbUser, &cbUser));
-        LPWSTR text = nullptr;
-        ASSERT_TRUE(
-            ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text));
-        m_tokenSid = text;
-        ::LocalFree(text);
+        win32::UniqueHandleNull token;
+        ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()));
+        ASSERT_TRUE(win32::TokenUserSidString(token.get(), m_tokenSid));
         ASSERT_EQ(0u, m_tokenSid.rfind(L"S-1-5-", 0));
     }
 
