@@ -65,6 +65,11 @@ public:
     // folder (it holds "\", "/", ":" or a wildcard): never touched.
     void SetUnusableName(bool unusable) { m_unusableName = unusable; }
     bool HasUnusableName() const { return m_unusableName; }
+    // A trace whose folder is not one it may empty (a shell folder or the
+    // temporary folder pointed at the user's files): it lists nothing, its
+    // path is the refused folder, and the list builder only logs it.
+    void SetRefused(bool refused) { m_refused = refused; }
+    bool IsRefused() const { return m_refused; }
     void SetRemoveSelf(bool removeSelf) { m_removeSelf = removeSelf; }
     bool GetRemoveSelf() const { return m_removeSelf; }
     void SetStatus(int32_t status) { m_status = status; }
@@ -81,6 +86,7 @@ private:
     bool m_excluded = false;
     bool m_inUse = false;
     bool m_unusableName = false;
+    bool m_refused = false;
     AssetKind m_kind = AssetKind::None;
     bool m_removeSelf = false;
     int32_t m_status = kAssetNotDestroyed;

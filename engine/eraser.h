@@ -154,3 +154,7 @@ std::wstring LoadLogText(UINT id);
 // Fills "%s" and "%d" in `format` with `args` in order ("%%" is "%"). Only the
 // format is interpreted, never an argument.
 std::wstring FormatLogText(const std::wstring& format, std::initializer_list<std::wstring> args);
+// `text` (a path or name, often from outside) with every control character
+// shown as "?", a character no path holds: it can then neither break a log
+// line nor start a line of its own.
+std::wstring LogSafeText(const std::wstring& text);

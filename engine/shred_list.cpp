@@ -40,9 +40,15 @@ std::wstring ExtensionOf(const std::wstring& path)
     return dot == std::wstring::npos ? std::wstring() : path.substr(dot);
 }
 
-void Append(AssetList& list, std::unique_ptr<IDAsset> asset)
+// A refused trace (its folder is not one it may empty) lists nothing: it is
+// kept apart, by name and folder, for the run's log.
+void Append(AssetList& list, std::vector<RefusedTrace>& refused, std::unique_ptr<IDAsset> asset)
 {
-    if (asset)
+    if (!asset)
+        return;
+    if (asset->IsRefused())
+        refused.push_back({asset->GetName(), asset->GetPath()});
+    else
         list.push_back(std::move(asset));
 }
 
@@ -102,10 +108,14 @@ void ShredManager::BuildShredList(int32_t listType)
 {
     ClearAssets();
     m_leftOutEntries.clear();
+    m_refusedTraces.clear();
     const Selector selector = SelectorFor(listType);
     if (selector == Selector::Nothing)
         return;
     const SettingsStore& settings = m_settings;
+    const auto add = [this](std::unique_ptr<IDAsset> asset) {
+        Append(m_assets, m_refusedTraces, std::move(asset));
+    };
 
     // Browser traces, kind by kind: Internet Explorer's, then Firefox's.
     const bool internetExplorer =
@@ -129,9 +139,9 @@ void ShredManager::BuildShredList(int32_t listType)
             continue;
         const bool confirm = settings.GetConfirm(trace.kind);
         if (internetExplorer)
-            Append(m_assets, (ie.*trace.build)(confirm));
+            add((ie.*trace.build)(confirm));
         if (firefox)
-            Append(m_assets, (ff.*trace.build)(confirm));
+            add((ff.*trace.build)(confirm));
     }
     if (selector != Selector::Everything) {
         MarkProtectedAndExcluded(m_assets);
@@ -140,17 +150,17 @@ void ShredManager::BuildShredList(int32_t listType)
 
     // System traces.
     if (settings.GetShred(kRecentMenu))
-        Append(m_assets, MakeRecentDocumentsAsset(settings.GetConfirm(kRecentMenu)));
+        add(MakeRecentDocumentsAsset(settings.GetConfirm(kRecentMenu)));
     if (settings.GetShred(kRecentOfficeDocs))
-        Append(m_assets, MakeOfficeRecentAsset(settings.GetConfirm(kRecentOfficeDocs)));
+        add(MakeOfficeRecentAsset(settings.GetConfirm(kRecentOfficeDocs)));
     if (settings.GetShred(kRecentMP))
-        Append(m_assets, MakeMediaPlayerRecentAsset(settings.GetConfirm(kRecentMP)));
+        add(MakeMediaPlayerRecentAsset(settings.GetConfirm(kRecentMP)));
     if (settings.GetShred(kRecentRP))
-        Append(m_assets, MakeRealPlayerRecentAsset(settings.GetConfirm(kRecentRP)));
+        add(MakeRealPlayerRecentAsset(settings.GetConfirm(kRecentRP)));
     if (settings.GetShred(kRecycle))
-        Append(m_assets, MakeRecycleBinAsset(settings.GetConfirm(kRecycle)));
+        add(MakeRecycleBinAsset(settings.GetConfirm(kRecycle)));
     if (settings.GetShred(kTempFiles))
-        Append(m_assets, MakeTempFilesAsset(settings.GetConfirm(kTempFiles)));
+        add(MakeTempFilesAsset(settings.GetConfirm(kTempFiles)));
 
     // The user's own files and folders that still exist (a wildcard entry
     // never does). Only full paths: a relative entry (older settings, another

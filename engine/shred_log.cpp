@@ -50,14 +50,8 @@ std::string ToAnsi(const std::wstring& text)
     return bytes;
 }
 
-}  // namespace
-
-std::wstring LoadLogText(UINT id)
-{
-    return win32::LoadTableString(::GetModuleHandleW(nullptr), id);
-}
-
-std::wstring FormatLogText(const std::wstring& format, std::initializer_list<std::wstring> args)
+template <typename Args>
+std::wstring FormatWith(const std::wstring& format, const Args& args)
 {
     std::wstring out;
     out.reserve(format.size() + 64);
@@ -81,6 +75,42 @@ std::wstring FormatLogText(const std::wstring& format, std::initializer_list<std
         }
     }
     return out;
+}
+
+// Line breaks are the log's own: a CR that starts no CR LF, and any other
+// control character a text brings along, becomes "?".
+std::wstring WithOnlyOwnLineBreaks(const std::wstring& text)
+{
+    std::wstring out = text;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const bool lineBreak =
+            out[i] == L'\n' || (out[i] == L'\r' && i + 1 < out.size() && out[i + 1] == L'\n');
+        if (!lineBreak && win32::IsControlCharacter(out[i]))
+            out[i] = L'?';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::wstring LoadLogText(UINT id)
+{
+    return win32::LoadTableString(::GetModuleHandleW(nullptr), id);
+}
+
+std::wstring FormatLogText(const std::wstring& format, std::initializer_list<std::wstring> args)
+{
+    return FormatWith(format, args);
+}
+
+std::wstring LogSafeText(const std::wstring& text)
+{
+    std::wstring safe = text;
+    for (wchar_t& c : safe) {
+        if (win32::IsControlCharacter(c))
+            c = L'?';
+    }
+    return safe;
 }
 
 bool Eraser::ShredLogPath(const std::wstring& folder, std::wstring& path)
@@ -148,8 +178,13 @@ void Eraser::LogTextLine(UINT id, std::initializer_list<std::wstring> args, DWOR
     if (!m_log)
         return;
     const std::wstring text = LoadLogText(id);
-    if (!text.empty())
-        LogError(FormatLogText(text, args), errorCode, withSystemText);
+    if (text.empty())
+        return;
+    std::vector<std::wstring> safeArgs;
+    safeArgs.reserve(args.size());
+    for (const auto& arg : args)
+        safeArgs.push_back(LogSafeText(arg));
+    LogError(FormatWith(text, safeArgs), errorCode, withSystemText);
 }
 
 void Eraser::LogTextAndPath(UINT id, const std::wstring& path)
@@ -158,14 +193,14 @@ void Eraser::LogTextAndPath(UINT id, const std::wstring& path)
         return;
     const std::wstring text = LoadLogText(id);
     if (!text.empty())
-        LogError(text + path, 0, false);
+        LogError(text + LogSafeText(path), 0, false);
 }
 
 void Eraser::WriteText(const std::wstring& text)
 {
     if (!m_log)
         return;
-    const std::string bytes = ToAnsi(WithCrLf(text));
+    const std::string bytes = ToAnsi(WithCrLf(WithOnlyOwnLineBreaks(text)));
     const char* cursor = bytes.data();
     size_t cbLeft = bytes.size();
     while (cbLeft > 0) {

@@ -27,6 +27,13 @@
 class Eraser;
 class ShredManager;
 
+// A trace left out of a list because a folder of its own is not one it may
+// empty: its display name and that folder.
+struct RefusedTrace {
+    std::wstring name;
+    std::wstring folder;
+};
+
 // What a list run collects.
 enum ShredListType : int32_t {
     kListNothing = 1,
@@ -161,6 +168,8 @@ public:
 
 private:
     RunResult RunList(int32_t listType, bool interactive);
+    // Logs the entries and traces the list build left out (the log is open).
+    void LogLeftOut();
     void SendBalloon(UINT titleId, const wchar_t* fixedText, UINT textId, int id);
     bool EraseWithEraserInUse(IDAsset* asset);
 
@@ -169,6 +178,9 @@ private:
     std::unique_ptr<Eraser> m_eraser;
     AssetList m_assets;
     std::vector<std::wstring> m_leftOutEntries;
+    // The traces the last build left out because a folder of theirs is not
+    // one a trace may empty: the run logs them.
+    std::vector<RefusedTrace> m_refusedTraces;
     ShredList m_list;
     Eraser* m_eraserInUse = nullptr;
     std::wstring m_logFolder;

@@ -118,6 +118,14 @@ RunResult ShredManager::ShredAssets(int32_t listType)
     return RunList(listType, false);
 }
 
+void ShredManager::LogLeftOut()
+{
+    for (const auto& entry : m_leftOutEntries)
+        m_eraser->LogTextLine(IDS_LOG_NOT_FULL_PATH, {entry});
+    for (const auto& trace : m_refusedTraces)
+        m_eraser->LogTextLine(IDS_LOG_TRACE_REFUSED, {trace.name, trace.folder});
+}
+
 RunResult ShredManager::RunList(int32_t listType, bool interactive)
 {
     if (m_busy)
@@ -127,6 +135,12 @@ RunResult ShredManager::RunList(int32_t listType, bool interactive)
     m_list.Clear();
     m_list.Build(listType, *this);
     if (m_assets.empty()) {
+        // What was left out is still told, even when nothing is left to shred.
+        if ((!m_leftOutEntries.empty() || !m_refusedTraces.empty()) && CreateEraser()) {
+            m_eraser->OpenLog(LogPath());
+            LogLeftOut();
+            m_eraser->CloseLog();
+        }
         if (interactive)
             m_ui->Warn(TableText(IDS_NOTHING_SELECTED));
         else
@@ -146,8 +160,7 @@ RunResult ShredManager::RunList(int32_t listType, bool interactive)
         SendBalloon(IDS_BALLOON_SHRED_IN_PROGRESS, L" ", 0, kBalloonShredStartsOrStopped);
 
     m_eraser->OpenLog(LogPath());
-    for (const auto& entry : m_leftOutEntries)
-        m_eraser->LogTextLine(IDS_LOG_NOT_FULL_PATH, {entry});
+    LogLeftOut();
     m_eraser->SetByteCount(m_list.SumSizes(m_assets));
     m_eraserInUse = m_eraser.get();
 

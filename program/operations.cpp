@@ -61,8 +61,7 @@ bool RefuseOverlongPath(const std::wstring& path)
         // as every request has.
         Eraser log;
         if (log.OpenLog(logPath)) {
-            log.LogError(FormatLogText(LoadLogText(IDS_LOG_OPEN_FAILED), {path}),
-                         ERROR_FILENAME_EXCED_RANGE, true);
+            log.LogTextLine(IDS_LOG_OPEN_FAILED, {path}, ERROR_FILENAME_EXCED_RANGE, true);
             log.CloseLog();
         }
     }

@@ -175,6 +175,11 @@ std::wstring WithoutTrailingSeparators(const std::wstring& path)
     return trimmed;
 }
 
+bool IsControlCharacter(wchar_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
 bool EqualNoCase(const std::wstring& a, const std::wstring& b)
 {
     return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),

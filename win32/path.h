@@ -22,6 +22,19 @@ std::wstring WithoutTrailingSeparators(const std::wstring& path);
 
 bool EqualNoCase(const std::wstring& a, const std::wstring& b);
 
+// Control characters (below U+0020, U+007F to U+009F) and the line and
+// paragraph separators: no file name holds one, and a text viewer may take
+// one for a line break.
+bool IsControlCharacter(wchar_t c);
+inline bool HasControlCharacter(const std::wstring& text)
+{
+    for (const wchar_t c : text) {
+        if (IsControlCharacter(c))
+            return true;
+    }
+    return false;
+}
+
 // Full paths are handled in MAX_PATH buffers: a path that does not fit one
 // is refused, never cut short (a shortened path can name another file).
 inline bool FitsMaxPath(const std::wstring& path)

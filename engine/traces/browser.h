@@ -96,7 +96,9 @@ public:
     // One entry per profile of the user's profiles.ini: the profile folder
     // followed by `suffix`; "\Cache" gives the cache folders (their contents,
     // the folders kept), any other suffix a file. None when the list cannot
-    // be opened or a needed folder is unknown.
+    // be opened or a needed folder is unknown. A path holding a control
+    // character is passed over; a cache folder that no trace may empty
+    // makes the whole list a refused trace.
     std::unique_ptr<DocFileList> ReadProfiles(const std::wstring& suffix) const;
 
     bool IsInstalled() const { return m_installed; }

@@ -1,4 +1,5 @@
 #include "engine/traces/browser.h"
+#include "engine/traces/trace_folder.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "win32/path.h"
@@ -156,8 +157,9 @@ std::unique_ptr<DocFileList> FireFox::ReadProfiles(const std::wstring& suffix) c
             isRelative = value;
             continue;
         }
-        // An empty path would name a folder at the drive root.
-        if (!ValueOf(line, L"Path", value) || value.empty())
+        // An empty path would name a folder at the drive root; a control
+        // character (a NUL, a bare CR) names no file at all.
+        if (!ValueOf(line, L"Path", value) || value.empty() || win32::HasControlCharacter(value))
             continue;
 
         std::wstring target;
@@ -177,6 +179,8 @@ std::unique_ptr<DocFileList> FireFox::ReadProfiles(const std::wstring& suffix) c
         }
         if (!win32::FitsMaxPath(target))
             continue;
+        if (cache && !IsTraceFolderAllowed(target))
+            return MakeRefusedTrace(target);
         if (cache)
             list->AddFolder(target, false);
         else

@@ -1,4 +1,5 @@
 #include "engine/traces/browser.h"
+#include "engine/traces/trace_folder.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "win32/path.h"
@@ -69,11 +70,22 @@ std::unique_ptr<IDAsset> MakeKeyAsset(const std::wstring& name, const wchar_t* k
     return entry;
 }
 
+std::unique_ptr<IDAsset> MakeRefused(const std::wstring& name, const std::wstring& folder,
+                                     bool confirm)
+{
+    auto refused = MakeRefusedTrace(folder);
+    refused->SetName(name);
+    refused->SetConfirm(confirm);
+    return refused;
+}
+
 // A browser folder that the browser may hold files of open: its contents
 // are listed with the in-use test, and the folder itself stays.
 std::unique_ptr<IDAsset> MakeHeldFolderAsset(const std::wstring& name, const std::wstring& folder,
                                              bool confirm)
 {
+    if (!IsTraceFolderAllowed(folder))
+        return MakeRefused(name, folder, confirm);
     auto asset = std::make_unique<DocFolder>();
     asset->SetName(name);
     asset->SetConfirm(confirm);
@@ -115,24 +127,33 @@ std::unique_ptr<IDAsset> InternetExp::MakeHistoryAsset(bool confirm)
     std::wstring history;
     if (!ShellFolder(CSIDL_HISTORY, history))
         return nullptr;
-
-    auto list = std::make_unique<DocFileList>();
-    list->SetName(TraceName(IDS_IE_HISTORY));
-    // Before the folders are added: each takes the list's flag.
-    list->SetConfirm(confirm);
-    list->SetRemoveSelf(false);
-    list->AddFolder(history, false);
+    const std::wstring name = TraceName(IDS_IE_HISTORY);
 
     // The version this program is told, as the shell itself sees it.
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof(version);
     std::wstring recent;
+    std::wstring jumpLists;
     if (::GetVersionExW(&version) &&
         HasJumpListFolder(version.dwMajorVersion, version.dwMinorVersion) &&
         ShellFolder(CSIDL_RECENT, recent)) {
-        const std::wstring jumpLists = win32::JoinPath(recent, kJumpListFolder);
-        if (win32::FitsMaxPath(jumpLists))
-            list->AddFolder(jumpLists, false);
+        jumpLists = win32::JoinPath(recent, kJumpListFolder);
+        if (!win32::FitsMaxPath(jumpLists))
+            jumpLists.clear();
     }
+    // Both folders are checked before either is listed.
+    for (const std::wstring& folder : {history, jumpLists}) {
+        if (!folder.empty() && !IsTraceFolderAllowed(folder))
+            return MakeRefused(name, folder, confirm);
+    }
+
+    auto list = std::make_unique<DocFileList>();
+    list->SetName(name);
+    // Before the folders are added: each takes the list's flag.
+    list->SetConfirm(confirm);
+    list->SetRemoveSelf(false);
+    list->AddFolder(history, false);
+    if (!jumpLists.empty())
+        list->AddFolder(jumpLists, false);
     return list;
 }

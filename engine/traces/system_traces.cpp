@@ -1,5 +1,6 @@
 #include "engine/traces/system_traces.h"
 
+#include "engine/traces/trace_folder.h"
 #include "framework/module.h"
 #include "resources/graventa/resource.h"
 #include "win32/path.h"
@@ -21,8 +22,6 @@ constexpr wchar_t kOfficeKey[] = L"Software\\Microsoft\\Office\\";
 constexpr wchar_t kRealPlayerKey[] = L"Software\\RealNetworks\\RealPlayer\\";
 constexpr wchar_t kMediaPlayerRecentKey[] =
     L"HKEY_CURRENT_USER\\Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList";
-constexpr wchar_t kProtectedStorageKey[] =
-    L"Software\\Microsoft\\Protected Storage System Provider";
 constexpr wchar_t kCurrentUserRoot[] = L"HKEY_CURRENT_USER\\";
 
 std::wstring TraceName(UINT id)
@@ -52,9 +51,9 @@ bool KeyOpens(HKEY root, const std::wstring& path)
     return win32::OpenKey(root, path.c_str(), KEY_READ, key) == ERROR_SUCCESS;
 }
 
-// The recycle folder's name comes from outside (a registry key name) and is
-// joined to a drive root: only a SID's own characters may pass, so that no
-// name such as ".." or "*" can point the shred anywhere else.
+// The recycle folder's name is joined to a drive root: only a SID's own
+// characters may pass, so that no name such as ".." or "*" can point the
+// shred anywhere else.
 bool LooksLikeSid(const std::wstring& text)
 {
     if (text.size() < 5 || text.compare(0, 4, L"S-1-") != 0)
@@ -84,8 +83,14 @@ DWORD WindowsMajorVersion()
     return version.dwMajorVersion;
 }
 
-std::unique_ptr<DocFolder> MakeContentsAsset(const std::wstring& path, UINT nameId, bool confirm)
+std::unique_ptr<IDAsset> MakeContentsAsset(const std::wstring& path, UINT nameId, bool confirm)
 {
+    if (!IsTraceFolderAllowed(path)) {
+        auto refused = MakeRefusedTrace(path);
+        refused->SetName(TraceName(nameId));
+        refused->SetConfirm(confirm);
+        return refused;
+    }
     auto folder = std::make_unique<DocFolder>();
     folder->SetPath(path, false);
     folder->SetName(TraceName(nameId));
@@ -197,18 +202,11 @@ std::unique_ptr<DocFileList> MakeRecycleBinAsset(bool confirm)
     auto list = std::make_unique<DocFileList>();
     list->SetName(TraceName(IDS_RECYCLE_BIN));
 
-    // The first subkey names the user; without the key at all, the user this
-    // process runs as is the one whose recycle folders are meant.
+    // The folder is named by the user this process runs as. A registry key
+    // name cannot stand in for it: its first subkey can be another user's
+    // SID, or LocalSystem's, and their bins are not ours to shred.
     std::wstring sid;
-    win32::UniqueKey storage;
-    if (win32::OpenKey(HKEY_CURRENT_USER, kProtectedStorageKey, KEY_READ, storage) ==
-        ERROR_SUCCESS) {
-        if (!FirstSubkeyName(storage.get(), sid))
-            return nullptr;
-    } else if (!TokenUserSid(sid)) {
-        return nullptr;
-    }
-    if (!LooksLikeSid(sid))
+    if (!TokenUserSid(sid) || !LooksLikeSid(sid))
         return nullptr;
 
     const std::wstring recycle = RecycleFolderFor(WindowsMajorVersion());
@@ -233,7 +231,7 @@ std::unique_ptr<DocFileList> MakeRecycleBinAsset(bool confirm)
     return list;
 }
 
-std::unique_ptr<DocFolder> MakeRecentDocumentsAsset(bool confirm)
+std::unique_ptr<IDAsset> MakeRecentDocumentsAsset(bool confirm)
 {
     wchar_t path[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_RECENT, nullptr, SHGFP_TYPE_CURRENT, path)) &&
@@ -244,7 +242,7 @@ std::unique_ptr<DocFolder> MakeRecentDocumentsAsset(bool confirm)
     return MakeContentsAsset(path, IDS_RECENT_DOCUMENTS, confirm);
 }
 
-std::unique_ptr<DocFolder> MakeTempFilesAsset(bool confirm)
+std::unique_ptr<IDAsset> MakeTempFilesAsset(bool confirm)
 {
     wchar_t path[MAX_PATH + 1] = {};
     const DWORD cchPath = ::GetTempPathW(ARRAYSIZE(path), path);

@@ -20,12 +20,15 @@ std::unique_ptr<RegistryEntry> MakeOfficeRecentAsset(bool confirm);
 // when there is no RealPlayer key or no version below it.
 std::unique_ptr<RegistryEntry> MakeRealPlayerRecentAsset(bool confirm);
 std::unique_ptr<RegistryEntry> MakeMediaPlayerRecentAsset(bool confirm);
-// The user's own recycle folder on every fixed drive, emptied and kept.
+// The recycle folder of the user this process runs as (its token's SID) on
+// every fixed drive, emptied and kept.
 std::unique_ptr<DocFileList> MakeRecycleBinAsset(bool confirm);
-// The contents of the recent-documents folder and of the temporary folder;
-// the folders themselves stay.
-std::unique_ptr<DocFolder> MakeRecentDocumentsAsset(bool confirm);
-std::unique_ptr<DocFolder> MakeTempFilesAsset(bool confirm);
+// The contents of the recent-documents folder and of the temporary folder
+// (a DocFolder); the folders themselves stay. When the folder is not one a
+// trace may empty (see IsTraceFolderAllowed) the asset is a refused trace
+// that lists nothing.
+std::unique_ptr<IDAsset> MakeRecentDocumentsAsset(bool confirm);
+std::unique_ptr<IDAsset> MakeTempFilesAsset(bool confirm);
 
 // "12.0" from "Word.Application.12": the digits after the last "." and
 // ".0"; empty when the text does not end in "." and digits.

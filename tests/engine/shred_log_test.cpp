@@ -1,6 +1,7 @@
 // The shred log: banner, the success-logging switch, system texts, and how
 // paths reach the file (ANSI, CR LF, "%" as it stands).
 #include "engine/erase_methods.h"
+#include "resources/engine/text_ids.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/system_text.h"
@@ -158,6 +159,43 @@ TEST_F(ShredLogTest, PathsAreWrittenAsTheyStand)
     eraser.Erase(&missing);
     EXPECT_THAT(log.ReadBody(eraser), ::testing::StartsWith("\r\n->File " + Ansi(scratch.Path()) +
                                                             "\\100%s %d %% %n.txt not found:\r\n"));
+}
+
+// A path may hold any character another program put there; in the log a
+// control character shows as "?", so that it can neither end its line nor
+// start a line of its own.
+TEST_F(ShredLogTest, ControlCharactersInPathsNeverReachTheLog)
+{
+    // NUL, bare CR, LF, tab, escape, DEL, next line, line and paragraph separators.
+    const wchar_t cases[] = {L'\0', L'\r', L'\n', L'\t', L'\x1b', L'\x7f', L'\x85', L'\x2028', L'\x2029'};
+    OneX eraser;
+    eraser.SetProgress(&run.Reporter());
+    ASSERT_TRUE(eraser.OpenLog(log.Path()));
+    for (const wchar_t c : cases) {
+        DocFile missing;
+        missing.SetPath(scratch / (L"a" + std::wstring(1, c) + L"b.txt"));
+        eraser.Erase(&missing);
+        // The shred manager's own lines take the same way.
+        eraser.LogTextLine(IDS_LOG_NOT_FULL_PATH, {L"x" + std::wstring(1, c) + L"y"});
+    }
+    const std::string body = log.ReadBody(eraser);
+
+    for (size_t i = 0; i < body.size(); ++i) {
+        const unsigned char b = static_cast<unsigned char>(body[i]);
+        const bool lineBreak = (b == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ||
+                               (b == '\n' && i > 0 && body[i - 1] == '\r');
+        EXPECT_TRUE(lineBreak || (b >= 0x20 && b != 0x7F)) << "byte " << int{b} << " at " << i;
+    }
+    const auto count = [&](const std::string& part) {
+        size_t found = 0;
+        for (size_t at = body.find(part); at != std::string::npos; at = body.find(part, at + 1))
+            ++found;
+        return found;
+    };
+    EXPECT_EQ(std::size(cases), count("\\a?b.txt")) << body;
+    EXPECT_EQ(std::size(cases), count("->Entry x?y is not a full path")) << body;
+    // Each line the writer wrote, and no other, starts with "->".
+    EXPECT_EQ(2 * std::size(cases), count("->")) << body;
 }
 
 TEST_F(ShredLogTest, NonAsciiPathsAreConvertedToTheAnsiCodePage)

@@ -604,3 +604,80 @@ TEST(ShredPlatformTest, ProtectedStorageThatCannotEnumerateReportsFailure)
 }
 
 }  // namespace
+
+namespace {
+
+// Firefox's profile list is another program's file: a "Path" holding a NUL
+// or a bare CR names no file and is passed over, and the log never shows a
+// line the run did not write.
+TEST_F(ShredManagerTest, FirefoxProfilePathsWithControlCharactersArePassedOver)
+{
+    wchar_t appData[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, ::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                       SHGFP_TYPE_CURRENT, appData));
+    const std::wstring mozilla = std::wstring(appData) + L"\\Mozilla";
+    ASSERT_FALSE(PathExists(mozilla)) << "the test prefix holds a real Firefox profile list";
+    PutString(HKEY_LOCAL_MACHINE, L"Software\\Mozilla\\Mozilla Firefox", L"CurrentVersion",
+              L"10.0");
+    PutString(HKEY_LOCAL_MACHINE, L"Software\\Mozilla\\Mozilla Firefox\\10.0\\Main",
+              L"Install Directory", L"C:\\Program Files\\Mozilla Firefox");
+
+    const std::wstring good = m_data + L"\\good";
+    const std::wstring truncated = m_data + L"\\cut";  // what a NUL would cut a path to
+    for (const auto& folder : {good, truncated})
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(good + L"\\cookies.sqlite", "cookies"));
+    ASSERT_TRUE(WriteFileBytes(truncated + L"\\keep.txt", "keep"));
+    const std::string narrowData(m_data.begin(), m_data.end());  // scratch paths are ASCII
+    const struct {
+        const char* what;
+        std::string path;
+    } profiles[] = {
+        {"good", narrowData + "\\good"},
+        {"NUL", narrowData + "\\cut" + std::string(1, '\0') + "\\x"},
+        {"bare CR", narrowData + "\\cr\r->File C:\\forged.txt has been shredded:"},
+        {"escape", narrowData + "\\esc\x1b[2K"},
+    };
+    std::string ini = "[General]\r\nStartWithLastProfile=1\r\n";
+    int index = 0;
+    for (const auto& profile : profiles)
+        ini += "\r\n[Profile" + std::to_string(index++) + "]\r\nName=" + profile.what +
+               "\r\nIsRelative=0\r\nPath=" + profile.path + "\r\n";
+    ASSERT_TRUE(::SHCreateDirectoryExW(nullptr, (mozilla + L"\\FireFox").c_str(), nullptr) ==
+                ERROR_SUCCESS);
+    ASSERT_TRUE(WriteFileBytes(mozilla + L"\\FireFox\\profiles.ini", ini));
+
+    Manager manager;
+    SettingsStore custom;
+    custom.SetSecurityProfile(kProfileAdvanced);
+    custom.ClearProfileBody();
+    custom.SetEraseMethod(kEraseOnePass);
+    custom.SetShredCookies(true);
+    custom.SetConfirmShredCookies(false);
+    UseProfile(custom, manager);
+    const RunResult result = manager.ShredAssets(kListFirefox);
+    testsupport::RemoveTree(mozilla);
+
+    EXPECT_EQ(kRunDone, result);
+    EXPECT_FALSE(PathExists(good + L"\\cookies.sqlite"));
+    EXPECT_TRUE(PathExists(truncated + L"\\keep.txt"));
+    std::string log;
+    ASSERT_TRUE(testsupport::ReadFileBytes(LogPath(manager), log));
+    for (size_t i = 0; i < log.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(log[i]);
+        const bool lineBreak = (c == '\r' && i + 1 < log.size() && log[i + 1] == '\n') ||
+                               (c == '\n' && i > 0 && log[i - 1] == '\r');
+        EXPECT_TRUE(lineBreak || (c >= 0x20 && c != 0x7F)) << "byte " << int{c} << " at " << i;
+    }
+    // One line per profile that names a file: the good one.
+    size_t lines = 0;
+    for (size_t at = log.find("\r\n->"); at != std::string::npos; at = log.find("\r\n->", at + 1))
+        ++lines;
+    EXPECT_EQ(1u, lines) << log;
+    // The file is logged by the random name it had when it went.
+    const size_t shredded = log.find("->File " + narrowData + "\\good\\");
+    ASSERT_NE(std::string::npos, shredded) << log;
+    EXPECT_LT(log.find(" has been shredded:", shredded), log.find("\r\n", shredded)) << log;
+}
+
+}  // namespace

@@ -72,6 +72,8 @@ bool GraventaProcess::Start(const std::wstring& program, const std::vector<std::
     // The test's own run may carry the rig's UI switch: the child gets it
     // only when asked for.
     child.environment = {{L"SCORAVEL_UNATTENDED_UI", options.unattended ? L"1" : L""}};
+    child.environment.insert(child.environment.end(), options.environment.begin(),
+                             options.environment.end());
     m_window = nullptr;
     return m_child.Start(program, testsupport::QuotedArguments(arguments), child);
 }
@@ -232,6 +234,8 @@ void GraventaTest::SaveProfile(const TestProfile& profile)
         settings.AddFileEntry(file, false);
     for (const auto& path : profile.excluded)
         settings.AddExcludeEntry(path);
+    for (const TraceKind kind : profile.traces)
+        settings.SetShred(kind, true);
     settings.SetActivateOnSystemShutdown(profile.shredAtShutdown);
     settings.SetActivateOnKeyPress(profile.hotKey != 0);
     if (profile.hotKey)

@@ -4,6 +4,7 @@
 // plug-in's tray pipe.
 #pragma once
 
+#include "settings/profile_body.h"
 #include "tests/common/child_process.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace graventatest {
@@ -32,6 +34,8 @@ struct ChildOptions {
     bool unattended = true;
     // Where the child's standard error goes (empty: the test's own).
     std::wstring stderrPath;
+    // Set in the child's environment; an empty value removes the name.
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
 };
 
 class GraventaProcess {
@@ -97,6 +101,8 @@ size_t CountOf(const std::string& text, const std::string& part);
 struct TestProfile {
     std::vector<std::wstring> files;
     std::vector<std::wstring> excluded;
+    // Traces shredded (without confirmation).
+    std::vector<TraceKind> traces;
     bool shredAtShutdown = false;
     // Ctrl+Alt+<hotKey>; 0: no hot key.
     wchar_t hotKey = 0;

@@ -253,6 +253,43 @@ TEST_F(FirefoxTest, CacheIsTheLocalFolderOfRelativeProfilesListedAndKept)
     }
 }
 
+// A profile kept on the user's files: its files are still listed, but no
+// cache folder there is emptied (the whole cache trace is refused), whether
+// the profile is Documents itself or lies anywhere in it.
+TEST_F(FirefoxTest, CacheOnTheUsersFilesIsRefusedAndListsNothing)
+{
+    RegisterFirefox(L"10.0");
+    const std::wstring documents = ShellFolderOf(CSIDL_PERSONAL);
+    for (const std::wstring& profile : {documents, documents + L"\\Firefox Profile"}) {
+        SCOPED_TRACE(Narrow(profile));
+        MakeFolders(profile + L"\\Cache");
+        const std::wstring cached = profile + L"\\Cache\\entry";
+        ASSERT_TRUE(WriteFileBytes(cached, "cached"));
+        MakeFolders(appData + L"\\Mozilla\\FireFox");
+        ASSERT_TRUE(WriteFileBytes(appData + L"\\Mozilla\\FireFox\\profiles.ini",
+                                   "[Profile0]\r\nIsRelative=0\r\nPath=" + Narrow(profile) +
+                                       "\r\n"));
+        FireFox firefox;
+        auto cache = firefox.MakeTempFilesAsset(true);
+        auto cookies = firefox.MakeCookiesAsset(true);
+        RemoveTree(profile + L"\\Cache");
+        if (profile != documents)
+            RemoveTree(profile);
+
+        ASSERT_NE(nullptr, cache);
+        EXPECT_TRUE(cache->IsRefused());
+        EXPECT_EQ(L"Firefox Temporary Internet Files", cache->GetName());
+        EXPECT_EQ(profile + L"\\Cache", cache->GetPath());
+        ASSERT_EQ(AssetKind::FileList, cache->GetKind());
+        EXPECT_TRUE(static_cast<DocFileList&>(*cache).GetItems().empty());
+        ASSERT_NE(nullptr, cookies);
+        EXPECT_FALSE(cookies->IsRefused());
+        ASSERT_EQ(1u, static_cast<DocFileList&>(*cookies).GetItems().size());
+        EXPECT_EQ(profile + L"\\cookies.sqlite",
+                  static_cast<DocFileList&>(*cookies).GetItems()[0]->GetPath());
+    }
+}
+
 TEST_F(FirefoxTest, ProfileListWithoutTheFinalLineFeedOrWithoutAFile)
 {
     FireFox firefox;

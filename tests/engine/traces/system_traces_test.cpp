@@ -3,10 +3,11 @@
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "win32/registry.h"
+#include "win32/system_info.h"
 
-#include <sddl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <vector>
@@ -219,12 +220,16 @@ protected:
                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
             ASSERT_EQ(0u, subkeys) << "the test prefix holds a real user key here";
         }
-        m_sid = L"S-1-5-21-1111-2222-3333-" + std::to_wstring(::GetCurrentProcessId());
+        win32::UniqueHandleNull token;
+        ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()));
+        ASSERT_TRUE(win32::TokenUserSidString(token.get(), m_tokenSid));
+        ASSERT_EQ(0u, m_tokenSid.rfind(L"S-1-5-", 0));
     }
 
     void TearDown() override
     {
-        testsupport::RemoveTree(L"C:\\$Recycle.Bin\\" + m_sid);
+        if (!m_binFolderExisted)
+            testsupport::RemoveTree(L"C:\\$Recycle.Bin\\" + m_tokenSid);
         ::RemoveDirectoryW(L"C:\\$Recycle.Bin");  // only when nothing else is in it
         win32::DeleteTree(HKEY_CURRENT_USER, kStorage);
         if (m_keyExisted) {
@@ -269,64 +274,65 @@ protected:
     }
 
     bool m_keyExisted = false;
-    std::wstring m_sid;
+    bool m_binFolderExisted = true;
+    std::wstring m_tokenSid;
 };
 
-TEST_F(RecycleBinTrace, UserKeyNamesTheFolderOnEveryFixedDriveWhoseContentsAreListed)
+TEST_F(RecycleBinTrace, TheTokensUserNamesTheFolderOnEveryFixedDriveWhoseContentsAreListed)
 {
-    AddUserKey(m_sid);
-    const std::wstring folder = L"C:\\$Recycle.Bin\\" + m_sid;
+    const std::wstring folder = L"C:\\$Recycle.Bin\\" + m_tokenSid;
+    m_binFolderExisted = testsupport::PathExists(folder);
     ASSERT_TRUE(::CreateDirectoryW(L"C:\\$Recycle.Bin", nullptr) ||
                 ::GetLastError() == ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-    ASSERT_TRUE(testsupport::WriteFileBytes(folder + L"\\$R0001.txt", "deleted"));
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr) || m_binFolderExisted);
+    const std::wstring deleted =
+        folder + L"\\$Rscoravel-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    ASSERT_TRUE(testsupport::WriteFileBytes(deleted, "deleted"));
 
     const auto list = MakeRecycleBinAsset(true);
+    ::DeleteFileW(deleted.c_str());
     ASSERT_NE(nullptr, list);
     EXPECT_EQ(AssetKind::FileList, list->GetKind());
     EXPECT_EQ(L"Recycle Bin", list->GetName());
     EXPECT_TRUE(list->GetConfirm());
-    ExpectUserFolders(*list, m_sid, true);
+    ExpectUserFolders(*list, m_tokenSid, true);
 
     auto* onC = static_cast<DocFolder*>(list->GetItems().front().get());
     ASSERT_EQ(folder, onC->GetPath());
-    ASSERT_EQ(1u, onC->GetChildren().size());
-    EXPECT_EQ(folder + L"\\$R0001.txt", onC->GetChildren().front()->GetPath());
-    EXPECT_EQ(7u, static_cast<DocFile*>(onC->GetChildren().front().get())->GetSize());
+    const auto found = std::find_if(onC->GetChildren().begin(), onC->GetChildren().end(),
+                                    [&](const auto& child) { return child->GetPath() == deleted; });
+    ASSERT_NE(onC->GetChildren().end(), found);
+    EXPECT_EQ(7u, static_cast<DocFile*>(found->get())->GetSize());
 }
 
-TEST_F(RecycleBinTrace, WithoutTheKeyTheUserComesFromTheProcessToken)
+// Whatever the Protected Storage key holds, its subkeys never name the
+// folder: the first can be LocalSystem's or another user's SID.
+TEST_F(RecycleBinTrace, TheStorageKeyNeverNamesTheFolder)
 {
-    ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CURRENT_USER, kStorage));
-
-    HANDLE rawToken = nullptr;
-    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &rawToken));
-    win32::UniqueHandleNull token(rawToken);
-    BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
-    DWORD cbUser = sizeof(user);
-    ASSERT_TRUE(::GetTokenInformation(token.get(), TokenUser, user, cbUser, &cbUser));
-    LPWSTR text = nullptr;
-    ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text));
-    const std::wstring tokenSid = text;
-    ::LocalFree(text);
-    ASSERT_EQ(0u, tokenSid.rfind(L"S-1-5-", 0));
-
-    const auto list = MakeRecycleBinAsset(false);
-    ASSERT_NE(nullptr, list);
-    ExpectUserFolders(*list, tokenSid, false);
-}
-
-TEST_F(RecycleBinTrace, KeyWithoutUserOrWithANameThatIsNoSidGivesNoAsset)
-{
-    if (!m_keyExisted) {
-        win32::UniqueKey key;
-        ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(HKEY_CURRENT_USER, kStorage, KEY_READ, key));
+    const struct {
+        const char* what;
+        bool key;
+        const wchar_t* subkey;  // null: none
+    } cases[] = {
+        {"no key", false, nullptr},
+        {"key without subkeys", true, nullptr},
+        {"LocalSystem first", true, L"S-1-5-18"},
+        {"another user", true, L"S-1-5-21-1111-2222-3333-1001"},
+        {"not a SID", true, L".."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CURRENT_USER, kStorage));
+        if (c.key) {
+            win32::UniqueKey key;
+            ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(HKEY_CURRENT_USER, kStorage, KEY_READ, key));
+        }
+        if (c.subkey)
+            AddUserKey(c.subkey);
+        const auto list = MakeRecycleBinAsset(false);
+        ASSERT_NE(nullptr, list);
+        ExpectUserFolders(*list, m_tokenSid, false);
     }
-    EXPECT_EQ(nullptr, MakeRecycleBinAsset(true));
-
-    // Joined to a drive root, ".." would name the whole drive.
-    AddUserKey(L"..");
-    EXPECT_EQ(nullptr, MakeRecycleBinAsset(true));
 }
 
 TEST(RecycleFolder, RecycleBinFromVistaOnRecyclerBefore)
@@ -351,8 +357,10 @@ TEST(FolderTraces, TempFolderContentsAreListedAndTheFolderIsKept)
     wchar_t temp[MAX_PATH + 1] = {};
     ASSERT_GT(::GetTempPathW(ARRAYSIZE(temp), temp), 0u);
 
-    const auto folder = MakeTempFilesAsset(true);
-    ASSERT_NE(nullptr, folder);
+    const auto asset = MakeTempFilesAsset(true);
+    ASSERT_NE(nullptr, asset);
+    ASSERT_EQ(AssetKind::Folder, asset->GetKind());
+    auto* folder = static_cast<DocFolder*>(asset.get());
     EXPECT_EQ(temp, folder->GetPath());
     EXPECT_EQ(L"Windows Temp Files", folder->GetName());
     EXPECT_FALSE(folder->GetRemoveSelf());
@@ -370,6 +378,53 @@ TEST(FolderTraces, TempFolderContentsAreListedAndTheFolderIsKept)
     EXPECT_NE(nullptr, ChildNamed(static_cast<DocFolder&>(*mine), scratch / L"left-over.tmp"));
 }
 
+std::wstring ShellFolderPath(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    EXPECT_EQ(S_OK, ::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr,
+                                       SHGFP_TYPE_CURRENT, path));
+    return path;
+}
+
+// Wherever TMP points, the temporary-files trace lists only a folder of its
+// own: a drive root, the system's folders and the user's, in any spelling,
+// give a refused trace that lists nothing.
+TEST(FolderTraces, TempFolderOnASystemOrPersonalFolderIsRefused)
+{
+    const std::wstring documents = ShellFolderPath(CSIDL_PERSONAL);
+    const std::wstring profile = ShellFolderPath(CSIDL_PROFILE);
+    std::wstring shouting = documents;
+    ::CharUpperBuffW(shouting.data(), static_cast<DWORD>(shouting.size()));
+    const struct {
+        const char* what;
+        std::wstring folder;
+    } cases[] = {
+        {"drive root", L"C:\\"},
+        {"Windows folder", ShellFolderPath(CSIDL_WINDOWS) + L"\\System32\\.."},
+        {"program folder", ShellFolderPath(CSIDL_PROGRAM_FILES)},
+        {"profile", profile},
+        {"folder holding the profile", profile + L"\\.."},
+        {"Documents in capitals", shouting},
+        {"inside Documents", documents + L"\\Scoravel\\..\\cache"},
+        {"Desktop", ShellFolderPath(CSIDL_DESKTOPDIRECTORY) + L"/"},
+        {"Pictures", ShellFolderPath(CSIDL_MYPICTURES)},
+    };
+    wchar_t previous[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", previous, ARRAYSIZE(previous));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", c.folder.c_str()));
+        const auto asset = MakeTempFilesAsset(true);
+        ASSERT_NE(nullptr, asset);
+        EXPECT_TRUE(asset->IsRefused());
+        EXPECT_EQ(L"Windows Temp Files", asset->GetName());
+        if (asset->GetKind() == AssetKind::Folder) {
+            EXPECT_TRUE(static_cast<DocFolder&>(*asset).GetChildren().empty());
+        }
+    }
+    ::SetEnvironmentVariableW(L"TMP", previous[0] ? previous : nullptr);
+}
+
 TEST(FolderTraces, RecentDocumentsContentsAreListedAndTheFolderIsKept)
 {
     wchar_t recent[MAX_PATH] = {};
@@ -379,9 +434,11 @@ TEST(FolderTraces, RecentDocumentsContentsAreListedAndTheFolderIsKept)
         std::wstring(recent) + L"\\scoravel-" + std::to_wstring(::GetCurrentProcessId()) + L".lnk";
     ASSERT_TRUE(testsupport::WriteFileBytes(link, "link"));
 
-    const auto folder = MakeRecentDocumentsAsset(false);
+    const auto asset = MakeRecentDocumentsAsset(false);
     ::DeleteFileW(link.c_str());
-    ASSERT_NE(nullptr, folder);
+    ASSERT_NE(nullptr, asset);
+    ASSERT_EQ(AssetKind::Folder, asset->GetKind());
+    auto* folder = static_cast<DocFolder*>(asset.get());
     EXPECT_EQ(recent, folder->GetPath());
     EXPECT_EQ(L"My Recent Documents", folder->GetName());
     EXPECT_FALSE(folder->GetRemoveSelf());
