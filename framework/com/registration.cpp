@@ -1,5 +1,6 @@
 #include "framework/com/registration.h"
 
+#include "win32/last_error.h"
 #include "win32/registry.h"
 
 namespace fw {
@@ -76,10 +77,8 @@ HRESULT ModulePath(HMODULE module, std::wstring& path)
     const DWORD cch = ::GetModuleFileNameW(module, buffer, ARRAYSIZE(buffer));
     if (cch >= ARRAYSIZE(buffer))  // cut short to fit the buffer
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    if (cch == 0) {
-        const DWORD error = ::GetLastError();
-        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-    }
+    if (cch == 0)
+        return win32::LastErrorHResult();
     path.assign(buffer, cch);
     return S_OK;
 }
