@@ -1,6 +1,5 @@
 #include "framework/com/registration.h"
 
-#include "win32/last_error.h"
 #include "win32/registry.h"
 
 namespace fw {
@@ -68,19 +67,6 @@ bool RowIsApplied(const RegistryRow& row)
         return false;
     stored.resize(cbStored);
     return type == row.type && stored == row.data;
-}
-
-HRESULT ModulePath(HMODULE module, std::wstring& path)
-{
-    wchar_t buffer[MAX_PATH];
-    ::SetLastError(ERROR_SUCCESS);
-    const DWORD cch = ::GetModuleFileNameW(module, buffer, ARRAYSIZE(buffer));
-    if (cch >= ARRAYSIZE(buffer))  // cut short to fit the buffer
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    if (cch == 0)
-        return win32::LastErrorHResult();
-    path.assign(buffer, cch);
-    return S_OK;
 }
 
 }  // namespace fw
