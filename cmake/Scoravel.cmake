@@ -3,16 +3,25 @@
 # Every test program runs under Wine in the build tree's host-safe prefix.
 set(SCORAVEL_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR})
 
-# scoravel_test(<name> SOURCES ... LIBS ... [LOCKS ...] [SERIAL])
+# scoravel_test(<name> SOURCES ... LIBS ... [LOCKS ...] [SERIAL]
+#               [FIXTURE <fixture>] [TIMEOUT <seconds>] [ENVIRONMENT <VAR=value>...])
 # A GoogleTest program run under Wine; each test case becomes a ctest test.
 # LOCKS names the one shared resource the cases touch (such as the product's registry
 # keys) so that ctest -j never runs two users of it at once. SERIAL runs each case alone.
+# FIXTURE replaces the wine fixture (it must itself require wine: a property
+# value cannot be a list here); TIMEOUT is per case, 120 s unless given.
 function(scoravel_test name)
-    cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LOCKS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL" "FIXTURE;TIMEOUT" "SOURCES;LIBS;LOCKS;ENVIRONMENT" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE scoravel_test_main ${T_LIBS})
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${SCORAVEL_WINE_RUN}")
-    set(props FIXTURES_REQUIRED wine TIMEOUT 120)
+    if(NOT T_FIXTURE)
+        set(T_FIXTURE wine)
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    set(props FIXTURES_REQUIRED ${T_FIXTURE} TIMEOUT ${T_TIMEOUT})
     if(T_LOCKS)
         # gtest_discover_tests flattens a list value: one lock per program.
         list(LENGTH T_LOCKS lockCount)
@@ -25,6 +34,9 @@ function(scoravel_test name)
         # For cases that use up what the whole prefix shares (its wineserver's
         # USER handle table): nothing else may run meanwhile.
         list(APPEND props RUN_SERIAL TRUE)
+    endif()
+    if(T_ENVIRONMENT)
+        list(APPEND props ENVIRONMENT "${T_ENVIRONMENT}")
     endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST

@@ -106,11 +106,6 @@ LRESULT RequestShredOne(const std::wstring& path)
     return SendMainWindowCommand(kCommandShredOne, target.c_str());
 }
 
-std::wstring GetInstallLocation()
-{
-    return ReadInstallLocation();
-}
-
 std::wstring GetHostInstallPath(const wchar_t* hostKeyPath)
 {
     return ReadMachineString(hostKeyPath, L"FerrowindPath");
@@ -130,7 +125,7 @@ bool OpenHostConsole(int page, const wchar_t* hostKeyPath)
     return result > 32;
 }
 
-ProductHelp::ProductHelp() : m_installFolder(GetInstallLocation()), m_helpPath(L"\\OVSCHelp.chm") {}
+ProductHelp::ProductHelp() : m_installFolder(ReadInstallLocation()), m_helpPath(L"\\OVSCHelp.chm") {}
 
 const wchar_t* ProductHelp::LanguageHelpPath(LANGID language)
 {

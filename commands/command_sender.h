@@ -25,8 +25,6 @@ LRESULT RequestRemoveIcon();
 // path's full form ("." and ".." resolved).
 LRESULT RequestShredOne(const std::wstring& path);
 
-// "InstallLocation" of HKLM "Software\Ostervale\Scoravel"; empty when missing.
-std::wstring GetInstallLocation();
 // "FerrowindPath" of HKLM "Software\Ferrowind" (`hostKeyPath` for the
 // 64-bit desktop icon, which reads the 32-bit view's copy); empty when missing.
 inline constexpr wchar_t kHostKeyPath[] = L"Software\\Ferrowind";

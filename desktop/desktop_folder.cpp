@@ -5,6 +5,7 @@
 #include "desktop/fennick_guids.h"
 #include "desktop/fennick_module.h"
 #include "resources/fennick/resource.h"
+#include "win32/last_error.h"
 #include "win32/string_table.h"
 
 #include <shellapi.h>
@@ -58,12 +59,6 @@ constexpr MenuEntry kMenu[] = {
     {0, 0},
     {IDS_FENNICK_SETTINGS, kCommandConfigure},
 };
-
-HRESULT LastErrorResult()
-{
-    const DWORD error = ::GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 // The offset an invocation names, or false. A Unicode record with no wide
 // verb falls back to its ANSI one.
@@ -218,13 +213,13 @@ STDMETHODIMP COVHWDesktopFolderImpl::QueryContextMenu(HMENU menu, UINT index, UI
             if (!fits(kCommandDefault))
                 return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
             if (!::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, firstId, L"Default action"))
-                return LastErrorResult();
+                return win32::LastErrorHResult();
             return MAKE_HRESULT(SEVERITY_SUCCESS, 0, kCommandDefault + 1);
         }
         // The menu is ours alone: whatever the shell put in goes.
         while (::GetMenuItemCount(menu) > 0)
             if (!::DeleteMenu(menu, 0, MF_BYPOSITION))
-                return LastErrorResult();
+                return win32::LastErrorHResult();
         // A separator only between two entries that fit.
         std::vector<const MenuEntry*> entries;
         for (const MenuEntry& entry : kMenu) {
@@ -251,7 +246,7 @@ STDMETHODIMP COVHWDesktopFolderImpl::QueryContextMenu(HMENU menu, UINT index, UI
                 inserted = ::InsertMenuW(menu, position, MF_BYPOSITION | MF_SEPARATOR, 0, L"-");
             }
             if (!inserted)
-                return LastErrorResult();
+                return win32::LastErrorHResult();
             ++position;
         }
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, used);
@@ -287,7 +282,7 @@ STDMETHODIMP COVHWDesktopFolderImpl::GetCommandString(UINT_PTR offset, UINT type
         char help[64] = {};
         if (::WideCharToMultiByte(CP_ACP, 0, entry.help, -1, help, sizeof(help), nullptr,
                                   nullptr) == 0)
-            return LastErrorResult();
+            return win32::LastErrorHResult();
         return ::StringCchCopyA(buffer, cchBuffer, help);
     }
     default:

@@ -5,6 +5,7 @@
 #include "desktop/fennick_guids.h"
 #include "desktop/fennick_registration.h"
 #include "framework/com/registration.h"
+#include "win32/path.h"
 #include "win32/registry.h"
 
 #include <oleauto.h>
@@ -138,7 +139,7 @@ HRESULT CFennickModule::RegisterServer() const
 {
     return fw::ComBoundary([this] {
         std::wstring path;
-        HRESULT hr = fw::ModulePath(m_instance, path);
+        HRESULT hr = win32::ModulePath(m_instance, path);
         if (FAILED(hr))
             return hr;
         {
@@ -159,7 +160,7 @@ HRESULT CFennickModule::UnregisterServer() const
 {
     return fw::ComBoundary([this] {
         std::wstring path;
-        HRESULT hr = fw::ModulePath(m_instance, path);
+        HRESULT hr = win32::ModulePath(m_instance, path);
         if (FAILED(hr))
             return hr;
         {

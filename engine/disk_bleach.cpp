@@ -1,6 +1,6 @@
 #include "engine/disk_bleach.h"
 
-#include "engine/eraser.h"
+#include "engine/erase_methods.h"
 #include "engine/free_space_wipe.h"
 #include "engine/shred_manager.h"
 #include "win32/system_info.h"
@@ -42,16 +42,16 @@ std::wstring ConsoleUserName()
 // The run itself; `drive` is a drive root such as "C:\".
 void RunBleach(ShredManager& manager, const std::wstring& drive)
 {
-    // Whatever method the settings name: the wipe uses only what every
-    // eraser has.
-    Eraser* eraser = manager.CreateEraser();
-    if (!eraser)
-        return;
+    // Whatever method the profile names, the wipe uses only the writer and
+    // the log that every eraser has: the free-space method's own, which
+    // erases no asset, so the service links no asset erasers.
+    Bleach eraser;
+    eraser.SetProgress(manager.GetProgress());
     if (!CreateTempFolder(drive))
         return;
-    eraser->OpenLog(DiskBleachLogPath(manager.LogFolder(), ConsoleUserName()));
-    FreeSpaceWipe(*eraser).Run(drive);
-    eraser->CloseLog();
+    eraser.OpenLog(DiskBleachLogPath(manager.LogFolder(), ConsoleUserName()));
+    FreeSpaceWipe(eraser).Run(drive);
+    eraser.CloseLog();
     RemoveTempFolders(drive);
 }
 

@@ -50,8 +50,8 @@ public:
     void Erase(IDAsset* asset) override { EraseWithPasses(asset, 7); }
 };
 
-// Made here so that the service can ask the same factory for it; its work is
-// the free-space wipe, not assets.
+// The free-space method: the service makes one for its wipe, and the factory
+// for a profile that names it; its work is the free-space wipe, not assets.
 class Bleach : public Eraser {
 public:
     // The free-space wipe of the drive root `drive` through this eraser's

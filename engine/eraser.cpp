@@ -13,12 +13,6 @@ std::atomic<bool> AnyAssetShredded{false};
 
 namespace {
 
-bool IsShreddableKind(AssetKind kind)
-{
-    return kind == AssetKind::File || kind == AssetKind::Folder ||
-           kind == AssetKind::RegistryEntry || kind == AssetKind::FileList;
-}
-
 // Weight of an asset and everything below it; every child is freed once
 // counted, so a skipped tree is gone from memory when the skip is done.
 uint64_t SumAndRelease(IDAsset* asset)
@@ -80,12 +74,6 @@ void Eraser::SetFileCalls(FileCalls* calls)
     m_calls = calls ? calls : &FileCalls::Real();
 }
 
-void Eraser::EraseWithPasses(IDAsset* asset, int32_t passes)
-{
-    if (asset && IsShreddableKind(asset->GetKind()))
-        ShredAsset(asset, passes);
-}
-
 bool Eraser::SkipMarkedAsset(IDAsset* asset, UINT excludedTextId)
 {
     if (asset->IsExcluded())
@@ -118,66 +106,6 @@ void Eraser::StepProgress(ProgressReporter* reporter, uint64_t total, int32_t& c
         BytesDone = 0;
         LastPercent = 0;
     }
-}
-
-void Eraser::ShredChildren(AssetList& children, int32_t passes)
-{
-    while (!children.empty()) {
-        ShredAsset(children.front().get(), passes);
-        children.pop_front();
-    }
-}
-
-void Eraser::ShredAsset(IDAsset* asset, int32_t passes)
-{
-    if (!asset)
-        return;
-    ProgressReporter* reporter = m_progress;
-    if (!reporter) {
-        LogTextLine(IDS_LOG_NO_SHARED_DATA, {});
-        return;
-    }
-    if (reporter->IsCancelled()) {
-        BytesDone = 0;
-        LastPercent = 0;
-        return;
-    }
-    if (SkipMarkedAsset(asset, IDS_LOG_EXCLUDED))
-        return;
-
-    switch (asset->GetKind()) {
-    case AssetKind::File:
-        if (auto* file = dynamic_cast<DocFile*>(asset)) {
-            if (ShredFile(file, passes))
-                AnyAssetShredded = true;
-            BytesDone += file->GetSize();
-        }
-        break;
-    case AssetKind::Folder:
-        if (auto* folder = dynamic_cast<DocFolder*>(asset)) {
-            ShredChildren(folder->GetChildren(), passes);
-            if (DeleteFolder(folder, passes))
-                AnyAssetShredded = true;
-            BytesDone += kContainerWeight;
-        }
-        break;
-    case AssetKind::RegistryEntry:
-        if (auto* entry = dynamic_cast<RegistryEntry*>(asset)) {
-            if (DeleteRegistryEntry(entry))
-                AnyAssetShredded = true;
-            BytesDone += kContainerWeight;
-        }
-        break;
-    case AssetKind::FileList:
-        if (auto* list = dynamic_cast<DocFileList*>(asset)) {
-            ShredChildren(list->GetItems(), passes);
-            BytesDone += kContainerWeight;
-        }
-        break;
-    default:
-        return;
-    }
-    StepProgress(reporter, m_totalWeight, m_currentPercent);
 }
 
 uint64_t Eraser::SumAssetSize(IDAsset* asset, bool)

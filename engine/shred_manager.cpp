@@ -1,10 +1,9 @@
-// The shred manager's own state: settings, log folder, progress and erase
-// method. The runs (shred_runs.cpp) and the list builder (shred_list.cpp) are
-// apart, so that the bleach service, which uses only this part, links no
-// trace catalogue.
+// The shred manager's own state: settings, log folder and progress. The runs
+// and their erase method (shred_runs.cpp) and the list builder
+// (shred_list.cpp) are apart, so that the bleach service, which uses only
+// this part, links no trace catalogue and no asset erasers.
 #include "engine/shred_manager.h"
 
-#include "engine/erase_methods.h"
 #include "engine/eraser.h"
 #include "settings/install_location.h"
 
@@ -52,16 +51,6 @@ std::wstring ShredManager::LogPath() const
 {
     std::wstring path;
     return Eraser::ShredLogPath(m_logFolder, path) ? path : std::wstring();
-}
-
-Eraser* ShredManager::CreateEraser()
-{
-    m_eraser.reset();
-    m_eraserInUse = nullptr;
-    m_eraser = MakeEraser(m_settings.GetEraseMethod());
-    if (m_eraser)
-        m_eraser->SetProgress(m_progress.get());
-    return m_eraser.get();
 }
 
 void ShredManager::ClearAssets()

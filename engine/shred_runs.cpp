@@ -40,6 +40,16 @@ void ResetRunCounters()
 
 }  // namespace
 
+Eraser* ShredManager::CreateEraser()
+{
+    m_eraser.reset();
+    m_eraserInUse = nullptr;
+    m_eraser = MakeEraser(m_settings.GetEraseMethod());
+    if (m_eraser)
+        m_eraser->SetProgress(m_progress.get());
+    return m_eraser.get();
+}
+
 bool ShredManager::EraseWithEraserInUse(IDAsset* asset)
 {
     if (!m_eraserInUse)

@@ -9,6 +9,7 @@
 #include "plugin/pages.h"
 #include "resources/halvorin/resource.h"
 #include "settings/settings_store.h"
+#include "win32/path.h"
 #include "win32/string_table.h"
 
 #include <oleauto.h>
@@ -71,7 +72,7 @@ public:
                 return SetBstr(*out, L"SC");
             case kElementIcon: {
                 std::wstring path;
-                const HRESULT hr = fw::ModulePath(module, path);
+                const HRESULT hr = win32::ModulePath(module, path);
                 if (FAILED(hr))
                     return hr;
                 return SetBstr(*out, path + L"," + std::to_wstring(IDI_HALVORIN));

@@ -5,6 +5,7 @@
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/plugin_objects.h"
 #include "plugin/registrar.h"
+#include "win32/path.h"
 
 constexpr fw::ClassEntry PluginObjectTable[4] = {
     {&IID_IFWTWPages, &CreatePluginPages},
@@ -82,7 +83,7 @@ HRESULT PluginRegisterServer(HMODULE library)
 {
     return fw::ComBoundary([library] {
         std::wstring path;
-        const HRESULT hr = fw::ModulePath(library, path);
+        const HRESULT hr = win32::ModulePath(library, path);
         if (FAILED(hr))
             return hr;
         FWTW_SDK::CRegisterComponents registrar;

@@ -4,6 +4,7 @@
 #include "engine/shred_manager.h"
 #include "settings/install_location.h"
 #include "win32/debug_output.h"
+#include "win32/path.h"
 #include "win32/system_info.h"
 
 #include <strsafe.h>
@@ -329,9 +330,9 @@ bool InstallServiceAs(const std::wstring& name, const std::wstring& displayName,
 
 void InstallService()
 {
-    wchar_t path[512];
-    const DWORD cch = ::GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    if (cch == 0 || cch >= ARRAYSIZE(path)) {
+    // The service manager stores longer command lines than MAX_PATH.
+    std::wstring path;
+    if (FAILED(win32::ModulePath(nullptr, path, 512))) {
         win32::DebugPrint(L"Unable to install %ls - %ls\n", kServiceDisplayName,
                           GetLastErrorText().c_str());
         return;

@@ -1,5 +1,6 @@
 #include "win32/path.h"
 
+#include "win32/last_error.h"
 #include "win32/unique_handle.h"
 
 #include <algorithm>
@@ -277,6 +278,19 @@ bool HandleReachesPath(HANDLE handle, const std::wstring& fullPath)
         return true;
     std::wstring listed;
     return ListedPathOf(asked, listed) && SameItemName(listed, reached);
+}
+
+HRESULT ModulePath(HMODULE module, std::wstring& path, DWORD cchMax)
+{
+    std::vector<wchar_t> buffer(cchMax);
+    ::SetLastError(ERROR_SUCCESS);
+    const DWORD cch = ::GetModuleFileNameW(module, buffer.data(), cchMax);
+    if (cch >= cchMax)  // cut short to fit the buffer
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    if (cch == 0)
+        return LastErrorHResult();
+    path.assign(buffer.data(), cch);
+    return S_OK;
 }
 
 }  // namespace win32

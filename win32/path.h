@@ -69,4 +69,9 @@ bool FinalPathOf(HANDLE handle, std::wstring& path);
 // they are compared with the names the folders list.
 bool HandleReachesPath(HANDLE handle, const std::wstring& fullPath);
 
+// The full path of `module` (nullptr: this program). A path that does not fit
+// `cchMax` characters with its NUL is a failure, never a shortened path; the
+// last error stays as the lookup left it.
+HRESULT ModulePath(HMODULE module, std::wstring& path, DWORD cchMax = MAX_PATH);
+
 }  // namespace win32

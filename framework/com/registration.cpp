@@ -69,19 +69,4 @@ bool RowIsApplied(const RegistryRow& row)
     return type == row.type && stored == row.data;
 }
 
-HRESULT ModulePath(HMODULE module, std::wstring& path)
-{
-    wchar_t buffer[MAX_PATH];
-    ::SetLastError(ERROR_SUCCESS);
-    const DWORD cch = ::GetModuleFileNameW(module, buffer, ARRAYSIZE(buffer));
-    if (cch >= ARRAYSIZE(buffer))  // cut short to fit the buffer
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    if (cch == 0) {
-        const DWORD error = ::GetLastError();
-        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-    }
-    path.assign(buffer, cch);
-    return S_OK;
-}
-
 }  // namespace fw

@@ -36,10 +36,6 @@ HRESULT RemoveRow(const RegistryRow& row);
 // True when the value exists with exactly the row's type and bytes.
 bool RowIsApplied(const RegistryRow& row);
 
-// The full path of `module`, which registration stores. A path that does not
-// fit MAX_PATH characters with its NUL is a failure, never a shortened path.
-HRESULT ModulePath(HMODULE module, std::wstring& path);
-
 // A Win32 status as an HRESULT (0 stays 0).
 inline HRESULT HResultFromStatus(LSTATUS status)
 {

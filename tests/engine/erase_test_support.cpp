@@ -2,6 +2,7 @@
 
 #include "engine/run_state.h"
 #include "tests/common/registry_sandbox.h"
+#include "tests/common/unix_host.h"
 #include "win32/path.h"
 #include "win32/unique_handle.h"
 
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 namespace enginetest {
+
+using testsupport::RunUnix;
 
 namespace {
 
@@ -75,48 +78,16 @@ LONGLONG PositionOf(HANDLE file)
     return position.QuadPart;
 }
 
-using UnixNameFn = char*(CDECL*)(const wchar_t*);
-using SpawnFn = int(CDECL*)(char* const argv[], int wait);
-
-UnixNameFn WineUnixName()
-{
-    return reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-SpawnFn WineSpawn()
-{
-    return reinterpret_cast<SpawnFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
-}
-
 // The Unix path of a Windows path inside the test prefix; empty for any path
 // that leads outside it.
 std::string UnixPathInPrefix(const std::wstring& path)
 {
-    const UnixNameFn unixName = WineUnixName();
     const char* prefix = std::getenv("WINEPREFIX");
-    if (!unixName || !prefix || !*prefix)
+    if (!prefix || !*prefix)
         return {};
-    char* name = unixName(path.c_str());
-    if (!name)
-        return {};
-    std::string result = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
+    const std::string result = testsupport::UnixName(path);
     const std::string root = std::string(prefix) + "/";
     return result.compare(0, root.size(), root) == 0 ? result : std::string();
-}
-
-bool RunUnix(std::vector<std::string> args)
-{
-    const SpawnFn spawn = WineSpawn();
-    if (!spawn)
-        return false;
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    return spawn(argv.data(), 1) == 0;
 }
 
 }  // namespace
@@ -299,7 +270,7 @@ std::string Ansi(const std::wstring& text)
 SymbolicLink::SymbolicLink(const std::wstring& link, const std::wstring& target, bool directory)
     : m_link(link), m_directory(directory)
 {
-    if (WineSpawn()) {
+    if (testsupport::CanRunUnix()) {
         const size_t slash = link.rfind(L'\\');
         const std::string folder = UnixPathInPrefix(link.substr(0, slash));
         const std::string unixTarget = UnixPathInPrefix(target);
@@ -332,7 +303,7 @@ SymbolicLink::~SymbolicLink()
 UnixNamedItem::UnixNamedItem(const std::wstring& folder, const std::string& unixName, UnixItem kind)
 {
     const std::string unixFolder = UnixPathInPrefix(folder);
-    if (unixFolder.empty() || !WineSpawn())
+    if (unixFolder.empty() || !testsupport::CanRunUnix())
         return;
     m_unixPath = unixFolder + "/" + unixName;
     switch (kind) {

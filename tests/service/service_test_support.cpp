@@ -2,6 +2,7 @@
 
 #include "engine/disk_bleach.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/unix_host.h"
 #include "tests/common/wait.h"
 #include "tests/service/test_volume.h"
 
@@ -11,37 +12,10 @@
 
 namespace servicetest {
 
+using testsupport::RunUnix;
+using testsupport::UnixName;
+
 namespace {
-
-using UnixNameFn = char*(CDECL*)(const wchar_t*);
-using SpawnFn = int(CDECL*)(char* const argv[], int wait);
-
-std::string UnixName(const std::wstring& path)
-{
-    const auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName)
-        return {};
-    char* name = unixName(path.c_str());
-    if (!name)
-        return {};
-    std::string result = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return result;
-}
-
-bool RunUnix(std::vector<std::string> args)
-{
-    const auto spawn = reinterpret_cast<SpawnFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
-    if (!spawn)
-        return false;
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    return spawn(argv.data(), 1) == 0;
-}
 
 std::string WithoutTrailingSlash(std::string path)
 {
