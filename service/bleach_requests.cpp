@@ -52,8 +52,7 @@ void BleachServer::EndWipe()
     m_current = nullptr;
     m_wipeRunning = false;
     // No later stop can reach an ended wipe.
-    m_wipeRequesters.erase(m_wipeRequesters.begin(),
-                           m_wipeRequesters.upper_bound(m_wipeSerial));
+    m_wipeRequesters.erase(m_wipeRequesters.begin(), m_wipeRequesters.upper_bound(m_wipeSerial));
 }
 
 void BleachServer::RequestServiceStop()

@@ -400,8 +400,8 @@ TEST(TwoClientsTest, AProgressConnectionFollowsOnlyItsOwnProcesssSubscriber)
         servicetest::StalledClient other(server.Names().control, 0x1020, 5, server.Names().status,
                                          {0x1030});
         ASSERT_TRUE(other.Started());
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return server.Server().Subscribers().size() == 1; },
-                                           20000))
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&] { return server.Server().Subscribers().size() == 1; }, 20000))
             << "the other client never subscribed";
         const int32_t otherProcess = server.Server().Subscribers()[0].processId;
         ASSERT_NE(static_cast<int32_t>(::GetCurrentProcessId()), otherProcess);
@@ -446,9 +446,13 @@ TEST(TwoClientsTest, AStopEndsOnlyTheWipeItsOwnSenderAskedFor)
     } rows[] = {
         {"ItsOwnRunningWipe", {StartA, BeginFirst, StopA}, true, {}},
         {"TheNextClientsWipeBegunAfterItsOwn100",
-         {StartA, BeginFirst, StartB, FinishFirst, BeginSecond, StopA}, false, false},
+         {StartA, BeginFirst, StartB, FinishFirst, BeginSecond, StopA},
+         false,
+         false},
         {"AnotherClientsRunningWipeWhileItsOwnWaits",
-         {StartB, BeginFirst, StartA, StopA, FinishFirst, BeginSecond}, false, true},
+         {StartB, BeginFirst, StartA, StopA, FinishFirst, BeginSecond},
+         false,
+         true},
         {"AWipeAnotherClientWaitsForToo", {StartA, StartB, BeginFirst, StopA}, false, {}},
     };
     struct Client {
@@ -677,8 +681,8 @@ TEST(PipeListenerTest, OnlyTheFirstInstanceOfEachPipeDemandsToBeFirst)
         PipeClient client;
         ASSERT_TRUE(client.Open(row.pipe, row.forWriting));
         // The client took the first instance; the listener makes the next.
-        ASSERT_TRUE(testsupport::WaitUntil(
-            [&] { return recorder.CreatesOf(row.pipe).size() >= 2; }, 20000));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return recorder.CreatesOf(row.pipe).size() >= 2; },
+                                           20000));
         const auto creates = recorder.CreatesOf(row.pipe);
         for (size_t i = 0; i < creates.size(); ++i) {
             SCOPED_TRACE(i);
