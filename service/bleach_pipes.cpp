@@ -127,6 +127,10 @@ win32::UniqueFile BleachServer::CreateInstance(PipeKind kind, bool first)
         direction | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
     const DWORD pipeMode =
         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
+    if (!first && m_hooks.allInstancesInUse && m_hooks.allInstancesInUse()) {
+        ::SetLastError(ERROR_PIPE_BUSY);
+        return win32::UniqueFile();
+    }
     return win32::UniqueFile(::CreateNamedPipeW(PipeName(kind).c_str(), openMode, pipeMode,
                                                 PIPE_UNLIMITED_INSTANCES, kCbPipeBuffer,
                                                 kCbPipeBuffer, 0, m_security.Attributes()));
@@ -178,19 +182,7 @@ void BleachServer::ListenerLoop(PipeKind kind, win32::UniqueFile pipe)
     // this listener runs the pipe never ceases to exist, so no other program
     // can make it anew in between and take the service's place.
     DWORD failures = 0;
-    while (!IsStopping()) {
-        if (!pipe) {
-            pipe = CreateInstance(kind, false);
-            if (!pipe) {
-                // Every instance taken: wait for one to be given back rather
-                // than leaving the pipe unserved for the rest of the
-                // service's life.
-                if (::GetLastError() == ERROR_PIPE_BUSY &&
-                    PauseAfterFailure(RetryPauseMs(++failures)))
-                    continue;
-                return;
-            }
-        }
+    while (pipe && !IsStopping()) {
         OVERLAPPED overlapped{};
         overlapped.hEvent = connectEvent.get();
         const BOOL started = m_hooks.connect ? m_hooks.connect(pipe.get(), &overlapped)
@@ -211,6 +203,16 @@ void BleachServer::ListenerLoop(PipeKind kind, win32::UniqueFile pipe)
             }
         }
         win32::UniqueFile next = CreateInstance(kind, false);
+        if (!next) {
+            // No further instance (all of them in use): this one stays the
+            // listener's and listens again, so that the name cannot lapse
+            // when the connections end. A client it took is turned away as
+            // if the pipe were busy.
+            ::DisconnectNamedPipe(pipe.get());
+            if (!PauseAfterFailure(RetryPauseMs(++failures)))
+                return;
+            continue;
+        }
         if (connected) {
             failures = 0;
             if (!StartConnection(kind, std::move(pipe)))
@@ -232,7 +234,7 @@ bool BleachServer::StartConnection(PipeKind kind, win32::UniqueFile pipe)
     connection->pipe = std::move(pipe);
     // With process id and thread id 0 when nobody waits for progress.
     if (kind == PipeKind::Progress)
-        TakeWaitingSubscriber(connection->target);
+        TakeWaitingSubscriber(ClientProcessOf(connection->pipe.get()), connection->target);
     ConnectionStarted();
     HANDLE thread = ::CreateThread(nullptr, 0, ConnectionProc, connection.get(), 0, nullptr);
     if (!thread) {

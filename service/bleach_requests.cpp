@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -37,7 +38,8 @@ void BleachServer::BeginWipe(ShredManager* manager)
     ++m_wipeSerial;
     m_wipeRunning = true;
     // A stop that came between the start request and this point.
-    if (m_stopping && manager && manager->GetProgress())
+    const bool stopped = m_stopping || m_cancelAtBegin == m_wipeSerial;
+    if (stopped && manager && manager->GetProgress())
         manager->GetProgress()->RequestCancel();
 }
 
@@ -49,6 +51,8 @@ void BleachServer::EndWipe()
         m_outcomes.pop_front();
     m_current = nullptr;
     m_wipeRunning = false;
+    // No later stop can reach an ended wipe.
+    m_wipeRequesters.erase(m_wipeRequesters.begin(), m_wipeRequesters.upper_bound(m_wipeSerial));
 }
 
 void BleachServer::RequestServiceStop()
@@ -82,18 +86,30 @@ bool BleachServer::DispatchBleachCommand(int32_t command, int32_t processId, int
     request.threadId = threadId;
     request.controlId = controlId;
     const auto control = m_liveControls.find(controlId);
-    request.clientProcess = control != m_liveControls.end() ? control->second : 0;
+    LiveControl* sender = control != m_liveControls.end() ? &control->second : nullptr;
+    request.clientProcess = sender ? sender->clientProcess : 0;
     request.queuedAtMs = now;
     if (command == kStopBleach) {
-        // The client stops when it reads 100, while the file-table pass is
-        // still to come: a stop then would cut that pass short. Only a
-        // service stop cancels from there on.
-        if (m_current && m_current->GetProgress() && StoredPercentOf(m_current) < 100)
-            m_current->GetProgress()->RequestCancel();
+        // Only the wipe this connection asked for: another client's wipe,
+        // begun right after this one's, is not this client's to stop.
+        if (sender && sender->startedWipe != 0) {
+            const uint32_t wipe = std::exchange(sender->startedWipe, 0);
+            if (ReleaseWipeRequester(wipe) == 0)
+                CancelWipe(wipe);
+        }
     } else if (command == kStartBleach) {
         // A wipe that already runs began before this request: the next one
         // serves it. Any number of requests meanwhile make one more wipe.
         request.wipeSerial = m_wipeSerial + 1;
+        if (sender && sender->startedWipe != request.wipeSerial) {
+            if (sender->startedWipe != 0)
+                ReleaseWipeRequester(sender->startedWipe);
+            sender->startedWipe = request.wipeSerial;
+            ++m_wipeRequesters[request.wipeSerial];
+        }
+        // Asked for again: a stop before it began no longer holds.
+        if (m_cancelAtBegin == request.wipeSerial)
+            m_cancelAtBegin = 0;
         ::SetEvent(m_bleachEvent);
     }
     if (m_queue.size() < kMaxQueuedRequests) {
@@ -236,11 +252,17 @@ bool BleachServer::UpdateSubscribers(int mode, const BleachRequest& request, uin
     return false;
 }
 
-bool BleachServer::TakeWaitingSubscriber(ProgressTarget& target)
+bool BleachServer::TakeWaitingSubscriber(DWORD clientProcess, ProgressTarget& target)
 {
+    // As with status replies, the process at the other end is all that tells
+    // one client's progress connection from another's; an unknown process
+    // matches none.
+    if (clientProcess == 0)
+        return false;
     std::lock_guard<std::mutex> lock(m_lock);
     for (ProgressSubscriber& subscriber : m_subscribers) {
-        if (subscriber.command == kSubscribeProgress && subscriber.state == kSubscriberWaiting) {
+        if (subscriber.command == kSubscribeProgress && subscriber.state == kSubscriberWaiting &&
+            static_cast<DWORD>(subscriber.processId) == clientProcess) {
             subscriber.state = kSubscriberAttached;
             target.processId = subscriber.processId;
             target.threadId = subscriber.threadId;
@@ -249,6 +271,30 @@ bool BleachServer::TakeWaitingSubscriber(ProgressTarget& target)
         }
     }
     return false;
+}
+
+int BleachServer::ReleaseWipeRequester(uint32_t wipeSerial)
+{
+    const auto found = m_wipeRequesters.find(wipeSerial);
+    if (found == m_wipeRequesters.end())
+        return 0;
+    if (--found->second > 0)
+        return found->second;
+    m_wipeRequesters.erase(found);
+    return 0;
+}
+
+void BleachServer::CancelWipe(uint32_t wipeSerial)
+{
+    if (m_wipeRunning && wipeSerial == m_wipeSerial) {
+        // The client stops when it reads 100, while the file-table pass is
+        // still to come: a stop then would cut that pass short. Only a
+        // service stop cancels from there on.
+        if (m_current && m_current->GetProgress() && StoredPercentOf(m_current) < 100)
+            m_current->GetProgress()->RequestCancel();
+    } else if (wipeSerial > m_wipeSerial) {
+        m_cancelAtBegin = wipeSerial;
+    }
 }
 
 int32_t BleachServer::OutcomeOf(uint32_t wipeSerial, bool& known) const
@@ -289,13 +335,18 @@ uint64_t BleachServer::ControlStarted(DWORD clientProcess)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     const uint64_t id = m_nextControlId++;
-    m_liveControls[id] = clientProcess;
+    m_liveControls[id].clientProcess = clientProcess;
     return id;
 }
 
 void BleachServer::ControlEnded(uint64_t controlId)
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    const auto control = m_liveControls.find(controlId);
+    // A client that went away without a stop leaves its wipe to whoever
+    // else asked for it.
+    if (control != m_liveControls.end() && control->second.startedWipe != 0)
+        ReleaseWipeRequester(control->second.startedWipe);
     m_liveControls.erase(controlId);
     // A client that went away must not leave a start at the head that binds
     // the next client's status connection, nor a subscriber that the next

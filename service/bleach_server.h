@@ -124,8 +124,10 @@ public:
     ShredManager* CurrentManager();
 
     // The message handlers, as the connection threads call them. A
-    // StopBleach cancels the running wipe only until it has stored 100
-    // percent: what is left then (the file-table pass) runs to its end.
+    // StopBleach ends only the wipe that its connection's last StartBleach
+    // asked for, and only once no other live connection waits for that wipe:
+    // running, until it has stored 100 percent (what is left then, the
+    // file-table pass, runs to its end); not begun yet, as soon as it begins.
     bool DispatchBleachCommand(int32_t command, int32_t processId, int32_t threadId,
                                uint64_t controlId);
     // The next reply for a status connection with `binding`, or false when
@@ -137,7 +139,10 @@ public:
     bool BuildStatusReply(std::string& reply, StatusBinding& binding);
     // As above; `answered` receives the request the reply answers.
     bool BuildStatusReply(std::string& reply, StatusBinding& binding, BleachRequest& answered);
-    bool TakeWaitingSubscriber(ProgressTarget& target);
+    // The first waiting subscriber of `clientProcess` (the process at the
+    // other end of the progress connection), now attached; false, with
+    // `target` untouched, when that process has none waiting.
+    bool TakeWaitingSubscriber(DWORD clientProcess, ProgressTarget& target);
     // False when the connection is to end: the wipe it follows ended short
     // of 100 percent.
     bool BuildProgressReport(std::string& report, const ProgressTarget& target);
@@ -152,10 +157,13 @@ public:
 
     // For tests of the listener loop: replacements for ConnectNamedPipe and
     // for the pause after a connect that failed at once (return false to end
-    // the listener). Set before StartListeners.
+    // the listener), and a question asked before each instance after the
+    // first (true refuses it with ERROR_PIPE_BUSY, as when every instance is
+    // in use). Set before StartListeners.
     struct ListenerHooks {
         std::function<BOOL(HANDLE pipe, OVERLAPPED* overlapped)> connect;
         std::function<bool(DWORD ms)> pause;
+        std::function<bool()> allInstancesInUse;
     };
     void SetListenerHooks(ListenerHooks hooks) { m_hooks = std::move(hooks); }
 
@@ -203,6 +211,18 @@ private:
     void DropStalledRequests(ULONGLONG nowMs);
     // The final percentage of an ended wipe; `known` false when forgotten.
     int32_t OutcomeOf(uint32_t wipeSerial, bool& known) const;
+    // The caller holds the lock. One connection fewer waits for the wipe
+    // `wipeSerial`; returns how many still do.
+    int ReleaseWipeRequester(uint32_t wipeSerial);
+    // The caller holds the lock: cancels the wipe `wipeSerial` if it runs
+    // short of 100 percent, or as it begins if it has not begun yet.
+    void CancelWipe(uint32_t wipeSerial);
+
+    struct LiveControl {
+        DWORD clientProcess = 0;
+        // The wipe its last StartBleach asked for, until its StopBleach.
+        uint32_t startedWipe = 0;
+    };
 
     BleachPipeNames m_names;
     HANDLE m_stopEvent;
@@ -222,7 +242,10 @@ private:
     std::mutex m_lock;
     std::deque<BleachRequest> m_queue;
     std::list<ProgressSubscriber> m_subscribers;
-    std::map<uint64_t, DWORD> m_liveControls;  // id -> client process
+    std::map<uint64_t, LiveControl> m_liveControls;
+    // Wipe serial -> live connections whose start it serves.
+    std::map<uint32_t, int> m_wipeRequesters;
+    uint32_t m_cancelAtBegin = 0;  // a wipe stopped before it began
     uint64_t m_nextControlId = 1;
     std::vector<HANDLE> m_statusWaiters;
     ShredManager* m_current = nullptr;

@@ -31,6 +31,37 @@ HANDLE WINAPI RecordingCreateFileW(LPCWSTR name, DWORD access, DWORD share,
     return system(name, access, share, security, disposition, flagsAndAttributes, templateFile);
 }
 
+using CreateNamedPipeWFn = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
+                                           LPSECURITY_ATTRIBUTES);
+
+CreateNamedPipeWFn g_systemCreatePipe = nullptr;
+std::vector<RecordedPipeCreate> g_creates;
+
+HANDLE WINAPI RecordingCreateNamedPipeW(LPCWSTR name, DWORD openMode, DWORD pipeMode,
+                                        DWORD maxInstances, DWORD cbOut, DWORD cbIn,
+                                        DWORD defaultTimeoutMs, LPSECURITY_ATTRIBUTES security)
+{
+    CreateNamedPipeWFn system = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        system = g_systemCreatePipe;
+    }
+    const HANDLE pipe =
+        system(name, openMode, pipeMode, maxInstances, cbOut, cbIn, defaultTimeoutMs, security);
+    const DWORD error = ::GetLastError();
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        try {
+            g_creates.push_back({name ? name : L"", openMode, pipeMode, maxInstances,
+                                 pipe != INVALID_HANDLE_VALUE, error});
+        } catch (...) {
+            // A record lost; the call itself went through.
+        }
+    }
+    ::SetLastError(error);
+    return pipe;
+}
+
 // The import-table slot of the test program that holds `target`, or null.
 void** ImportSlotOf(void* target)
 {
@@ -102,6 +133,40 @@ OpenRecorder::~OpenRecorder()
     // recorder finishes there.
     if (m_slot)
         Exchange(m_slot, m_original);
+}
+
+PipeCreateRecorder::PipeCreateRecorder()
+{
+    void* system = reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CreateNamedPipeW"));
+    void** slot = system ? ImportSlotOf(system) : nullptr;
+    if (!slot)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        g_systemCreatePipe = reinterpret_cast<CreateNamedPipeWFn>(system);
+        g_creates.clear();
+    }
+    if (!Exchange(slot, reinterpret_cast<void*>(&RecordingCreateNamedPipeW)))
+        return;
+    m_slot = slot;
+    m_original = system;
+}
+
+PipeCreateRecorder::~PipeCreateRecorder()
+{
+    if (m_slot)
+        Exchange(m_slot, m_original);
+}
+
+std::vector<RecordedPipeCreate> PipeCreateRecorder::CreatesOf(const std::wstring& name) const
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    std::vector<RecordedPipeCreate> creates;
+    for (const RecordedPipeCreate& create : g_creates)
+        if (::CompareStringOrdinal(create.name.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+            creates.push_back(create);
+    return creates;
 }
 
 std::vector<RecordedOpen> OpenRecorder::OpensOf(const std::wstring& name) const

@@ -1,5 +1,5 @@
-// Records every CreateFileW that code linked into the test program makes
-// while a recorder lives: the name, the access asked for and the flags, as
+// Records every CreateFileW, or every CreateNamedPipeW, that code linked into
+// the test program makes while a recorder lives: the name and the flags as
 // the system got them. The calls go through to the system unchanged.
 #pragma once
 
@@ -34,6 +34,34 @@ public:
     bool Installed() const { return m_slot != nullptr; }
     // The opens of `name` (compared without regard to case), in order.
     std::vector<RecordedOpen> OpensOf(const std::wstring& name) const;
+
+private:
+    void** m_slot = nullptr;
+    void* m_original = nullptr;
+};
+
+struct RecordedPipeCreate {
+    std::wstring name;
+    DWORD openMode = 0;
+    DWORD pipeMode = 0;
+    DWORD maxInstances = 0;
+    // Whether the system made the instance, and its error when not.
+    bool made = false;
+    DWORD error = 0;
+};
+
+// Flags the system does not check everywhere (Wine ignores
+// FILE_FLAG_FIRST_PIPE_INSTANCE) can only be seen here.
+class PipeCreateRecorder {
+public:
+    PipeCreateRecorder();
+    ~PipeCreateRecorder();
+    PipeCreateRecorder(const PipeCreateRecorder&) = delete;
+    PipeCreateRecorder& operator=(const PipeCreateRecorder&) = delete;
+
+    bool Installed() const { return m_slot != nullptr; }
+    // The creates of `name` (compared without regard to case), in order.
+    std::vector<RecordedPipeCreate> CreatesOf(const std::wstring& name) const;
 
 private:
     void** m_slot = nullptr;

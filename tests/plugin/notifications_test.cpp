@@ -5,6 +5,7 @@
 #include "ipc/tray_notify_client.h"
 #include "tests/commands/graventa_recorder.h"
 #include "tests/common/debug_output_recorder.h"
+#include "tests/common/open_recorder.h"
 #include "tests/common/pipe_rights.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/wait.h"
@@ -240,6 +241,78 @@ TEST_F(Notifications, SendersThatComeTogetherAreAllServed)
     }
 }
 
+// The server's calls of CreateNamedPipeW recorded from before it starts.
+class RecordedTrayPipe : public Notifications {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(recorder.Installed());
+        ASSERT_TRUE(TrayNotifyPipeName(name));
+        Notifications::SetUp();
+    }
+
+    // The server's instances made so far.
+    size_t Made() const
+    {
+        size_t made = 0;
+        for (const auto& create : recorder.CreatesOf(name))
+            made += create.made ? 1 : 0;
+        return made;
+    }
+
+    testsupport::PipeCreateRecorder recorder;
+    std::wstring name;
+};
+
+// Wine does not enforce FILE_FLAG_FIRST_PIPE_INSTANCE: what the server asked
+// for is read from its calls. Only its first instance may demand it; a later
+// one with it would fail where the flag is enforced.
+TEST_F(RecordedTrayPipe, OnlyTheFirstInstanceDemandsToBeFirst)
+{
+    ASSERT_TRUE(SendFromWorker(L"First", L"sender", 28));
+    // The sender took the first instance; the server made the next.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Made() >= 2; }));
+    const auto creates = recorder.CreatesOf(name);
+    for (size_t i = 0; i < creates.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(creates[i].made) << creates[i].error;
+        EXPECT_EQ(i == 0, (creates[i].openMode & FILE_FLAG_FIRST_PIPE_INSTANCE) != 0);
+    }
+}
+
+// While a stalled sender is read, another instance already listens: a second
+// sender's single open succeeds at once, and the stalled one is still read
+// to its end.
+TEST_F(RecordedTrayPipe, ASecondSenderFindsAnInstanceWhileAStalledOneIsRead)
+{
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Made() >= 1; }));
+    win32::UniqueFile stalled(hosttest::OpenTrayPipe());
+    ASSERT_TRUE(stalled);
+    auto write = [](HANDLE pipe, const std::wstring& text, bool withNul) {
+        const DWORD cb = static_cast<DWORD>((text.size() + (withNul ? 1 : 0)) * sizeof(wchar_t));
+        DWORD written = 0;
+        return ::WriteFile(pipe, text.c_str(), cb, &written, nullptr) && written == cb;
+    };
+    ASSERT_TRUE(write(stalled.get(), L"Stalled<OVSC>", false));
+    // The server took the stalled sender and made the next instance.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Made() >= 2; }));
+
+    // One open, without waiting for the pipe.
+    win32::UniqueFile second(
+        ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(second) << ::GetLastError();
+    ASSERT_TRUE(write(stalled.get(), L"read on<OVSC>31", true)) << ::GetLastError();
+    stalled.reset();
+    ASSERT_TRUE(tray->WaitForBalloons(1, kPatienceMs));
+    ASSERT_TRUE(write(second.get(), L"Second<OVSC>served<OVSC>32", true));
+    second.reset();
+    ASSERT_TRUE(tray->WaitForBalloons(2, kPatienceMs));
+    const auto balloons = tray->Balloons();
+    EXPECT_EQ(L"Stalled", balloons[0].title);
+    EXPECT_EQ(L"read on", balloons[0].text);
+    EXPECT_EQ(L"Second", balloons[1].title);
+}
+
 // Another process created the tray pipe before the plug-in subscribed. The
 // server waits until the name is let go, then serves it. (Windows refuses
 // FILE_FLAG_FIRST_PIPE_INSTANCE on any existing name; Wine only on one whose
@@ -249,6 +322,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(debugOutput.Installed());
+        ASSERT_TRUE(recorder.Installed());
         ASSERT_TRUE(TrayNotifyPipeName(name));
         squatter.reset(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND,
                                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096,
@@ -256,7 +330,18 @@ protected:
         ASSERT_TRUE(squatter) << ::GetLastError();
         Notifications::SetUp();
     }
+    // The server's tries to make the name its own that failed.
+    size_t FailedFirstTries() const
+    {
+        size_t failed = 0;
+        for (const auto& create : recorder.CreatesOf(name))
+            if ((create.openMode & FILE_FLAG_FIRST_PIPE_INSTANCE) != 0 && !create.made)
+                ++failed;
+        return failed;
+    }
+
     testsupport::DebugOutputRecorder debugOutput;
+    testsupport::PipeCreateRecorder recorder;
     std::wstring name;
     win32::UniqueFile squatter;
 };
@@ -268,6 +353,9 @@ TEST_F(SquattedTrayPipe, ServerOwnsTheNameOnceLetGo)
     ASSERT_TRUE(testsupport::WaitUntil([&] {
         return testsupport::DebugOutputRecorder::Recorded(name);
     })) << "the server never met the taken name";
+    // Held through more than one retry: the server keeps trying.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return FailedFirstTries() >= 3; }))
+        << FailedFirstTries() << " tries";
     EXPECT_TRUE(tray->Balloons().empty());
     squatter.reset();
     ASSERT_TRUE(SendFromWorker(L"Owned", L"again", 28));
@@ -293,12 +381,20 @@ TEST_F(Notifications, OnlyTheUserAndTheSystemMayServeOrSend)
         {"Administrators", L"BA", false},
         {"Everyone", L"WD", false},
         {"AnonymousLogon", L"AN", false},
+        // Every other user of the machine.
+        {"AuthenticatedUsers", L"AU", false},
+        {"Users", L"BU", false},
+        {"Interactive", L"IU", false},
+        {"Guests", L"BG", false},
     };
     const win32::UniqueFile pipe(hosttest::OpenTrayPipe());
     ASSERT_TRUE(pipe);
     const testsupport::HandleDacl dacl(pipe.get());
     ASSERT_TRUE(dacl.Read());
     const std::string sddl = testing::PrintToString(dacl.Sddl());
+    // The user's entry and the system's, and nothing else.
+    ASSERT_NE(nullptr, dacl.Dacl());
+    EXPECT_EQ(2u, dacl.Dacl()->AceCount) << sddl;
     const DWORD sendAccess = testsupport::MapPipeAccess(kTrayClientAccess);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -2,11 +2,15 @@
 // pipes (each test on pipes of its own).
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
+#include "tests/common/open_recorder.h"
 #include "tests/common/scratch_folder.h"
+#include "tests/common/wait.h"
 #include "tests/service/service_test_support.h"
 
+#include <atomic>
 #include <gmock/gmock.h>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 using servicetest::MessageBytes;
@@ -377,6 +381,149 @@ TEST_F(PipeServerTest, AServiceStopCancelsTheRunningWipeAndAnyBegunAfterIt)
     server.Server().EndWipe();
 }
 
+// A client in another process subscribed first and never opens its progress
+// pipe: a progress connection follows only a subscriber of its own process.
+TEST(TwoClientsTest, AProgressConnectionFollowsOnlyItsOwnProcesssSubscriber)
+{
+    const struct {
+        const char* name;
+        bool subscribe;
+        std::string expected;
+    } rows[] = {
+        {"ItsOwnSubscriber", true, Reply(41, 0)},
+        {"NoneOfItsOwn", false, ReplyBytes(L"0:0:0")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestServer server;
+        ASSERT_TRUE(server.Start());
+        servicetest::StalledClient other(server.Names().control, 0x1020, 5, server.Names().status,
+                                         {0x1030});
+        ASSERT_TRUE(other.Started());
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&] { return server.Server().Subscribers().size() == 1; }, 20000))
+            << "the other client never subscribed";
+        const int32_t otherProcess = server.Server().Subscribers()[0].processId;
+        ASSERT_NE(static_cast<int32_t>(::GetCurrentProcessId()), otherProcess);
+
+        PipeClient control;
+        PipeClient status;
+        if (row.subscribe) {
+            ASSERT_TRUE(control.Open(server.Names().control, true));
+            ASSERT_TRUE(control.Write(Control(0x1020, 41)));
+            ASSERT_TRUE(status.Open(server.Names().status, false));
+            std::string reply;
+            ASSERT_TRUE(status.Read(reply));
+            ASSERT_TRUE(control.Write(Control(0x1030, 41)));
+            ASSERT_TRUE(status.Read(reply));
+            ASSERT_EQ(Reply(41, 1), reply);
+        }
+        PipeClient progress;
+        ASSERT_TRUE(progress.Open(server.Names().progress, false));
+        std::string report;
+        ASSERT_TRUE(progress.Read(report));
+        EXPECT_EQ(row.expected, report);
+        // The other client's subscriber still waits for its own connection.
+        for (const ProgressSubscriber& subscriber : server.Server().Subscribers()) {
+            if (subscriber.processId == otherProcess) {
+                EXPECT_EQ(kSubscriberWaiting, subscriber.state);
+            }
+        }
+    }
+}
+
+// Two clients, each on its own connections, and the wipes the test begins
+// and ends as the service loop would: client A's stop ends only the wipe
+// that A's start asked for.
+TEST(TwoClientsTest, AStopEndsOnlyTheWipeItsOwnSenderAskedFor)
+{
+    enum Step { StartA, StartB, BeginFirst, FinishFirst, BeginSecond, StopA };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        bool firstCancelled;
+        std::optional<bool> secondCancelled;  // when it has begun
+    } rows[] = {
+        {"ItsOwnRunningWipe", {StartA, BeginFirst, StopA}, true, {}},
+        {"TheNextClientsWipeBegunAfterItsOwn100",
+         {StartA, BeginFirst, StartB, FinishFirst, BeginSecond, StopA},
+         false,
+         false},
+        {"AnotherClientsRunningWipeWhileItsOwnWaits",
+         {StartB, BeginFirst, StartA, StopA, FinishFirst, BeginSecond},
+         false,
+         true},
+        {"AWipeAnotherClientWaitsForToo", {StartA, StartB, BeginFirst, StopA}, false, {}},
+    };
+    struct Client {
+        int tid;
+        PipeClient control;
+        PipeClient status;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestServer server;
+        ASSERT_TRUE(server.Start());
+        Client a{1, {}, {}};
+        Client b{2, {}, {}};
+        for (Client* client : {&a, &b})
+            ASSERT_TRUE(client->control.Open(server.Names().control, true));
+        // Each start is answered before anything else is sent, so that each
+        // fresh status connection binds to its own client's start.
+        auto start = [&](Client& client) {
+            ASSERT_TRUE(client.control.Write(Control(0x1020, client.tid)));
+            ASSERT_TRUE(client.status.Open(server.Names().status, false));
+            std::string reply;
+            ASSERT_TRUE(client.status.Read(reply));
+            ASSERT_EQ(Reply(client.tid, 1), reply);
+        };
+        SilentManager first;
+        SilentManager second;
+        bool running = false;
+        bool secondBegun = false;
+        for (Step step : row.steps) {
+            switch (step) {
+            case StartA:
+                start(a);
+                break;
+            case StartB:
+                start(b);
+                break;
+            case BeginFirst:
+                first.GetProgress()->SetStoredPercent(10);
+                server.Server().BeginWipe(&first);
+                running = true;
+                break;
+            case FinishFirst:
+                first.GetProgress()->SetStoredPercent(100);
+                server.Server().EndWipe();
+                running = false;
+                break;
+            case BeginSecond:
+                server.Server().BeginWipe(&second);
+                running = secondBegun = true;
+                break;
+            case StopA: {
+                ASSERT_TRUE(a.control.Write(Control(0x1010, a.tid)));
+                std::string reply;
+                ASSERT_TRUE(a.status.Read(reply));  // handled
+                ASSERT_EQ(Reply(a.tid, 1), reply);
+                break;
+            }
+            }
+            if (::testing::Test::HasFatalFailure())
+                break;
+        }
+        EXPECT_EQ(row.firstCancelled, first.GetProgress()->IsCancelRequested());
+        if (row.secondCancelled) {
+            EXPECT_TRUE(secondBegun);
+            EXPECT_EQ(*row.secondCancelled, second.GetProgress()->IsCancelRequested());
+        }
+        if (running)
+            server.Server().EndWipe();
+    }
+}
+
 // A control message in the name of a process other than its sender's is
 // refused: it is neither queued nor answered, and the sender's own start
 // that follows is what its status connection gets.
@@ -445,6 +592,104 @@ TEST(PipeListenerTest, AConnectThatFailsAtOnceIsRetriedAfterGrowingPauses)
         EXPECT_LE(ms, 1000u);
     }
     EXPECT_THAT(pauses, ::testing::Contains(1000u));
+}
+
+// Every instance of each pipe in use but the listener's own (Wine has no
+// limit to reach, so the listener is told so) when its connect fails: no next
+// instance can be made, and the name must not lapse while the others end.
+TEST(PipeListenerTest, WithEveryInstanceInUseTheListenerKeepsTheName)
+{
+    TestServer server;
+    const win32::UniqueHandleNull go(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const win32::UniqueHandleNull resume(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<int> paused{0};
+    BleachServer::ListenerHooks hooks;
+    hooks.connect = [&](HANDLE, OVERLAPPED*) {
+        ::WaitForSingleObject(go.get(), 20000);
+        ::SetLastError(ERROR_NO_DATA);  // a client came and went
+        return FALSE;
+    };
+    hooks.allInstancesInUse = [] { return true; };
+    hooks.pause = [&](DWORD) {
+        ++paused;
+        ::WaitForSingleObject(resume.get(), 20000);
+        return false;  // the listener ends
+    };
+    server.Server().SetListenerHooks(hooks);
+    ASSERT_TRUE(server.Start());
+    const struct {
+        const char* name;
+        std::wstring pipe;
+        DWORD direction;
+    } rows[] = {
+        {"Control", server.Names().control, PIPE_ACCESS_INBOUND},
+        {"Status", server.Names().status, PIPE_ACCESS_OUTBOUND},
+        {"Progress", server.Names().progress, PIPE_ACCESS_OUTBOUND},
+    };
+    // The instances of the other clients, as the service's own are made.
+    std::vector<win32::UniqueFile> others;
+    for (const auto& row : rows) {
+        for (int i = 0; i < 4; ++i) {
+            others.emplace_back(::CreateNamedPipeW(
+                row.pipe.c_str(), row.direction | FILE_FLAG_OVERLAPPED,
+                PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                kCbPipeBuffer, kCbPipeBuffer, 0, nullptr));
+            ASSERT_TRUE(others.back()) << row.name << " " << ::GetLastError();
+        }
+    }
+    ::SetEvent(go.get());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return paused.load() == 3; }, 20000));
+    others.clear();  // every other connection ends
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // A squatter's first instance. Wine refuses it only on a name that
+        // exists with another direction (or no instance left), so it asks
+        // for the other one.
+        const DWORD other =
+            row.direction == PIPE_ACCESS_INBOUND ? PIPE_ACCESS_OUTBOUND : PIPE_ACCESS_INBOUND;
+        const win32::UniqueFile squatter(::CreateNamedPipeW(
+            row.pipe.c_str(), other | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
+        EXPECT_FALSE(squatter) << "the name lapsed";
+    }
+    ::SetEvent(resume.get());
+    const auto& listeners = server.Server().ListenerThreads();
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForMultipleObjects(static_cast<DWORD>(listeners.size()),
+                                                      listeners.data(), TRUE, 20000));
+}
+
+// Wine does not enforce FILE_FLAG_FIRST_PIPE_INSTANCE: what each listener
+// asked for is read from its calls. Only the first instance of a pipe may
+// demand it; a later one with it would fail where the flag is enforced.
+TEST(PipeListenerTest, OnlyTheFirstInstanceOfEachPipeDemandsToBeFirst)
+{
+    testsupport::PipeCreateRecorder recorder;
+    ASSERT_TRUE(recorder.Installed());
+    TestServer server;
+    ASSERT_TRUE(server.Start());
+    const struct {
+        const char* name;
+        std::wstring pipe;
+        bool forWriting;
+    } rows[] = {
+        {"Control", server.Names().control, true},
+        {"Status", server.Names().status, false},
+        {"Progress", server.Names().progress, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PipeClient client;
+        ASSERT_TRUE(client.Open(row.pipe, row.forWriting));
+        // The client took the first instance; the listener makes the next.
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return recorder.CreatesOf(row.pipe).size() >= 2; },
+                                           20000));
+        const auto creates = recorder.CreatesOf(row.pipe);
+        for (size_t i = 0; i < creates.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_TRUE(creates[i].made) << creates[i].error;
+            EXPECT_EQ(i == 0, (creates[i].openMode & FILE_FLAG_FIRST_PIPE_INSTANCE) != 0);
+        }
+    }
 }
 
 // 0x1050 and 0x1060 start regsvr32 (a recording stand-in beside this

@@ -181,14 +181,21 @@ bool PipeClient::Read(std::string& message, DWORD& error, DWORD timeoutMs)
     }
 }
 
-StalledClient::StalledClient(const std::wstring& controlPipe, int command, int threadId)
+StalledClient::StalledClient(const std::wstring& controlPipe, int command, int threadId,
+                             const std::wstring& statusPipe, const std::vector<int>& laterCommands)
 {
     const std::wstring eventName = L"Local\\ScoravelStalledClient" + UniqueSuffix();
     m_release.reset(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+    std::vector<std::wstring> arguments = {controlPipe, std::to_wstring(command),
+                                           std::to_wstring(threadId), eventName};
+    if (!statusPipe.empty()) {
+        arguments.push_back(statusPipe);
+        for (int later : laterCommands)
+            arguments.push_back(std::to_wstring(later));
+    }
     if (m_release)
         m_process.Start(testsupport::ProgramBesideTest(L"stalled_client.exe"),
-                        testsupport::QuotedArguments({controlPipe, std::to_wstring(command),
-                                                      std::to_wstring(threadId), eventName}));
+                        testsupport::QuotedArguments(arguments));
 }
 
 StalledClient::~StalledClient()

@@ -76,11 +76,13 @@ private:
 
 // stalled_client.exe (beside the test program) run while it lives: sends
 // `command` from its own process and `threadId` on `controlPipe`, then keeps the
-// connection and never opens the status pipe. Released (and at the worst
-// ended) when destroyed.
+// connection and never opens the status pipe. Given `statusPipe`, it reads the
+// reply there and sends each of `laterCommands` after the reply to the one
+// before. Released (and at the worst ended) when destroyed.
 class StalledClient {
 public:
-    StalledClient(const std::wstring& controlPipe, int command, int threadId);
+    StalledClient(const std::wstring& controlPipe, int command, int threadId,
+                  const std::wstring& statusPipe = {}, const std::vector<int>& laterCommands = {});
     ~StalledClient();
     StalledClient(const StalledClient&) = delete;
     StalledClient& operator=(const StalledClient&) = delete;
