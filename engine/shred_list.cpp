@@ -81,6 +81,116 @@ uint64_t WeightOf(IDAsset& asset)
     }
 }
 
+// The exclude list, made ready once for a whole marking. An entry that
+// names a place (however it is spelled: separators, "." and "..", short
+// names, "\\?\") excludes the item of that place and everything below it;
+// a pattern excludes by its extension alone, in every folder; any entry
+// still excludes the one path spelled exactly like it.
+class ExcludeRules {
+public:
+    explicit ExcludeRules(const SettingsStore& settings)
+    {
+        for (int i = 0; i < settings.GetExcludeListCount(); ++i) {
+            std::wstring entry = settings.GetExcludeEntry(i);
+            if (entry.empty())
+                continue;
+            std::wstring canonical;
+            if (entry.find(L'*') != std::wstring::npos) {
+                const std::wstring extension = ExtensionOf(entry);
+                if (!extension.empty())
+                    m_extensions.push_back(extension);
+            } else if (win32::IsFullyQualified(entry) && win32::CanonicalPathOf(entry, canonical)) {
+                // A relative entry is left to its text: against the shredding
+                // program's own current folder it would name something else.
+                m_places.push_back(std::move(canonical));
+            }
+            m_texts.push_back(std::move(entry));
+        }
+    }
+
+    // `path` as the asset carries it; `canonical` its canonical spelling, or
+    // empty when it has none.
+    bool Match(const std::wstring& path, const std::wstring& canonical) const
+    {
+        if (path.empty())
+            return false;
+        for (const auto& text : m_texts) {
+            if (win32::EqualNoCase(text, path))
+                return true;
+        }
+        if (!canonical.empty()) {
+            for (const auto& place : m_places) {
+                if (win32::IsSameOrBelow(canonical, place))
+                    return true;
+            }
+        }
+        const std::wstring pathExtension = ExtensionOf(path);
+        if (pathExtension.empty())
+            return false;
+        for (const auto& extension : m_extensions) {
+            if (win32::EqualNoCase(extension, pathExtension))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::wstring> m_texts;
+    std::vector<std::wstring> m_places;
+    std::vector<std::wstring> m_extensions;
+};
+
+std::wstring CanonicalOrEmpty(const std::wstring& path)
+{
+    std::wstring canonical;
+    return win32::CanonicalPathOf(path, canonical) ? canonical : std::wstring();
+}
+
+// The canonical spelling of `path`. A child listed in its folder is the
+// folder's path, a separator and the name the listing gave: its spelling
+// follows from the folder's without another look at the disk.
+std::wstring CanonicalOfChild(const std::wstring& path, const std::wstring& parentPath,
+                              const std::wstring& parentCanonical)
+{
+    if (!parentPath.empty() && !parentCanonical.empty() && path.size() > parentPath.size() &&
+        path.compare(0, parentPath.size(), parentPath) == 0) {
+        size_t nameStart = parentPath.size();
+        const bool parentEndsInSeparator = parentPath.back() == L'\\' || parentPath.back() == L'/';
+        if (!parentEndsInSeparator && path[nameStart++] != L'\\')
+            return CanonicalOrEmpty(path);
+        const std::wstring name = path.substr(nameStart);
+        if (!name.empty() && name != L"." && name != L".." &&
+            name.find_first_of(L"\\/") == std::wstring::npos)
+            return win32::JoinPath(parentCanonical, name);
+    }
+    return CanonicalOrEmpty(path);
+}
+
+void MarkList(ShredManager& manager, AssetList& list, const ExcludeRules& rules,
+              const std::wstring& parentPath, const std::wstring& parentCanonical)
+{
+    for (auto& entry : list) {
+        if (!entry)
+            continue;
+        const AssetKind kind = entry->GetKind();
+        if (kind != AssetKind::File && kind != AssetKind::Folder) {
+            if (kind == AssetKind::FileList)
+                MarkList(manager, static_cast<DocFileList&>(*entry).GetItems(), rules, L"", L"");
+            continue;
+        }
+        const std::wstring& path = entry->GetPath();
+        const std::wstring canonical = CanonicalOfChild(path, parentPath, parentCanonical);
+        const bool blocked = manager.IsProtected(path);
+        if (blocked)
+            entry->SetBlocked(true);
+        if (rules.Match(path, canonical))
+            entry->SetExcluded(true);
+        if (kind == AssetKind::Folder && !blocked)
+            MarkList(manager, static_cast<DocFolder&>(*entry).GetChildren(), rules, path,
+                     canonical);
+    }
+}
+
 }  // namespace
 
 void ShredList::Clear()
@@ -176,9 +286,16 @@ void ShredManager::BuildShredList(int32_t listType)
                 m_leftOutEntries.push_back(path);
             continue;
         }
-        if (!win32::FitsMaxPath(path) || ItemAttributes(path) == INVALID_FILE_ATTRIBUTES)
+        // Collected in its full form ("\\" separators, no "." or ".."), so
+        // that the items below it carry paths the exclude list is tested
+        // against as they will be opened. Never longer than the entry: short
+        // names stay short, or a deep tree could grow past what the writer
+        // opens.
+        std::wstring full;
+        if (!win32::FullPathOf(path, full) || !win32::FitsMaxPath(full) ||
+            ItemAttributes(full) == INVALID_FILE_ATTRIBUTES)
             continue;
-        std::unique_ptr<IDAsset> asset = MakePathAsset(path);
+        std::unique_ptr<IDAsset> asset = MakePathAsset(full);
         asset->SetConfirm(confirm);
         m_assets.push_back(std::move(asset));
     }
@@ -192,53 +309,18 @@ bool ShredManager::IsProtected(const std::wstring& path)
 
 bool ShredManager::IsExcluded(const std::wstring& path) const
 {
-    if (path.empty())
-        return false;
-    const std::wstring pathExtension = ExtensionOf(path);
-    for (int i = 0; i < m_settings.GetExcludeListCount(); ++i) {
-        const std::wstring entry = m_settings.GetExcludeEntry(i);
-        if (win32::EqualNoCase(entry, path))
-            return true;
-        if (entry.find(L'*') == std::wstring::npos)
-            continue;
-        // A wildcard entry counts by its extension alone, in every folder.
-        const std::wstring entryExtension = ExtensionOf(entry);
-        if (!entryExtension.empty() && !pathExtension.empty() &&
-            win32::EqualNoCase(entryExtension, pathExtension))
-            return true;
-    }
-    return false;
+    return ExcludeRules(m_settings).Match(path, CanonicalOrEmpty(path));
 }
 
 void ShredManager::MarkProtectedAndExcluded(AssetList& list)
 {
-    for (auto& entry : list) {
-        if (!entry)
-            continue;
-        switch (entry->GetKind()) {
-        case AssetKind::File:
-            if (IsProtected(entry->GetPath()))
-                entry->SetBlocked(true);
-            if (IsExcluded(entry->GetPath()))
-                entry->SetExcluded(true);
-            break;
-        case AssetKind::Folder: {
-            const bool blocked = IsProtected(entry->GetPath());
-            if (blocked)
-                entry->SetBlocked(true);
-            if (IsExcluded(entry->GetPath()))
-                entry->SetExcluded(true);
-            if (!blocked)
-                MarkProtectedAndExcluded(static_cast<DocFolder&>(*entry).GetChildren());
-            break;
-        }
-        case AssetKind::FileList:
-            MarkProtectedAndExcluded(static_cast<DocFileList&>(*entry).GetItems());
-            break;
-        default:
-            break;
-        }
-    }
+    MarkList(*this, list, ExcludeRules(m_settings), L"", L"");
+}
+
+void ShredManager::MarkProtectedAndExcludedBelow(DocFolder& folder)
+{
+    MarkList(*this, folder.GetChildren(), ExcludeRules(m_settings), folder.GetPath(),
+             CanonicalOrEmpty(folder.GetPath()));
 }
 
 int32_t ShredManager::RunPostShredActions(int32_t flags)

@@ -161,6 +161,11 @@ public:
     void ClearAssets();
     void BuildShredList(int32_t listType);
     void MarkProtectedAndExcluded(AssetList& list);
+    // The same over the items listed in `folder` (not the folder itself).
+    void MarkProtectedAndExcludedBelow(DocFolder& folder);
+    // True when `path` is, or lies below, a place the exclude list names
+    // (however either is spelled), has the extension of a pattern entry, or
+    // is spelled exactly like an entry.
     bool IsExcluded(const std::wstring& path) const;
     bool IsProtected(const std::wstring& path);
     int32_t RunPostShredActions(int32_t flags);

@@ -108,7 +108,7 @@ RunResult ShredManager::ShredOne(IDAsset* asset)
     m_eraser->OpenLog(LogPath());
     m_eraserInUse = m_eraser.get();
     if (asset->GetKind() == AssetKind::Folder) {
-        MarkProtectedAndExcluded(static_cast<DocFolder*>(asset)->GetChildren());
+        MarkProtectedAndExcludedBelow(*static_cast<DocFolder*>(asset));
     } else if (asset->GetKind() == AssetKind::FileList) {
         MarkProtectedAndExcluded(static_cast<DocFileList*>(asset)->GetItems());
     }

@@ -4,6 +4,7 @@
 // aligned.
 #include "settings/list_entry.h"
 #include "settings/settings_store.h"
+#include "win32/path.h"
 
 #include <algorithm>
 #include <climits>
@@ -26,6 +27,27 @@ constexpr TraceKind kRecordOrder[kTraceKindCount] = {
 bool CarriesLists(int32_t profile)
 {
     return profile == kProfileAdvanced || profile == kProfileSimple;
+}
+
+// Stored entries that do nothing are left out of a backup, so that one of
+// them cannot fail it (the restore refuses them): a "Files and Folders"
+// entry the list builder never shreds (empty, relative, a device path)...
+bool ShredsSomething(const FileEntry& entry)
+{
+    return IsFullPathEntry(entry.path) || IsWildcardPattern(entry.path);
+}
+
+// ...and an exclude entry the exclude test never matches. A full path behind
+// "\\?\" or "\\.\" does exclude its item: it is kept in the plain form the
+// restore takes, which names the same item.
+bool ExcludeEntryForBackup(const std::wstring& entry, std::wstring& kept)
+{
+    if (IsFullPathEntry(entry) || IsWildcardPattern(entry)) {
+        kept = entry;
+        return true;
+    }
+    return entry.find(L'*') == std::wstring::npos && win32::IsFullyQualified(entry) &&
+           win32::FullPathOf(entry, kept);
 }
 
 // The ANSI form of `text` with its NUL, or false when the code page cannot
@@ -252,15 +274,19 @@ bool SettingsStore::WriteBackupBlob(std::vector<BYTE>& block)
         ClearProfileBody();
         LoadAll(profile);
         records[profile] = {m_securityProfile, m_body};
-        // An empty entry names nothing (each entry carries its own confirm
-        // flag, so dropping it moves no flag).
+        // Each entry carries its own confirm flag, so dropping one moves no
+        // flag.
         auto& files = records[profile].body.filesAndFolders;
         files.erase(std::remove_if(files.begin(), files.end(),
-                                   [](const FileEntry& entry) { return entry.path.empty(); }),
+                                   [](const FileEntry& entry) { return !ShredsSomething(entry); }),
                     files.end());
-        auto& excludes = records[profile].body.excludeList;
-        excludes.erase(std::remove(excludes.begin(), excludes.end(), std::wstring()),
-                       excludes.end());
+        std::vector<std::wstring> excludes;
+        for (const auto& entry : records[profile].body.excludeList) {
+            std::wstring kept;
+            if (ExcludeEntryForBackup(entry, kept))
+                excludes.push_back(std::move(kept));
+        }
+        records[profile].body.excludeList = std::move(excludes);
     }
 
     // Every text the block carries, converted before anything is sized: one

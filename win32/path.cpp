@@ -120,9 +120,12 @@ bool SameItemName(const std::wstring& a, const std::wstring& b)
            a.compare(rootA, std::wstring::npos, b, rootB, std::wstring::npos) == 0;
 }
 
-// `full` spelled with the names its folders list: long names, and the
-// letter case each item has on the disk.
-bool ListedPathOf(const std::wstring& full, std::wstring& listed)
+// `full` spelled with the names its folders list (long names, and the
+// letter case each item has on the disk), component by component from the
+// root, as far as each is found; the rest stays as given. True when every
+// component was found. A component that is empty or a pattern is never
+// looked up: a listing would give some other item.
+bool SpellAsListed(const std::wstring& full, std::wstring& listed)
 {
     const size_t cchRoot = RootLength(full);
     if (cchRoot == 0)
@@ -134,19 +137,30 @@ bool ListedPathOf(const std::wstring& full, std::wstring& listed)
         if (end == std::wstring::npos)
             end = full.size();
         const std::wstring part = full.substr(start, end - start);
-        // A pattern would list some other item.
-        if (part.empty() || part.find_first_of(L"*?<>\"") != std::wstring::npos)
-            return false;
         if (result.back() != L'\\')
             result += L'\\';
         WIN32_FIND_DATAW found;
-        UniqueFind find(::FindFirstFileW(ExtendedPath(result + part).c_str(), &found));
-        if (!find)
+        UniqueFind find;
+        if (!part.empty() && part.find_first_of(L"*?<>\"") == std::wstring::npos)
+            find.reset(::FindFirstFileW(ExtendedPath(result + part).c_str(), &found));
+        if (!find) {
+            listed = result + full.substr(start);
             return false;
+        }
         result += found.cFileName;
         start = end + 1;
     }
     listed = std::move(result);
+    return true;
+}
+
+// `full` as its folders list it; false unless every component exists.
+bool ListedPathOf(const std::wstring& full, std::wstring& listed)
+{
+    std::wstring spelled;
+    if (!SpellAsListed(full, spelled))
+        return false;
+    listed = std::move(spelled);
     return true;
 }
 
@@ -236,6 +250,29 @@ bool FullPathOf(const std::wstring& path, std::wstring& full)
     }
     full = JoinComponents(root, rest);
     return true;
+}
+
+bool CanonicalPathOf(const std::wstring& path, std::wstring& canonical)
+{
+    std::wstring full;
+    if (!FullPathOf(path, full))
+        return false;
+    // A missing item keeps the rest of its text: it still names that place.
+    std::wstring spelled;
+    SpellAsListed(full, spelled);
+    canonical = std::move(spelled);
+    return true;
+}
+
+bool IsSameOrBelow(const std::wstring& path, const std::wstring& folder)
+{
+    if (folder.empty() || path.size() < folder.size())
+        return false;
+    if (::CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                               static_cast<int>(folder.size()), TRUE) != CSTR_EQUAL)
+        return false;
+    // A root ("C:\\") ends in its own separator.
+    return path.size() == folder.size() || folder.back() == L'\\' || path[folder.size()] == L'\\';
 }
 
 std::wstring ExtendedPath(const std::wstring& fullPath)

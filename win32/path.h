@@ -55,6 +55,19 @@ bool FullPathOf(const std::wstring& path, std::wstring& full);
 // "\name" and "C:name" are not; nor is a device such as "\\.\COM1".
 bool IsFullyQualified(const std::wstring& path);
 
+// The one spelling of what `path` names, for telling whether two paths name
+// the same item: FullPathOf's form (separators, "." and "..", "\\?\"
+// dropped) with each component, from the root on and as far as the items
+// exist, spelled as its folder lists it, so that a short (8.3) name becomes
+// the long one. Text only: no link is resolved, so the result names what
+// `path` names. Letter case is left as it comes: compare with EqualNoCase or
+// IsSameOrBelow. False where FullPathOf is.
+bool CanonicalPathOf(const std::wstring& path, std::wstring& canonical);
+
+// True when canonical `path` is `folder` or an item below it, in any letter
+// case ("C:\ab" is not below "C:\a").
+bool IsSameOrBelow(const std::wstring& path, const std::wstring& folder);
+
 // The "\\?\" form of a full path ("\\?\UNC\server\share\..." for UNC).
 std::wstring ExtendedPath(const std::wstring& fullPath);
 

@@ -313,6 +313,71 @@ TEST_F(BackupRestoreTest, RestoreTakesOnlyEntriesTheCustomOptionDialogGives)
     }
 }
 
+// A stored entry that does nothing (the list builder never shreds it, the
+// exclude test never matches it) is left out of the backup instead of
+// failing it, and everything else restores. A full path in the long-path
+// form does exclude its item: it comes back in the plain form.
+TEST_F(BackupRestoreTest, AStoredEntryThatDoesNothingIsLeftOutAndTheRestRestores)
+{
+    const struct {
+        const wchar_t* entry;
+        bool exclude;
+        const wchar_t* restoredAs;  // null: left out
+    } cases[] = {
+        {L"..\\x", false, nullptr},       {L"C:rel.txt", false, nullptr},
+        {L"\\x\\f.txt", false, nullptr},  {L"\\\\?\\C:\\f.txt", false, nullptr},
+        {L"\\\\.\\COM1", false, nullptr}, {L"..\\x", true, nullptr},
+        {L"C:rel.txt", true, nullptr},    {L"\\x\\f.txt", true, nullptr},
+        {L"\\\\.\\COM1", true, nullptr},  {L"\\\\?\\C:\\f.txt", true, L"C:\\f.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.exclude ? "excluded " : "listed ")
+                                        << testing::PrintToString(std::wstring(c.entry)));
+        testsupport::ClearProductKeys();
+        StoreSettings();
+        SettingsStore stored;
+        ASSERT_TRUE(stored.LoadAll(kProfileAdvanced));
+        std::vector<std::wstring> files = {L"C:\\scratch\\a.txt", L"C:\\scratch\\b.txt"};
+        std::vector<std::wstring> excludes = {L"*.doc", L"*.tmp"};
+        if (c.exclude) {
+            stored.AddExcludeEntry(c.entry);
+            stored.AddExcludeEntry(excludes[1]);
+            stored.AddFileEntry(files[1], false);
+        } else {
+            stored.AddFileEntry(c.entry, true);
+            stored.AddFileEntry(files[1], false);
+            stored.AddExcludeEntry(excludes[1]);
+        }
+        ASSERT_TRUE(stored.SaveAll());
+        if (c.restoredAs)
+            excludes.insert(excludes.begin() + 1, c.restoredAs);
+
+        std::vector<BYTE> bytes;
+        const HRESULT backedUp = Backup(bytes);
+        EXPECT_EQ(S_OK, backedUp);
+        if (FAILED(backedUp))
+            continue;
+        testsupport::ClearProductKeys();
+        ASSERT_EQ(S_OK, RestoreBytes(bytes));
+
+        SettingsStore restored;
+        ASSERT_TRUE(restored.LoadAll(kProfileAdvanced));
+        std::vector<std::wstring> restoredFiles;
+        std::vector<bool> confirms;
+        for (int i = 0; i < restored.GetFilesAndFoldersCount(); ++i) {
+            bool confirm = false;
+            restoredFiles.push_back(restored.GetFileEntry(i, confirm));
+            confirms.push_back(confirm);
+        }
+        std::vector<std::wstring> restoredExcludes;
+        for (int i = 0; i < restored.GetExcludeListCount(); ++i)
+            restoredExcludes.push_back(restored.GetExcludeEntry(i));
+        EXPECT_EQ(files, restoredFiles);
+        EXPECT_EQ((std::vector<bool>{true, false}), confirms) << "each entry keeps its flag";
+        EXPECT_EQ(excludes, restoredExcludes);
+    }
+}
+
 // Every backup the element hands the host restores: a text longer than
 // the restore takes fails the backup instead, with no array.
 TEST_F(BackupRestoreTest, EveryBackupAtTheLengthLimitsRestores)

@@ -11,7 +11,7 @@ target_link_libraries(Graventa_test PRIVATE scoravel_program graventa_resources)
 
 scoravel_test(graventa_tests
     SOURCES graventa_window_test.cpp graventa_verbs_test.cpp graventa_traces_test.cpp
-            graventa_test_support.cpp
+            graventa_exclude_test.cpp graventa_test_support.cpp
     LIBS scoravel_program scoravel_ipc graventa_resources
     LOCKS product_registry)
 add_dependencies(graventa_tests Graventa_test graventa_cleanup_stub)
