@@ -92,32 +92,12 @@ std::wstring SettingsStore::GetProgramFilesX86Pattern()
 bool SettingsStore::CanonicalPath(const std::wstring& path, std::wstring& canonical)
 {
     std::wstring text = path;
-    std::replace(text.begin(), text.end(), L'/', L'\\');
-    if (text.empty())
-        return false;
     // A bare "C:" is listed as its root by the folder walk, so judge the root.
     if (text.size() == 2 && IsDriveLetter(text[0]) && text[1] == L':')
         text += L'\\';
-
-    // Not GetFullPathNameW: it reads a last component such as "con.txt" as
-    // a device, while the writer opens the file of that name.
     std::wstring result;
-    if (!win32::FullPathOf(text, result))
+    if (!win32::CanonicalPathOf(text, result))
         return false;
-
-    std::vector<wchar_t> longName(result.size() + MAX_PATH);
-    const std::wstring extended = win32::ExtendedPath(result);
-    DWORD cch =
-        ::GetLongPathNameW(extended.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
-    if (cch >= longName.size()) {
-        longName.resize(cch + 1);
-        cch = ::GetLongPathNameW(extended.c_str(), longName.data(),
-                                 static_cast<DWORD>(longName.size()));
-    }
-    if (cch > 0 && cch < longName.size() &&
-        !win32::FullPathOf(std::wstring(longName.data(), cch), result))
-        return false;
-
     canonical = win32::WithoutTrailingSeparators(result);
     return true;
 }
