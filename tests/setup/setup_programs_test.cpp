@@ -320,6 +320,96 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
     EXPECT_EQ(L"", Recorded(m_windows / L"reg.txt"));
 }
 
+// Prelant runs elevated over every user's hive, where the user may have made
+// any key a link to a key of their own or, where the system lets them, a
+// machine key: only the product key and what really lies below it go.
+TEST_F(PrelantTest, DeletesNoKeyThroughALink)
+{
+    ASSERT_TRUE(testsupport::StartSystemService(L"Schedule"));
+    const std::wstring vendor = L"Software\\Ostervale", product = kProductKey;
+    const std::wstring canary = L"Software\\ScoravelLinkCanary";
+    const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
+    const struct {
+        std::wstring real;  // planted below the product key first
+        std::wstring link;  // made a link to the canary
+        HKEY canaryRoot;
+    } cases[] = {
+        {L"", product, user},
+        {L"", product, machine},
+        {product + L"\\A", product + L"\\B", user},
+        {product + L"\\A", product + L"\\A\\B", machine},
+        {L"", vendor, user},
+        {L"", vendor, machine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.link << (c.canaryRoot == user ? " user" : " machine"));
+        // What Prelant would take through the link: the product key's values
+        // and a product key below a vendor key.
+        testsupport::PutDword(c.canaryRoot, canary, L"Revision", 2);
+        testsupport::PutDword(c.canaryRoot, canary + L"\\Scoravel\\Settings", L"Revision", 3);
+        testsupport::RemoveTree(user, c.link);
+        if (!c.real.empty())
+            testsupport::PutDword(user, c.real, L"Revision", 4);
+        testsupport::PutLink(user, c.link, c.canaryRoot, canary);
+        const std::wstring before = testsupport::DumpKey(c.canaryRoot, canary);
+
+        testsupport::ChildProcess prelant;
+        DWORD code = 1;
+        EXPECT_TRUE(prelant.Start(Built(PRELANT_EXE_UNIX_PATH), L"",
+                                  {{},
+                                   {{L"WINDIR", m_windows.Path()},
+                                    {L"SCORAVEL_STUB_RECORD", m_windows / L"reg.txt"}}}) &&
+                    prelant.WaitForExit(testsupport::kPatienceMs, &code));
+        EXPECT_EQ(0u, code);
+        EXPECT_EQ(before, testsupport::DumpKey(c.canaryRoot, canary));
+        // Below a linked vendor key the product key is the canary's.
+        EXPECT_EQ(c.link == vendor, !testsupport::DumpKey(user, product).empty());
+        testsupport::RemoveTree(user, c.link);  // the link alone
+        testsupport::RemoveTree(c.canaryRoot, canary);
+    }
+}
+
+// reg.exe gets exactly its arguments: a profile list key that is no SID, or
+// a profile path that would not stay one quoted argument, is passed over for
+// the account's real profile.
+TEST_F(PrelantTest, HostileProfileEntriesNeverReachRegsCommandLine)
+{
+    const std::wstring list = std::wstring(kProductKey) + L"\\ProfileList";
+    const std::wstring dave = m_windows / L"dave", record = m_windows / L"reg.txt";
+    ASSERT_TRUE(::CreateDirectoryW(dave.c_str(), nullptr));
+    const struct {
+        std::wstring subkey;  // sorts before S-1-5-21-2, the real profile
+        std::wstring path;
+        bool withRealProfile;
+    } cases[] = {
+        {L"S-1-5-21-1\" /f \"x", dave, true},
+        {L"0 /f", dave, true},
+        {L"S-1-5-21-1", L"C:\\x\" /f \"\\dave", true},
+        {L"S-1-5-21-1\" x", dave, false},
+    };
+    const std::wstring reg = m_windows / L"system32\\reg.exe|0|", hive = L"\"HKU\\S-1-5-21-2\"";
+    const std::wstring expected = reg + L"load " + hive + L" \"" + dave + L"\\ntuser.dat\"\n" +
+                                  reg + L"unload " + hive + L"\n";
+    const std::wstring windows = win32::WindowsFolder();
+    prelant::UserCleanup cleanup({HKEY_CURRENT_USER, list});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.subkey << " " << c.path);
+        testsupport::RemoveTree(HKEY_CURRENT_USER, list);
+        ::DeleteFileW(record.c_str());
+        testsupport::PutString(HKEY_CURRENT_USER, list + L"\\" + c.subkey, L"ProfileImagePath",
+                               c.path);
+        if (c.withRealProfile)
+            testsupport::PutString(HKEY_CURRENT_USER, list + L"\\S-1-5-21-2", L"ProfileImagePath",
+                                   dave);
+        ::SetEnvironmentVariableW(L"WINDIR", m_windows.Path().c_str());
+        ::SetEnvironmentVariableW(L"SCORAVEL_STUB_RECORD", record.c_str());
+        const int result = cleanup.RemoveUserSettingsKey(L"dave");
+        ::SetEnvironmentVariableW(L"WINDIR", windows.c_str());
+        EXPECT_EQ(c.withRealProfile ? prelant::kKeyNotPresent : prelant::kNoSidOrHive, result);
+        EXPECT_EQ(c.withRealProfile ? expected : L"", Recorded(record));
+    }
+}
+
 // A hive path is taken only when it fits the buffer with its terminator:
 // as stored, as "%SystemDrive%" expands, and with "\ntuser.dat" appended.
 TEST_F(PrelantTest, AHivePathFitsItsBufferOnlyWithItsTerminator)
