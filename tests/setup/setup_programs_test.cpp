@@ -284,7 +284,12 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
         {L"1", L"C:\\Users\\bob.DOMAIN"},
         {L"2", L"C:\\Users\\Alice"},
         {L"4", L"%SystemDrive%" + carol.substr(2)},
-        {L"5", erin + L"\\erin"}};
+        {L"5", erin + L"\\erin"},
+        // Text that would become reg.exe arguments of its own: passed over.
+        {L"3\" /f \"x", L"C:\\Users\\dave"},
+        {L"7", L"C:\\x\" /f \"\\dave"},
+        {L"0 x", L"C:\\Users\\frank"},
+        {L"8", L"C:\\Users\\frank"}};
     for (const auto& [sid, profile] : profiles)
         testsupport::PutString(HKEY_CURRENT_USER, list + sid, L"ProfileImagePath", profile);
     testsupport::PutDword(HKEY_CURRENT_USER, list + L"6", L"ProfileImagePath", 7);
@@ -296,6 +301,8 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
                                             {L"bob", L""},
                                             {L"BOB.domain", L"1"},
                                             {L"carol", L"4"},
+                                            {L"dave", L""},
+                                            {L"frank", L"8"},
                                             {L"nobody", L""}}) {
         EXPECT_TRUE(cleanup.FindUserSid(account, sid));
         EXPECT_EQ(*expected ? L"S-1-5-21-" + std::wstring(expected) : L"", sid) << account;
@@ -314,7 +321,7 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
     const std::wstring windows = win32::WindowsFolder();
     ::SetEnvironmentVariableW(L"WINDIR", m_windows.Path().c_str());
     ::SetEnvironmentVariableW(L"SCORAVEL_STUB_RECORD", (m_windows / L"reg.txt").c_str());
-    for (const wchar_t* account : {L"bob", L"erin", L"nobody"})
+    for (const wchar_t* account : {L"bob", L"dave", L"erin", L"nobody"})
         EXPECT_EQ(prelant::kNoSidOrHive, cleanup.RemoveUserSettingsKey(account)) << account;
     ::SetEnvironmentVariableW(L"WINDIR", windows.c_str());
     EXPECT_EQ(L"", Recorded(m_windows / L"reg.txt"));
@@ -366,47 +373,6 @@ TEST_F(PrelantTest, DeletesNoKeyThroughALink)
         EXPECT_EQ(c.link == vendor, !testsupport::DumpKey(user, product).empty());
         testsupport::RemoveTree(user, c.link);  // the link alone
         testsupport::RemoveTree(c.canaryRoot, canary);
-    }
-}
-
-// reg.exe gets exactly its arguments: a profile list key that is no SID, or
-// a profile path that would not stay one quoted argument, is passed over for
-// the account's real profile.
-TEST_F(PrelantTest, HostileProfileEntriesNeverReachRegsCommandLine)
-{
-    const std::wstring list = std::wstring(kProductKey) + L"\\ProfileList";
-    const std::wstring dave = m_windows / L"dave", record = m_windows / L"reg.txt";
-    ASSERT_TRUE(::CreateDirectoryW(dave.c_str(), nullptr));
-    const struct {
-        std::wstring subkey;  // sorts before S-1-5-21-2, the real profile
-        std::wstring path;
-        bool withRealProfile;
-    } cases[] = {
-        {L"S-1-5-21-1\" /f \"x", dave, true},
-        {L"0 /f", dave, true},
-        {L"S-1-5-21-1", L"C:\\x\" /f \"\\dave", true},
-        {L"S-1-5-21-1\" x", dave, false},
-    };
-    const std::wstring reg = m_windows / L"system32\\reg.exe|0|", hive = L"\"HKU\\S-1-5-21-2\"";
-    const std::wstring expected = reg + L"load " + hive + L" \"" + dave + L"\\ntuser.dat\"\n" +
-                                  reg + L"unload " + hive + L"\n";
-    const std::wstring windows = win32::WindowsFolder();
-    prelant::UserCleanup cleanup({HKEY_CURRENT_USER, list});
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.subkey << " " << c.path);
-        testsupport::RemoveTree(HKEY_CURRENT_USER, list);
-        ::DeleteFileW(record.c_str());
-        testsupport::PutString(HKEY_CURRENT_USER, list + L"\\" + c.subkey, L"ProfileImagePath",
-                               c.path);
-        if (c.withRealProfile)
-            testsupport::PutString(HKEY_CURRENT_USER, list + L"\\S-1-5-21-2", L"ProfileImagePath",
-                                   dave);
-        ::SetEnvironmentVariableW(L"WINDIR", m_windows.Path().c_str());
-        ::SetEnvironmentVariableW(L"SCORAVEL_STUB_RECORD", record.c_str());
-        const int result = cleanup.RemoveUserSettingsKey(L"dave");
-        ::SetEnvironmentVariableW(L"WINDIR", windows.c_str());
-        EXPECT_EQ(c.withRealProfile ? prelant::kKeyNotPresent : prelant::kNoSidOrHive, result);
-        EXPECT_EQ(c.withRealProfile ? expected : L"", Recorded(record));
     }
 }
 
