@@ -1,8 +1,8 @@
 // The writer's registry and URL-cache deletes.
 #include "engine/eraser.h"
 #include "resources/engine/text_ids.h"
+#include "win32/registry.h"
 
-#include <shlwapi.h>
 #include <wininet.h>
 
 #include <vector>
@@ -51,15 +51,15 @@ bool Eraser::DeleteRegistryEntry(RegistryEntry* entry)
             slash == std::wstring::npos ? std::wstring() : keyPath.substr(slash + 1);
         const HKEY root = RootFor(rootName);
 
-        // The shell's deletes report failure only in their result; the
-        // thread's last error stays 0.
+        // A user can make any key of their own hive a link to a key of
+        // another user or of the machine: these deletes never follow one.
         if (valueName.empty()) {
             if (NamesWholeRoot(subkey)) {
                 LogTextLine(IDS_LOG_KEY_DELETE_FAILED, {rootName, subkey}, ERROR_INVALID_PARAMETER,
                             true);
                 continue;
             }
-            const LSTATUS status = ::SHDeleteKeyW(root, subkey.c_str());
+            const LSTATUS status = win32::DeleteTreeNoLinks(root, subkey.c_str());
             if (status != ERROR_SUCCESS) {
                 LogTextLine(IDS_LOG_KEY_DELETE_FAILED, {rootName, subkey},
                             static_cast<DWORD>(status), true);
@@ -69,7 +69,8 @@ bool Eraser::DeleteRegistryEntry(RegistryEntry* entry)
             if (m_successLogging)
                 LogTextLine(IDS_LOG_KEY_DELETED, {rootName, subkey});
         } else {
-            const LSTATUS status = ::SHDeleteValueW(root, subkey.c_str(), valueName.c_str());
+            const LSTATUS status =
+                win32::DeleteValueNoLinks(root, subkey.c_str(), valueName.c_str());
             if (status != ERROR_SUCCESS) {
                 LogTextLine(IDS_LOG_VALUE_DELETE_FAILED, {rootName, subkey, valueName},
                             static_cast<DWORD>(status), true);

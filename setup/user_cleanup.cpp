@@ -8,7 +8,6 @@
 #include "win32/unique_handle.h"
 
 #include <lm.h>
-#include <shlwapi.h>
 
 #include <cwchar>
 #include <vector>
@@ -63,6 +62,19 @@ bool NamesFolder(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Whether `text` stays one argument between quotation marks: no quotation
+// mark of its own, no backslash before the closing one (it would escape
+// it), no control character.
+bool QuotesAsOneArgument(const std::wstring& text)
+{
+    if (text.empty() || text.back() == L'\\')
+        return false;
+    for (wchar_t c : text)
+        if (c == L'"' || c < L' ')
+            return false;
+    return true;
+}
+
 void RunReg(const std::wstring& parameters)
 {
     // reg.exe fails to load a hive that is loaded already (the user is
@@ -71,17 +83,23 @@ void RunReg(const std::wstring& parameters)
     setupprog::StartAndWait(RegProgramPath(), parameters, SW_HIDE, exitCode);
 }
 
-// Deletes the product key below the loaded hive of `sid`.
+// Deletes the product key below the loaded hive of `sid`. The hive is the
+// user's: any key of it can be a link to another user's key or a machine
+// key, and this program runs elevated, so no link is followed.
 int DeleteProductKey(const std::wstring& sid)
 {
     const std::wstring path = sid + L"\\" + kProductKeyPath;
-    win32::UniqueKey key;
-    if (win32::OpenKey(HKEY_USERS, path.c_str(), KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
-        return kKeyNotPresent;
     // A 64-bit key reflected into the 32-bit view would come back.
-    ::RegDisableReflectionKey(key.get());
-    const LSTATUS status = static_cast<LSTATUS>(::SHDeleteKeyW(HKEY_USERS, path.c_str()));
-    ::RegEnableReflectionKey(key.get());
+    win32::UniqueKey key;
+    const bool opened =
+        win32::OpenKeyNoLinks(HKEY_USERS, path.c_str(), KEY_QUERY_VALUE, key) == ERROR_SUCCESS;
+    if (opened)
+        ::RegDisableReflectionKey(key.get());
+    const LSTATUS status = win32::DeleteTreeNoLinks(HKEY_USERS, path.c_str());
+    if (opened)
+        ::RegEnableReflectionKey(key.get());
+    if (status == ERROR_FILE_NOT_FOUND)
+        return kKeyNotPresent;
     return status == ERROR_SUCCESS ? kKeyDeleted : kKeyNotDeleted;
 }
 
@@ -129,6 +147,9 @@ int UserCleanup::RemoveUserSettingsKey(const std::wstring& account)
     std::wstring hivePath;
     if (!GetUserHivePath(sid, hivePath, kHivePathCapacity))
         return kNoSidOrHive;
+    // Both come from the registry and go into reg.exe's command line.
+    if (!win32::LooksLikeSid(sid) || !QuotesAsOneArgument(hivePath))
+        return kNoSidOrHive;
 
     const std::wstring hiveKey = L"\"HKU\\" + sid + L"\"";
     RunReg(L"load " + hiveKey + L" \"" + hivePath + L"\"");
@@ -154,10 +175,15 @@ bool UserCleanup::FindUserSid(const std::wstring& account, std::wstring& sid)
         if (status != ERROR_SUCCESS)
             break;
         const std::wstring subkey(name.data(), cchName);
+        // A name that is no SID, or a path that is no single argument, would
+        // end up as something else in reg.exe's command line.
+        if (!win32::LooksLikeSid(subkey))
+            continue;
         win32::UniqueKey profile;
         std::wstring path;
         if (win32::OpenKey(list.get(), subkey.c_str(), KEY_QUERY_VALUE, profile) != ERROR_SUCCESS ||
-            !ReadProfilePath(profile.get(), kSearchPathCapacity, path))
+            !ReadProfilePath(profile.get(), kSearchPathCapacity, path) ||
+            !QuotesAsOneArgument(path))
             continue;
         if (EqualAsciiNoCase(LastComponent(path), account) && subkey.size() < kSidCapacity) {
             sid = subkey;

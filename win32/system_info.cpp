@@ -109,6 +109,13 @@ bool TokenUserSidString(HANDLE token, std::wstring& sid)
     return true;
 }
 
+bool LooksLikeSid(const std::wstring& text)
+{
+    if (text.size() < 5 || text.compare(0, 4, L"S-1-") != 0)
+        return false;
+    return text.find_first_not_of(L"S-0123456789") == std::wstring::npos;
+}
+
 std::wstring SystemMessageText(DWORD error, DWORD languageId)
 {
     UniqueLocal<wchar_t*> buffer;

@@ -39,6 +39,11 @@ std::wstring CurrentUserName();
 // TOKEN_QUERY); false when it cannot be read.
 bool TokenUserSidString(HANDLE token, std::wstring& sid);
 
+// Whether `text` has only a SID's characters ("S-1-" then digits and
+// dashes): what a SID read from outside must be before it is joined to a
+// path or a command line.
+bool LooksLikeSid(const std::wstring& text);
+
 // The system's message text for `error` as FormatMessageW gives it (line
 // break at its end included); empty when the system has none.
 // `languageId` 0 lets the system choose the language.

@@ -51,20 +51,6 @@ bool KeyOpens(HKEY root, const std::wstring& path)
     return win32::OpenKey(root, path.c_str(), KEY_READ, key) == ERROR_SUCCESS;
 }
 
-// The recycle folder's name is joined to a drive root: only a SID's own
-// characters may pass, so that no name such as ".." or "*" can point the
-// shred anywhere else.
-bool LooksLikeSid(const std::wstring& text)
-{
-    if (text.size() < 5 || text.compare(0, 4, L"S-1-") != 0)
-        return false;
-    for (wchar_t c : text) {
-        if (c != L'S' && c != L'-' && (c < L'0' || c > L'9'))
-            return false;
-    }
-    return true;
-}
-
 bool TokenUserSid(std::wstring& sid)
 {
     win32::UniqueHandleNull token;
@@ -206,7 +192,7 @@ std::unique_ptr<DocFileList> MakeRecycleBinAsset(bool confirm)
     // name cannot stand in for it: its first subkey can be another user's
     // SID, or LocalSystem's, and their bins are not ours to shred.
     std::wstring sid;
-    if (!TokenUserSid(sid) || !LooksLikeSid(sid))
+    if (!TokenUserSid(sid) || !win32::LooksLikeSid(sid))
         return nullptr;
 
     const std::wstring recycle = RecycleFolderFor(WindowsMajorVersion());

@@ -2,17 +2,50 @@
 
 #include "win32/registry.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+extern "C" NTSTATUS NTAPI NtQueryKey(HANDLE key, int informationClass, void* information,
+                                     ULONG cbInformation, ULONG* cbResult);
+
 namespace testsupport {
 
 void ClearProductKeys()
 {
-    ASSERT_EQ(ERROR_SUCCESS, win32::DeleteTree(HKEY_CURRENT_USER, kProductKey));
-    win32::DeleteTree(HKEY_LOCAL_MACHINE, kProductKey);
+    // A test that made the product key a link must not take its target.
+    RemoveTree(HKEY_CURRENT_USER, kProductKey);
+    RemoveTree(HKEY_LOCAL_MACHINE, kProductKey);
+}
+
+void RemoveTree(HKEY root, const std::wstring& path)
+{
+    const LSTATUS status = win32::DeleteTreeNoLinks(root, path.c_str());
+    ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
+}
+
+void PutLink(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& targetPath)
+{
+    // A link names its target natively ("\REGISTRY\User\<sid>\..."):
+    // KeyNameInformation gives a byte count, then that name.
+    win32::UniqueKey target, parent, link;
+    std::vector<ULONG> name(1024);
+    ULONG cbName = 0;
+    ASSERT_EQ(ERROR_SUCCESS, win32::OpenKey(targetRoot, targetPath.c_str(), KEY_READ, target));
+    ASSERT_GE(NtQueryKey(target.get(), 3, name.data(), 4096, &cbName), 0);
+    // Real keys above it: made along with a volatile link, they would be
+    // volatile too and could hold no lasting key later.
+    ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(root, path.substr(0, path.rfind(L'\\')).c_str(),
+                                              KEY_READ, parent));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, path.c_str(), 0, nullptr,
+                                               REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                                               KEY_SET_VALUE | KEY_CREATE_LINK, nullptr,
+                                               link.put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK,
+                                              reinterpret_cast<const BYTE*>(&name[1]), name[0]));
 }
 
 namespace {

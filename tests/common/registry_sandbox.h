@@ -12,8 +12,17 @@ namespace testsupport {
 inline constexpr wchar_t kProductKey[] = L"Software\\Ostervale\\Scoravel";
 inline constexpr wchar_t kSettingsKey[] = L"Software\\Ostervale\\Scoravel\\Settings";
 
-// Removes the product keys under HKCU and HKLM.
+// Removes the product keys under HKCU and HKLM; a link left there goes
+// without what it leads to.
 void ClearProductKeys();
+
+// Makes root\path (below some key) a registry link to the existing key
+// targetRoot\targetPath, as any user can in their own hive. Volatile: a
+// leftover goes with the wineserver.
+void PutLink(HKEY root, const std::wstring& path, HKEY targetRoot, const std::wstring& targetPath);
+// Removes root\path and what really lies below it, never what a link leads
+// to; a missing key is fine.
+void RemoveTree(HKEY root, const std::wstring& path);
 
 // Every key, value name, type and data byte below root\path, one line each,
 // in a stable order; empty when the key does not exist.

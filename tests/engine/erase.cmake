@@ -8,5 +8,6 @@ scoravel_test(engine_erase_tests
 # "EnableSuccessLogging".
 scoravel_test(engine_log_tests
     SOURCES erase_test_support.cpp shred_log_test.cpp registry_erase_test.cpp
-    LIBS scoravel_engine scoravel_shred scoravel_shred_ui graventa_resources wininet
+    LIBS scoravel_engine scoravel_shred scoravel_shred_ui scoravel_traces graventa_resources
+         wininet
     LOCKS product_registry)

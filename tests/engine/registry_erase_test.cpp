@@ -2,6 +2,7 @@
 // and cache.
 #include "engine/erase_methods.h"
 #include "engine/run_state.h"
+#include "engine/traces/system_traces.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/system_text.h"
 #include "tests/engine/erase_test_support.h"
@@ -18,6 +19,7 @@ using enginetest::TestRun;
 using ::testing::HasSubstr;
 using testsupport::DumpKey;
 using testsupport::PutString;
+using testsupport::RemoveTree;
 using testsupport::SystemText;
 
 namespace {
@@ -118,6 +120,66 @@ TEST_F(RegistryEraseTest, AWholeRootIsNeverDeleted)
               "\r\n->Error deleting key - HKEY_CURRENT_USER\\:\r\n" + invalid +
                   "\r\n->Error deleting key - HKEY_CURRENT_USER\\:\r\n" + invalid +
                   "\r\n->Error deleting key - HKEY_CURRENT_USER\\\\:\r\n" + invalid);
+}
+
+// The traces' registry items as their factories list them, erased with a
+// link planted where the user could plant one: what it leads to (another key
+// of the user's, or a machine key) comes through whole.
+TEST_F(RegistryEraseTest, NoTraceDeleteGoesThroughALink)
+{
+    const std::wstring media = L"Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList";
+    const std::wstring office = L"Software\\Microsoft\\Office\\12.0";
+    const std::wstring mru = office + L"\\Word\\File MRU";
+    const std::wstring clips = L"Software\\RealNetworks\\RealPlayer\\6.0\\Preferences";
+    const std::wstring clip = clips + L"\\MostRecentClips1", canary = key + L"\\Canary";
+    const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
+    const struct {
+        const char* name;
+        std::unique_ptr<RegistryEntry> (*make)(bool);
+        std::wstring real;  // a key the trace finds, planted before the link
+        std::wstring link;  // made a link to the canary
+        HKEY canaryRoot;
+        std::wstring gone;  // the link, or the real key above it
+    } cases[] = {
+        {"MediaList", MakeMediaPlayerRecentAsset, L"", media, user, media},
+        {"MediaListToMachine", MakeMediaPlayerRecentAsset, L"", media, machine, media},
+        {"BelowMediaList", MakeMediaPlayerRecentAsset, media + L"\\A", media + L"\\B", user, media},
+        {"BelowWordMru", MakeOfficeRecentAsset, mru + L"\\A", mru + L"\\B", machine, mru},
+        {"WordAboveMru", MakeOfficeRecentAsset, office, office + L"\\Word", user, L""},
+        {"VisioValues", MakeOfficeRecentAsset, office, office + L"\\Visio\\Application", user, L""},
+        {"RealPlayerClip", MakeRealPlayerRecentAsset, clips, clip, user, clip},
+        {"BelowRealPlayerClip", MakeRealPlayerRecentAsset, clip + L"\\A", clip + L"\\B", machine,
+         clip},
+    };
+    const auto clear = [&] {
+        for (const std::wstring& path : {media, office, std::wstring(L"Software\\RealNetworks")})
+            RemoveTree(user, path);
+        RemoveTree(machine, L"Software\\Classes\\Word.Application");
+        RemoveTree(machine, L"Software\\ScoravelEraseTests");
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clear();
+        // What each trace would take from the key it names: values, subkeys.
+        PutString(c.canaryRoot, canary, L"LastFile1", L"C:\\drawing.vsd");
+        PutString(c.canaryRoot, canary + L"\\File MRU", L"Item 1", L"C:\\a.doc");
+        PutString(machine, L"Software\\Classes\\Word.Application\\CurVer", nullptr,
+                  L"Word.Application.12");
+        if (!c.real.empty())
+            PutString(user, c.real, L"Item 1", L"C:\\b.doc");
+        testsupport::PutLink(user, c.link, c.canaryRoot, canary);
+        const std::wstring before = DumpKey(c.canaryRoot, canary);
+
+        const auto entry = c.make(true);
+        ASSERT_TRUE(entry && !entry->GetItems().empty());
+        SevenX eraser;
+        eraser.SetProgress(&run.Reporter());
+        eraser.SetByteCount(1000);
+        eraser.Erase(entry.get());
+        EXPECT_EQ(before, DumpKey(c.canaryRoot, canary));
+        EXPECT_TRUE(c.gone.empty() || DumpKey(user, c.gone).empty());
+    }
+    clear();
 }
 
 bool AddCacheEntry(const std::wstring& url)

@@ -284,7 +284,12 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
         {L"1", L"C:\\Users\\bob.DOMAIN"},
         {L"2", L"C:\\Users\\Alice"},
         {L"4", L"%SystemDrive%" + carol.substr(2)},
-        {L"5", erin + L"\\erin"}};
+        {L"5", erin + L"\\erin"},
+        // Text that would become reg.exe arguments of its own: passed over.
+        {L"3\" /f \"x", L"C:\\Users\\dave"},
+        {L"7", L"C:\\x\" /f \"\\dave"},
+        {L"0 x", L"C:\\Users\\frank"},
+        {L"8", L"C:\\Users\\frank"}};
     for (const auto& [sid, profile] : profiles)
         testsupport::PutString(HKEY_CURRENT_USER, list + sid, L"ProfileImagePath", profile);
     testsupport::PutDword(HKEY_CURRENT_USER, list + L"6", L"ProfileImagePath", 7);
@@ -296,6 +301,8 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
                                             {L"bob", L""},
                                             {L"BOB.domain", L"1"},
                                             {L"carol", L"4"},
+                                            {L"dave", L""},
+                                            {L"frank", L"8"},
                                             {L"nobody", L""}}) {
         EXPECT_TRUE(cleanup.FindUserSid(account, sid));
         EXPECT_EQ(*expected ? L"S-1-5-21-" + std::wstring(expected) : L"", sid) << account;
@@ -314,10 +321,59 @@ TEST_F(PrelantTest, FindsSidsAndHivesOnlyWhereTheProfileFolderIsTheAccounts)
     const std::wstring windows = win32::WindowsFolder();
     ::SetEnvironmentVariableW(L"WINDIR", m_windows.Path().c_str());
     ::SetEnvironmentVariableW(L"SCORAVEL_STUB_RECORD", (m_windows / L"reg.txt").c_str());
-    for (const wchar_t* account : {L"bob", L"erin", L"nobody"})
+    for (const wchar_t* account : {L"bob", L"dave", L"erin", L"nobody"})
         EXPECT_EQ(prelant::kNoSidOrHive, cleanup.RemoveUserSettingsKey(account)) << account;
     ::SetEnvironmentVariableW(L"WINDIR", windows.c_str());
     EXPECT_EQ(L"", Recorded(m_windows / L"reg.txt"));
+}
+
+// Prelant runs elevated over every user's hive, where the user may have made
+// any key a link to a key of their own or, where the system lets them, a
+// machine key: only the product key and what really lies below it go.
+TEST_F(PrelantTest, DeletesNoKeyThroughALink)
+{
+    ASSERT_TRUE(testsupport::StartSystemService(L"Schedule"));
+    const std::wstring vendor = L"Software\\Ostervale", product = kProductKey;
+    const std::wstring canary = L"Software\\ScoravelLinkCanary";
+    const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
+    const struct {
+        std::wstring real;  // planted below the product key first
+        std::wstring link;  // made a link to the canary
+        HKEY canaryRoot;
+    } cases[] = {
+        {L"", product, user},
+        {L"", product, machine},
+        {product + L"\\A", product + L"\\B", user},
+        {product + L"\\A", product + L"\\A\\B", machine},
+        {L"", vendor, user},
+        {L"", vendor, machine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.link << (c.canaryRoot == user ? " user" : " machine"));
+        // What Prelant would take through the link: the product key's values
+        // and a product key below a vendor key.
+        testsupport::PutDword(c.canaryRoot, canary, L"Revision", 2);
+        testsupport::PutDword(c.canaryRoot, canary + L"\\Scoravel\\Settings", L"Revision", 3);
+        testsupport::RemoveTree(user, c.link);
+        if (!c.real.empty())
+            testsupport::PutDword(user, c.real, L"Revision", 4);
+        testsupport::PutLink(user, c.link, c.canaryRoot, canary);
+        const std::wstring before = testsupport::DumpKey(c.canaryRoot, canary);
+
+        testsupport::ChildProcess prelant;
+        DWORD code = 1;
+        EXPECT_TRUE(prelant.Start(Built(PRELANT_EXE_UNIX_PATH), L"",
+                                  {{},
+                                   {{L"WINDIR", m_windows.Path()},
+                                    {L"SCORAVEL_STUB_RECORD", m_windows / L"reg.txt"}}}) &&
+                    prelant.WaitForExit(testsupport::kPatienceMs, &code));
+        EXPECT_EQ(0u, code);
+        EXPECT_EQ(before, testsupport::DumpKey(c.canaryRoot, canary));
+        // Below a linked vendor key the product key is the canary's.
+        EXPECT_EQ(c.link == vendor, !testsupport::DumpKey(user, product).empty());
+        testsupport::RemoveTree(user, c.link);  // the link alone
+        testsupport::RemoveTree(c.canaryRoot, canary);
+    }
 }
 
 // A hive path is taken only when it fits the buffer with its terminator:
