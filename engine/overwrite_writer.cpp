@@ -315,7 +315,7 @@ HANDLE Eraser::OpenForShred(const std::wstring& extendedPath)
 }
 
 Eraser::Refusal Eraser::ResetReadOnly(const std::wstring& path, const std::wstring& extendedPath,
-                                      bool& isFolder)
+                                      bool& isFolder, DWORD& attributesBefore)
 {
     // Looked at through a handle of its own: the attribute is reset only on
     // the very file the path names, never on what a link leads to.
@@ -328,6 +328,7 @@ Eraser::Refusal Eraser::ResetReadOnly(const std::wstring& path, const std::wstri
         !::GetFileInformationByHandleEx(item.get(), FileAttributeTagInfo, &tag, sizeof(tag)))
         return Refusal::Other;
     isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    attributesBefore = tag.FileAttributes;
     if (IsLinkAttributes(tag.FileAttributes) || !win32::HandleReachesPath(item.get(), path))
         return Refusal::Link;
     if (isFolder || !(tag.FileAttributes & FILE_ATTRIBUTE_READONLY) ||
@@ -343,6 +344,9 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         return ShredOutcome::NotDestroyed;
     }
     const std::wstring extended = win32::ExtendedPath(path);
+    // What the file's attributes were before any reset: a file that keeps
+    // other names gets them back.
+    DWORD attributesBefore = 0;
     win32::UniqueFile file(OpenForShred(extended));
     if (!file) {
         DWORD error = ::GetLastError();
@@ -355,8 +359,9 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         // Refused: a read-only file (writable once its attribute is reset),
         // a folder, or a link the system will not open as a file.
         bool isFolder = false;
-        const Refusal refusal =
-            error == ERROR_ACCESS_DENIED ? ResetReadOnly(path, extended, isFolder) : Refusal::Other;
+        const Refusal refusal = error == ERROR_ACCESS_DENIED
+                                    ? ResetReadOnly(path, extended, isFolder, attributesBefore)
+                                    : Refusal::Other;
         if (refusal == Refusal::Link)
             return RemoveLinkOnly(path, isFolder) ? ShredOutcome::Destroyed
                                                   : ShredOutcome::NotDestroyed;
@@ -382,6 +387,8 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         file.reset();
         return RemoveLinkOnly(path, false) ? ShredOutcome::Destroyed : ShredOutcome::NotDestroyed;
     }
+    if (!attributesBefore)
+        attributesBefore = tag.FileAttributes;
     // Read-only, hidden and system go: a read-only file cannot be deleted.
     if (tag.FileAttributes &
         (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
@@ -397,6 +404,12 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, error, true);
         return ShredOutcome::NotDestroyed;
     }
+    // Another name of the file (a hard link anywhere on the volume, inside
+    // the selection or not) still holds these contents: overwriting or
+    // cutting them through this name would destroy what that name keeps.
+    // Only this name goes; the attributes the names share come back.
+    if (standard.NumberOfLinks > 1)
+        return RemoveOneName(file, path, attributesBefore);
     uint64_t size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
     if (knownSize)
         size = std::max(size, *knownSize);
@@ -425,24 +438,52 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
     }
 
     std::wstring startPath;
-    RenamePasses(path, startPath, [&](const std::wstring&, const std::wstring& to) {
-        return Calls().RenameOpen(file.get(), win32::ExtendedPath(to).c_str()) != FALSE;
-    });
-    if (Calls().DeleteOpen(file.get())) {
+    if (RenameAndDelete(file.get(), path, startPath)) {
         // Gone once its one handle closes.
         file.reset();
         if (m_successLogging)
             LogTextLine(IDS_LOG_FILE_SHREDDED, {path});
         return ShredOutcome::Destroyed;
     }
+    return ShredOutcome::NotDestroyed;
+}
+
+bool Eraser::RenameAndDelete(HANDLE file, std::wstring& path, std::wstring& startPath)
+{
+    RenamePasses(path, startPath, [&](const std::wstring&, const std::wstring& to) {
+        return Calls().RenameOpen(file, win32::ExtendedPath(to).c_str()) != FALSE;
+    });
+    if (Calls().DeleteOpen(file))
+        return true;
     LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ::GetLastError(), true);
     if (path != startPath) {
-        if (Calls().RenameOpen(file.get(), win32::ExtendedPath(startPath).c_str()))
+        if (Calls().RenameOpen(file, win32::ExtendedPath(startPath).c_str()))
             path = startPath;
         else
             LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
     }
-    return ShredOutcome::NotDestroyed;
+    return false;
+}
+
+Eraser::ShredOutcome Eraser::RemoveOneName(win32::UniqueFile& file, std::wstring& path,
+                                           DWORD attributesBefore)
+{
+    std::wstring startPath;
+    const bool removed = RenameAndDelete(file.get(), path, startPath);
+    constexpr DWORD kShared =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (attributesBefore & kShared) {
+        // The attributes belong to the file, not to this name: the names
+        // left keep what they had. Set through the handle, which a pending
+        // delete still allows.
+        const DWORD keep = attributesBefore & (kShared | FILE_ATTRIBUTE_ARCHIVE);
+        Calls().SetOpenAttributes(file.get(), keep);
+    }
+    file.reset();
+    if (!removed)
+        return ShredOutcome::NotDestroyed;
+    LogTextLine(IDS_LOG_OTHER_NAMES_KEPT, {startPath});
+    return ShredOutcome::Destroyed;
 }
 
 bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
