@@ -52,6 +52,7 @@ BOOL CALLBACK CreatePatternBlocks(PINIT_ONCE, PVOID parameter, PVOID*)
     }
     // Fresh committed memory is already zero.
     std::memset(blocks.block[1], 0xFF, kPatternSize);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
     for (DWORD i = 0; i < kPatternSize; ++i)
         blocks.block[2][i] = static_cast<BYTE>(std::rand());
     g_patterns = blocks;
@@ -68,6 +69,29 @@ const PatternBlocks* AcquirePatternBlocks(DWORD& error)
     }
     return &g_patterns;
 }
+
+// The 1 KiB blocks (0x00, 0xFF, random) written only after a write failed
+// for want of buffer space: made at the first such failure of a call, so
+// that a call that never needs them pays nothing for them.
+class FallbackBlocks {
+public:
+    const BYTE* Get(int pattern)
+    {
+        if (!m_made) {
+            std::srand(static_cast<unsigned>(std::time(nullptr)));
+            std::memset(m_block[0], 0x00, kFallbackSize);
+            std::memset(m_block[1], 0xFF, kFallbackSize);
+            for (BYTE& b : m_block[2])
+                b = static_cast<BYTE>(std::rand());
+            m_made = true;
+        }
+        return m_block[pattern];
+    }
+
+private:
+    bool m_made = false;
+    BYTE m_block[kPatternCount][kFallbackSize];
+};
 
 void DebugLine(const wchar_t* format, ...)
 {
@@ -488,13 +512,7 @@ Eraser::ShredOutcome Eraser::RemoveOneName(win32::UniqueFile& file, std::wstring
 
 bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
 {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    BYTE fallback[kPatternCount][kFallbackSize];
-    std::memset(fallback[0], 0x00, kFallbackSize);
-    std::memset(fallback[1], 0xFF, kFallbackSize);
-    for (BYTE& b : fallback[2])
-        b = static_cast<BYTE>(std::rand());
-
+    FallbackBlocks fallback;
     DWORD error = ERROR_SUCCESS;
     const PatternBlocks* patterns = AcquirePatternBlocks(error);
     if (!patterns) {
@@ -532,9 +550,10 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
                 if (error == ERROR_INVALID_USER_BUFFER || error == ERROR_NOT_ENOUGH_MEMORY) {
                     DebugLine(L"EFContents: Using alternate method - ErrCHK - %d\n",
                               static_cast<int>(error));
+                    const BYTE* const block = fallback.Get(pattern);
                     bool pieceWritten = true;
                     for (DWORD i = 0; i < cbPiece / kFallbackSize; ++i) {
-                        if (!Calls().Write(file, fallback[pattern], kFallbackSize, &cbWritten) ||
+                        if (!Calls().Write(file, block, kFallbackSize, &cbWritten) ||
                             cbWritten != kFallbackSize) {
                             DebugLine(L"EFContents: ErrCHK3 - %d\n",
                                       static_cast<int>(::GetLastError()));
@@ -543,8 +562,7 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
                     }
                     const DWORD cbRest = cbPiece % kFallbackSize;
                     if (cbRest != 0 &&
-                        (!Calls().Write(file, fallback[pattern], cbRest, &cbWritten) ||
-                         cbWritten != cbRest)) {
+                        (!Calls().Write(file, block, cbRest, &cbWritten) || cbWritten != cbRest)) {
                         DebugLine(L"EFContents: ErrCHK4 - %d - %d\n",
                                   static_cast<int>(::GetLastError()), static_cast<int>(cbRest));
                         pieceWritten = false;
