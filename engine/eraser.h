@@ -131,10 +131,19 @@ private:
     ShredOutcome ShredFullPath(std::wstring& path, const uint64_t* knownSize);
     HANDLE OpenForShred(const std::wstring& extendedPath);
     // After an open was denied: resets the read-only attribute of the file
-    // `path` names, or tells that the path is a link (`isFolder` for a
-    // folder link) or something else that stays refused.
+    // `path` names (its attributes before in `attributesBefore`), or tells
+    // that the path is a link (`isFolder` for a folder link) or something
+    // else that stays refused.
     Refusal ResetReadOnly(const std::wstring& path, const std::wstring& extendedPath,
-                          bool& isFolder);
+                          bool& isFolder, DWORD& attributesBefore);
+    // Renames the open file pass-count times and marks it for deletion; on
+    // failure logs, gives it its starting name back and returns false.
+    // `path` follows the file, `startPath` receives where it started.
+    bool RenameAndDelete(HANDLE file, std::wstring& path, std::wstring& startPath);
+    // The open file has other names: removes only `path`'s name, leaves the
+    // contents and gives back the shared attributes it had before the shred
+    // (`attributesBefore`). Closes `file`.
+    ShredOutcome RemoveOneName(win32::UniqueFile& file, std::wstring& path, DWORD attributesBefore);
     // RenameBeforeDelete's names, each given by `rename`(from, to) (full
     // paths); stops at the first that fails.
     void RenamePasses(std::wstring& path, std::wstring& startPath,

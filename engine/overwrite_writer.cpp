@@ -52,6 +52,7 @@ BOOL CALLBACK CreatePatternBlocks(PINIT_ONCE, PVOID parameter, PVOID*)
     }
     // Fresh committed memory is already zero.
     std::memset(blocks.block[1], 0xFF, kPatternSize);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
     for (DWORD i = 0; i < kPatternSize; ++i)
         blocks.block[2][i] = static_cast<BYTE>(std::rand());
     g_patterns = blocks;
@@ -68,6 +69,29 @@ const PatternBlocks* AcquirePatternBlocks(DWORD& error)
     }
     return &g_patterns;
 }
+
+// The 1 KiB blocks (0x00, 0xFF, random) written only after a write failed
+// for want of buffer space: made at the first such failure of a call, so
+// that a call that never needs them pays nothing for them.
+class FallbackBlocks {
+public:
+    const BYTE* Get(int pattern)
+    {
+        if (!m_made) {
+            std::srand(static_cast<unsigned>(std::time(nullptr)));
+            std::memset(m_block[0], 0x00, kFallbackSize);
+            std::memset(m_block[1], 0xFF, kFallbackSize);
+            for (BYTE& b : m_block[2])
+                b = static_cast<BYTE>(std::rand());
+            m_made = true;
+        }
+        return m_block[pattern];
+    }
+
+private:
+    bool m_made = false;
+    BYTE m_block[kPatternCount][kFallbackSize];
+};
 
 void DebugLine(const wchar_t* format, ...)
 {
@@ -315,7 +339,7 @@ HANDLE Eraser::OpenForShred(const std::wstring& extendedPath)
 }
 
 Eraser::Refusal Eraser::ResetReadOnly(const std::wstring& path, const std::wstring& extendedPath,
-                                      bool& isFolder)
+                                      bool& isFolder, DWORD& attributesBefore)
 {
     // Looked at through a handle of its own: the attribute is reset only on
     // the very file the path names, never on what a link leads to.
@@ -328,6 +352,7 @@ Eraser::Refusal Eraser::ResetReadOnly(const std::wstring& path, const std::wstri
         !::GetFileInformationByHandleEx(item.get(), FileAttributeTagInfo, &tag, sizeof(tag)))
         return Refusal::Other;
     isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    attributesBefore = tag.FileAttributes;
     if (IsLinkAttributes(tag.FileAttributes) || !win32::HandleReachesPath(item.get(), path))
         return Refusal::Link;
     if (isFolder || !(tag.FileAttributes & FILE_ATTRIBUTE_READONLY) ||
@@ -343,6 +368,9 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         return ShredOutcome::NotDestroyed;
     }
     const std::wstring extended = win32::ExtendedPath(path);
+    // What the file's attributes were before any reset: a file that keeps
+    // other names gets them back.
+    DWORD attributesBefore = 0;
     win32::UniqueFile file(OpenForShred(extended));
     if (!file) {
         DWORD error = ::GetLastError();
@@ -355,8 +383,9 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         // Refused: a read-only file (writable once its attribute is reset),
         // a folder, or a link the system will not open as a file.
         bool isFolder = false;
-        const Refusal refusal =
-            error == ERROR_ACCESS_DENIED ? ResetReadOnly(path, extended, isFolder) : Refusal::Other;
+        const Refusal refusal = error == ERROR_ACCESS_DENIED
+                                    ? ResetReadOnly(path, extended, isFolder, attributesBefore)
+                                    : Refusal::Other;
         if (refusal == Refusal::Link)
             return RemoveLinkOnly(path, isFolder) ? ShredOutcome::Destroyed
                                                   : ShredOutcome::NotDestroyed;
@@ -382,6 +411,8 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         file.reset();
         return RemoveLinkOnly(path, false) ? ShredOutcome::Destroyed : ShredOutcome::NotDestroyed;
     }
+    if (!attributesBefore)
+        attributesBefore = tag.FileAttributes;
     // Read-only, hidden and system go: a read-only file cannot be deleted.
     if (tag.FileAttributes &
         (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
@@ -397,6 +428,12 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
         LogTextLine(IDS_LOG_OPEN_FAILED, {path}, error, true);
         return ShredOutcome::NotDestroyed;
     }
+    // Another name of the file (a hard link anywhere on the volume, inside
+    // the selection or not) still holds these contents: overwriting or
+    // cutting them through this name would destroy what that name keeps.
+    // Only this name goes; the attributes the names share come back.
+    if (standard.NumberOfLinks > 1)
+        return RemoveOneName(file, path, attributesBefore);
     uint64_t size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
     if (knownSize)
         size = std::max(size, *knownSize);
@@ -425,35 +462,57 @@ Eraser::ShredOutcome Eraser::ShredFullPath(std::wstring& path, const uint64_t* k
     }
 
     std::wstring startPath;
-    RenamePasses(path, startPath, [&](const std::wstring&, const std::wstring& to) {
-        return Calls().RenameOpen(file.get(), win32::ExtendedPath(to).c_str()) != FALSE;
-    });
-    if (Calls().DeleteOpen(file.get())) {
+    if (RenameAndDelete(file.get(), path, startPath)) {
         // Gone once its one handle closes.
         file.reset();
         if (m_successLogging)
             LogTextLine(IDS_LOG_FILE_SHREDDED, {path});
         return ShredOutcome::Destroyed;
     }
+    return ShredOutcome::NotDestroyed;
+}
+
+bool Eraser::RenameAndDelete(HANDLE file, std::wstring& path, std::wstring& startPath)
+{
+    RenamePasses(path, startPath, [&](const std::wstring&, const std::wstring& to) {
+        return Calls().RenameOpen(file, win32::ExtendedPath(to).c_str()) != FALSE;
+    });
+    if (Calls().DeleteOpen(file))
+        return true;
     LogTextLine(IDS_LOG_DELETE_FAILED, {path}, ::GetLastError(), true);
     if (path != startPath) {
-        if (Calls().RenameOpen(file.get(), win32::ExtendedPath(startPath).c_str()))
+        if (Calls().RenameOpen(file, win32::ExtendedPath(startPath).c_str()))
             path = startPath;
         else
             LogTextLine(IDS_LOG_RENAME_BACK_FAILED, {path}, ::GetLastError(), true);
     }
-    return ShredOutcome::NotDestroyed;
+    return false;
+}
+
+Eraser::ShredOutcome Eraser::RemoveOneName(win32::UniqueFile& file, std::wstring& path,
+                                           DWORD attributesBefore)
+{
+    std::wstring startPath;
+    const bool removed = RenameAndDelete(file.get(), path, startPath);
+    constexpr DWORD kShared =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (attributesBefore & kShared) {
+        // The attributes belong to the file, not to this name: the names
+        // left keep what they had. Set through the handle, which a pending
+        // delete still allows.
+        const DWORD keep = attributesBefore & (kShared | FILE_ATTRIBUTE_ARCHIVE);
+        Calls().SetOpenAttributes(file.get(), keep);
+    }
+    file.reset();
+    if (!removed)
+        return ShredOutcome::NotDestroyed;
+    LogTextLine(IDS_LOG_OTHER_NAMES_KEPT, {startPath});
+    return ShredOutcome::Destroyed;
 }
 
 bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
 {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    BYTE fallback[kPatternCount][kFallbackSize];
-    std::memset(fallback[0], 0x00, kFallbackSize);
-    std::memset(fallback[1], 0xFF, kFallbackSize);
-    for (BYTE& b : fallback[2])
-        b = static_cast<BYTE>(std::rand());
-
+    FallbackBlocks fallback;
     DWORD error = ERROR_SUCCESS;
     const PatternBlocks* patterns = AcquirePatternBlocks(error);
     if (!patterns) {
@@ -491,9 +550,10 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
                 if (error == ERROR_INVALID_USER_BUFFER || error == ERROR_NOT_ENOUGH_MEMORY) {
                     DebugLine(L"EFContents: Using alternate method - ErrCHK - %d\n",
                               static_cast<int>(error));
+                    const BYTE* const block = fallback.Get(pattern);
                     bool pieceWritten = true;
                     for (DWORD i = 0; i < cbPiece / kFallbackSize; ++i) {
-                        if (!Calls().Write(file, fallback[pattern], kFallbackSize, &cbWritten) ||
+                        if (!Calls().Write(file, block, kFallbackSize, &cbWritten) ||
                             cbWritten != kFallbackSize) {
                             DebugLine(L"EFContents: ErrCHK3 - %d\n",
                                       static_cast<int>(::GetLastError()));
@@ -502,8 +562,7 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
                     }
                     const DWORD cbRest = cbPiece % kFallbackSize;
                     if (cbRest != 0 &&
-                        (!Calls().Write(file, fallback[pattern], cbRest, &cbWritten) ||
-                         cbWritten != cbRest)) {
+                        (!Calls().Write(file, block, cbRest, &cbWritten) || cbWritten != cbRest)) {
                         DebugLine(L"EFContents: ErrCHK4 - %d - %d\n",
                                   static_cast<int>(::GetLastError()), static_cast<int>(cbRest));
                         pieceWritten = false;

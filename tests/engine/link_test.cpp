@@ -336,6 +336,105 @@ TEST_P(LinkTest, JunctionInsideATreeIsNotFollowed)
     ExpectLinkGoneOrReported(log.ReadBody(*eraser), junction);
 }
 
+// A file with several names (hard links): shredding one name must not
+// destroy what the names left outside the selection still hold.
+struct HardLinkCase {
+    const char* name;
+    const wchar_t* chosen;  // in the shredded tree
+    enum class Where { kOutside, kTemp, kTree } where;
+    const wchar_t* other;  // the other name, in `where`
+    bool selectFolder;     // the tree's folder "sub" is shredded, else the file alone
+    DWORD attributes;      // of the file, shared by its names
+};
+
+const HardLinkCase kHardLinks[] = {
+    {"OtherNameOutsideAShreddedFolder", L"sub\\linked.txt", HardLinkCase::Where::kOutside,
+     L"other.txt", true, FILE_ATTRIBUTE_NORMAL},
+    {"OtherNameInTempOfASelectedFile", L"linked.txt", HardLinkCase::Where::kTemp,
+     L"ScoravelHardLink.tmp", false, FILE_ATTRIBUTE_NORMAL},
+    {"ReadOnlyHiddenFileKeepsItsAttributes", L"guarded.txt", HardLinkCase::Where::kOutside,
+     L"guarded.txt", false, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN},
+    // Both names shredded: the first goes as a name, the last is overwritten.
+    {"BothNamesInTheShreddedFolder", L"sub\\a.txt", HardLinkCase::Where::kTree, L"sub\\b.txt", true,
+     FILE_ATTRIBUTE_NORMAL},
+};
+
+TEST(HardLinkTest, OnlyTheShreddedNamesGoAndTheOthersKeepTheirBytes)
+{
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(::GetTempPathW(ARRAYSIZE(temp), temp), 0u);
+    for (int methodId : {2, 4}) {
+        for (const HardLinkCase& c : kHardLinks) {
+            SCOPED_TRACE(std::string(c.name) + " method " + std::to_string(methodId));
+            ScratchFolder tree;
+            ScratchFolder outside;
+            ASSERT_TRUE(::CreateDirectoryW((tree / L"sub").c_str(), nullptr));
+            const std::wstring chosen = tree / c.chosen;
+            const std::wstring other =
+                c.where == HardLinkCase::Where::kOutside ? outside / c.other
+                : c.where == HardLinkCase::Where::kTree
+                    ? tree / c.other
+                    : temp + std::to_wstring(::GetCurrentProcessId()) + c.other;
+            struct RemovedAtEnd {
+                std::wstring path;
+                ~RemovedAtEnd()
+                {
+                    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    ::DeleteFileW(path.c_str());
+                }
+            } removeOther{other};
+            ASSERT_TRUE(WriteFileBytes(chosen, Filler(70000)));
+            ASSERT_TRUE(::CreateHardLinkW(other.c_str(), chosen.c_str(), nullptr));
+            ASSERT_TRUE(::SetFileAttributesW(chosen.c_str(), c.attributes));
+
+            LogFile log;
+            TestRun run;
+            enginetest::RecordingCalls calls;
+            std::unique_ptr<Eraser> eraser = MakeEraser(methodId);
+            eraser->SetProgress(&run.Reporter());
+            eraser->SetFileCalls(&calls);
+            ASSERT_TRUE(eraser->OpenLog(log.Path()));
+            if (c.selectFolder) {
+                DocFolder folder;
+                folder.SetPath(tree / L"sub", false);
+                eraser->Erase(&folder);
+                EXPECT_EQ(folder.GetStatus(), kAssetDestroyed);
+            } else {
+                DocFile file;
+                file.SetPath(chosen);
+                eraser->Erase(&file);
+                EXPECT_EQ(file.GetStatus(), kAssetDestroyed);
+            }
+
+            EXPECT_FALSE(PathExists(chosen));
+            const std::string body = log.ReadBody(*eraser);
+            // Of two shredded names, whichever the walk meets first is the one kept.
+            auto keptLines = [&](const std::wstring& name) {
+                return CountOf(body, "\r\n->File " + Ansi(name) +
+                                         " has other names that still hold its contents");
+            };
+            EXPECT_EQ(
+                keptLines(chosen) + (c.where == HardLinkCase::Where::kTree ? keptLines(other) : 0),
+                1u)
+                << body;
+            EXPECT_THAT(body, Not(HasSubstr("Error")));
+            const std::vector<std::string> writes = calls.Writes();
+            if (c.where == HardLinkCase::Where::kTree) {
+                EXPECT_FALSE(PathExists(other));
+                EXPECT_FALSE(writes.empty()) << "the last name is shredded whole";
+                continue;
+            }
+            std::string bytes;
+            ASSERT_TRUE(ReadFileBytes(other, bytes));
+            EXPECT_TRUE(bytes == Filler(70000)) << bytes.size() << " bytes left, not as written";
+            EXPECT_TRUE(writes.empty()) << testing::PrintToString(writes);
+            EXPECT_EQ(::GetFileAttributesW(other.c_str()) &
+                          (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+                      c.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+        }
+    }
+}
+
 // The protected-path test judges what a path would open, not only its text.
 TEST(ProtectedLinkTest, APathReachingTheWindowsFolderThroughALinkIsProtected)
 {

@@ -51,6 +51,32 @@ TEST_F(Verbs, ShredAllInAnyCaseHandsAnUnattendedRunToTheResident)
     EXPECT_EQ(WindowsTitledGraventa().size(), 1u);
 }
 
+// A listed file that has another name elsewhere loses only its listed name:
+// the other name keeps every byte.
+TEST_F(Verbs, ShredAllKeepsTheContentsThatAnotherNameHolds)
+{
+    testsupport::ScratchFolder elsewhere;
+    const std::wstring kept = Put(elsewhere / L"kept.txt", 70000);
+    const std::wstring listed = data / L"listed.txt";
+    ASSERT_TRUE(::CreateHardLinkW(listed.c_str(), kept.c_str(), nullptr));
+    SaveProfile({.files = {listed}});
+    testsupport::TrayRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    StartResident();
+
+    RunVerb({L"ShredAll"});
+    ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
+    ASSERT_TRUE(WaitUntil([&] { return LogIsComplete(); }));
+    EXPECT_TRUE(NoneLeft({listed}));
+    EXPECT_TRUE(Untouched({kept}));
+    const std::string text = ReadText(log);
+    EXPECT_EQ(CountOf(text, "->File " + std::string(listed.begin(), listed.end()) +
+                                " has other names that still hold its contents"),
+              1u)
+        << text;
+    EXPECT_EQ(CountOf(text, "->Error"), 0u) << text;
+}
+
 TEST_F(Verbs, ShredOneFileShredsATreeAndWaitsForIt)
 {
     const std::wstring victim = data / L"victim";

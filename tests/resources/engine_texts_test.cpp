@@ -61,6 +61,7 @@ constexpr UINT kEngineTextIds[] = {
     IDS_LOG_SHUTDOWN_TERMINATED,
     IDS_LOG_NOT_FULL_PATH,
     IDS_LOG_TRACE_REFUSED,
+    IDS_LOG_OTHER_NAMES_KEPT,
 };
 
 win32::UniqueModule LoadProgramData(const wchar_t* unixPath)
