@@ -1,8 +1,9 @@
 // Ids of the texts the engine loads from the running program's string table:
 // the shred and bleach log lines, the shred manager's messages and balloons,
-// and the trace names it recognises. Every program that links the engine
-// builds in strings.<culture>.rc of this folder, so an id means the same text
-// in each of them. Programs number their own texts around these.
+// the trace names it recognises and the names the trace catalogue gives.
+// Every program that links the engine builds in strings.<culture>.rc of this
+// folder, so an id means the same text in each of them. Programs number
+// their own texts around these.
 #pragma once
 
 // Messages and balloons of a shred run.
@@ -22,6 +23,20 @@
 #define IDS_IE_AUTOCOMPLETE 112
 #define IDS_IE_HISTORY      113
 #define IDS_IE_TEMP_FILES   115
+
+// Display names the trace catalogue gives its traces.
+#define IDS_FIREFOX_COOKIES      106
+#define IDS_FIREFOX_AUTOCOMPLETE 107
+#define IDS_FIREFOX_HISTORY      108
+#define IDS_FIREFOX_URL_LIST     109
+#define IDS_FIREFOX_TEMP_FILES   110
+#define IDS_IE_COOKIES           111
+#define IDS_IE_URL_LIST          114
+#define IDS_RECENT_DOCUMENTS     116
+#define IDS_OFFICE_RECENT        117
+#define IDS_MEDIA_PLAYER_RECENT  118
+#define IDS_REAL_PLAYER_RECENT   119
+#define IDS_TEMP_FILES           120
 
 // Log lines.
 #define IDS_LOG_URL_NOT_ON_DISK     141
@@ -60,3 +75,4 @@
 #define IDS_LOG_SHUTDOWN_TERMINATED 175
 #define IDS_LOG_NOT_FULL_PATH       177
 #define IDS_LOG_TRACE_REFUSED       178
+
