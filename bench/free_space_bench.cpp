@@ -108,7 +108,7 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "free_space_bench: %ls is not a small bench volume\n", drive.c_str());
         return 1;
     }
-    ProgressReporter progress(true);
+    ProgressReporter progress;  // silent
     auto eraser = MakeEraser(5);
     eraser->SetProgress(&progress);
     PhaseClock clock;

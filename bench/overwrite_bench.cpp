@@ -64,7 +64,7 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     // Silent: no window, never stopped.
-    ProgressReporter progress(true);
+    ProgressReporter progress;
     OneX eraser;
     eraser.SetProgress(&progress);
     if (wcscmp(argv[1], L"file") == 0) {

@@ -7,6 +7,8 @@ ProgressReporter::ProgressReporter(std::unique_ptr<ProgressWindow> window)
 {
 }
 
+ProgressReporter::ProgressReporter() : ProgressReporter(nullptr) {}
+
 ProgressReporter::~ProgressReporter() = default;
 
 bool ProgressReporter::IsCancelled() const

@@ -1,9 +1,10 @@
 // Progress of one shredding job: a percentage, two texts and a stop request
 // coming back from the user. Unless silent, the window lives on a UI thread
 // of its own so that it stays responsive while the worker overwrites files.
-// The window is the shredding program's (engine/ui/progress_window.cpp, where
-// the constructors that make one are defined); the bleach service builds a
-// reporter without one and links no window code.
+// The engine knows the window only as a ProgressWindow: the shredding program
+// opens its own (engine/ui/progress_window.h) and hands it to the reporter it
+// makes; the bleach service's reporters have none, and nothing of the engine
+// links window code.
 #pragma once
 
 #include <windows.h>
@@ -25,12 +26,10 @@ public:
 
 class ProgressReporter {
 public:
+    // A silent reporter: it has no window and never reports a stop.
+    ProgressReporter();
     // Shows `window`; null makes a silent reporter.
     explicit ProgressReporter(std::unique_ptr<ProgressWindow> window);
-    // A silent reporter has no window and never reports a stop. Defined with
-    // the progress window (scoravel_shred_ui).
-    explicit ProgressReporter(bool silent);
-    ProgressReporter();  // never silent; also scoravel_shred_ui
     virtual ~ProgressReporter();
     ProgressReporter(const ProgressReporter&) = delete;
     ProgressReporter& operator=(const ProgressReporter&) = delete;

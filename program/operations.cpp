@@ -3,6 +3,7 @@
 #include "engine/eraser.h"
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
+#include "engine/ui/progress_window.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "win32/path.h"
@@ -70,7 +71,7 @@ bool RefuseOverlongPath(const std::wstring& path)
 
 BOOL CShredOneOperation::InitInstance()
 {
-    ShredManager manager(std::make_unique<ProgressReporter>(), m_ui);
+    ShredManager manager(std::make_unique<ProgressReporter>(OpenProgressWindow()), m_ui);
     manager.Init();
 
     std::unique_ptr<IDAsset> asset = MakePathAsset(m_path);
@@ -81,7 +82,7 @@ BOOL CShredOneOperation::InitInstance()
 BOOL CBHOOperation::InitInstance()
 {
     // No window: the browser jobs run unseen and cannot be stopped.
-    ShredManager manager(std::make_unique<ProgressReporter>(true), m_ui);
+    ShredManager manager(std::make_unique<ProgressReporter>(), m_ui);
     manager.Init();
 
     if (m_kind == kBrowserInternetExplorer) {
@@ -160,7 +161,8 @@ void CShredAllOperation::WriteEndSessionLine(int value)
 
 BOOL CShredAllOperation::InitInstance()
 {
-    auto owned = std::make_unique<ShredManager>(std::make_unique<ProgressReporter>(), m_ui);
+    auto owned = std::make_unique<ShredManager>(
+        std::make_unique<ProgressReporter>(OpenProgressWindow()), m_ui);
     ShredManager* manager = owned.get();
     m_manager.store(owned.release());
     manager->Init();

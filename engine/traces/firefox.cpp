@@ -1,6 +1,6 @@
 #include "engine/traces/browser.h"
 #include "engine/traces/trace_folder.h"
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
 #include "settings/install_location.h"
 #include "win32/path.h"
 #include "win32/registry.h"

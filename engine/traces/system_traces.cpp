@@ -2,7 +2,7 @@
 
 #include "engine/traces/trace_folder.h"
 #include "framework/module.h"
-#include "resources/graventa/resource.h"
+#include "resources/engine/text_ids.h"
 #include "win32/path.h"
 #include "win32/registry.h"
 #include "win32/string_table.h"

@@ -1,6 +1,5 @@
-// The shredding program's progress window behind a ProgressReporter, and the
-// reporter constructors that make one.
-#include "engine/progress_reporter.h"
+#include "engine/ui/progress_window.h"
+
 #include "engine/ui/progress_dialog.h"
 
 namespace {
@@ -28,10 +27,10 @@ private:
     std::unique_ptr<CProgressThread> m_thread;
 };
 
-std::unique_ptr<ProgressWindow> LaunchProgressWindow(bool silent)
+}  // namespace
+
+std::unique_ptr<ProgressWindow> OpenProgressWindow()
 {
-    if (silent)
-        return nullptr;
     // Without a window the job still runs: it reports to nobody and can only
     // be stopped by other means, which beats waiting forever for a window
     // that will never be ready.
@@ -40,9 +39,3 @@ std::unique_ptr<ProgressWindow> LaunchProgressWindow(bool silent)
         return nullptr;
     return std::make_unique<ThreadProgressWindow>(std::move(thread));
 }
-
-}  // namespace
-
-ProgressReporter::ProgressReporter(bool silent) : ProgressReporter(LaunchProgressWindow(silent)) {}
-
-ProgressReporter::ProgressReporter() : ProgressReporter(false) {}

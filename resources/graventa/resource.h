@@ -6,28 +6,12 @@
 
 #include "../engine/text_ids.h"
 
-// Display names of the traces.
-#define IDS_RECENT_DOCUMENTS    116
-#define IDS_OFFICE_RECENT       117
-#define IDS_MEDIA_PLAYER_RECENT 118
-#define IDS_REAL_PLAYER_RECENT  119
-#define IDS_TEMP_FILES          120
-
 // Progress window.
 #define IDD_PROGRESS         130
 #define IDC_PROGRESS_BAR     1000
 #define IDC_PROGRESS_TITLE   1001
 #define IDC_PROGRESS_STOP    1002
 #define IDC_PROGRESS_PERCENT 1003
-
-// Display names of the browser traces.
-#define IDS_FIREFOX_COOKIES      106
-#define IDS_FIREFOX_AUTOCOMPLETE 107
-#define IDS_FIREFOX_HISTORY      108
-#define IDS_FIREFOX_URL_LIST     109
-#define IDS_FIREFOX_TEMP_FILES   110
-#define IDS_IE_COOKIES           111
-#define IDS_IE_URL_LIST          114
 
 // Messages, progress texts and balloons of the runs and operations.
 #define IDS_SHRED_IN_PROGRESS          122

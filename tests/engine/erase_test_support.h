@@ -21,7 +21,7 @@ namespace enginetest {
 // `cancelAfter` of them (never when negative).
 class RecordingReporter : public ProgressReporter {
 public:
-    RecordingReporter() : ProgressReporter(true) {}
+    RecordingReporter() = default;
     bool IsCancelled() const override
     {
         return cancelAfter >= 0 && static_cast<int>(percents.size()) >= cancelAfter;

@@ -4,9 +4,7 @@
 #include "engine/shred_manager.h"
 
 #include "engine/run_state.h"
-#include "engine/ui/graventa_shred_ui.h"
-#include "framework/ui_seam.h"
-#include "resources/graventa/resource.h"
+#include "ipc/tray_notify_client.h"
 #include "settings/install_location.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
@@ -17,7 +15,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -53,8 +53,66 @@ public:
     bool storageResult = true;
 };
 
-// What the shredding program hands its managers: its dialogs and the tray pipe.
-GraventaShredUi g_programUi;
+// How a run's question or warning reached the program.
+enum class Shown { kQuestion, kWarning };
+
+struct Asked {
+    Shown kind;
+    std::wstring text;
+};
+
+// The shredding program as a run meets it: questions and warnings go to the
+// responder a case installs (none: nothing is shown and every question is
+// answered No, as in an unattended program), balloons through the real tray
+// pipe.
+class ProgramUi : public IShredUi {
+public:
+    using Responder = std::function<bool(const Asked&)>;
+
+    bool Ask(const std::wstring& question) override
+    {
+        return Respond({Shown::kQuestion, question});
+    }
+    void Warn(const std::wstring& message) override { Respond({Shown::kWarning, message}); }
+    void Balloon(const std::wstring& title, const std::wstring& text, int id) override
+    {
+        TrayNotifyClient().Send(title.c_str(), text.c_str(), id);
+    }
+
+    void SetResponder(Responder responder)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_responder = std::move(responder);
+    }
+
+private:
+    bool Respond(const Asked& asked)
+    {
+        Responder responder;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            responder = m_responder;
+        }
+        return responder && responder(asked);
+    }
+
+    std::mutex m_lock;
+    Responder m_responder;
+};
+
+ProgramUi g_programUi;
+
+// Puts a responder in charge of the program's questions while it lives.
+class ScopedResponder {
+public:
+    explicit ScopedResponder(ProgramUi::Responder responder)
+    {
+        g_programUi.SetResponder(std::move(responder));
+    }
+    ~ScopedResponder() { g_programUi.SetResponder(nullptr); }
+    ScopedResponder(const ScopedResponder&) = delete;
+    ScopedResponder& operator=(const ScopedResponder&) = delete;
+};
 
 // Says Yes to everything, on whatever thread asks; shows nothing.
 class AgreeingUi : public IShredUi {
@@ -64,8 +122,8 @@ public:
     void Balloon(const std::wstring&, const std::wstring&, int) override {}
 };
 
-// A manager with a recording reporter that asks through `ui` (the program's
-// dialogs unless told otherwise).
+// A manager with a recording reporter that asks through `ui` (the program
+// unless told otherwise).
 class Manager : public ShredManager {
 public:
     explicit Manager(IShredUi& ui = g_programUi)
@@ -79,11 +137,6 @@ public:
     {
         return static_cast<enginetest::RecordingReporter&>(*GetProgress());
     }
-};
-
-struct Asked {
-    UINT templateId;
-    std::wstring text;
 };
 
 std::wstring ReadText(const std::wstring& path)
@@ -168,17 +221,13 @@ protected:
         return names;
     }
 
-    fw::ScopedUiResponder Answer(INT_PTR confirmAnswer)
+    // Records what the program is shown; answers every question with `yes`.
+    ScopedResponder Answer(bool yes)
     {
-        return fw::ScopedUiResponder(
-            [this, confirmAnswer](const fw::UiRequest& request) -> INT_PTR {
-                wchar_t text[1024] = {};
-                const int control =
-                    request.templateId == IDD_SHRED_WARN ? IDC_WARN_TEXT : IDC_CONFIRM_TEXT;
-                ::GetDlgItemTextW(request.window, control, text, ARRAYSIZE(text));
-                m_asked.push_back({request.templateId, text});
-                return request.templateId == IDD_SHRED_CONFIRM ? confirmAnswer : IDOK;
-            });
+        return ScopedResponder([this, yes](const Asked& asked) {
+            m_asked.push_back(asked);
+            return yes;
+        });
     }
 
     std::wstring LogPath(Manager& manager) { return manager.LogPath(); }
@@ -379,18 +428,15 @@ TEST_F(ShredManagerTest, DecliningAConfirmationKeepsTheItemAndStillReaches100)
     custom.AddFileEntry(m_data + L"\\ask-yes.bin", true);
     UseProfile(custom, manager);
 
-    int answered = 0;
-    fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
-        wchar_t text[512] = {};
-        ::GetDlgItemTextW(request.window, IDC_CONFIRM_TEXT, text, ARRAYSIZE(text));
-        m_asked.push_back({request.templateId, text});
-        return ++answered == 1 ? IDCANCEL : IDOK;
+    ScopedResponder responder([&](const Asked& asked) {
+        m_asked.push_back(asked);
+        return m_asked.size() != 1;
     });
     testsupport::TrayRecorder tray;
     EXPECT_EQ(kRunDone, manager.ShredAll(kListEverything));
 
     ASSERT_EQ(2u, m_asked.size());
-    EXPECT_EQ(static_cast<UINT>(IDD_SHRED_CONFIRM), m_asked[0].templateId);
+    EXPECT_EQ(Shown::kQuestion, m_asked[0].kind);
     EXPECT_EQ(L"Are you sure you want to shred \"" + m_data + L"\\ask-no.bin\"?", m_asked[0].text);
     EXPECT_TRUE(PathExists(m_data + L"\\ask-no.bin"));
     EXPECT_FALSE(PathExists(m_data + L"\\ask-yes.bin"));
@@ -444,12 +490,12 @@ TEST_F(ShredManagerTest, NothingSelectedWarnsOrAnnouncesAndOpensNoLog)
     empty.SetSecurityProfile(kProfileAdvanced);
     empty.ClearProfileBody();
     UseProfile(empty, manager);
-    auto responder = Answer(IDOK);
+    auto responder = Answer(true);
     testsupport::TrayRecorder tray;
 
     EXPECT_EQ(kRunRefused, manager.ShredAll(kListEverything));
     ASSERT_EQ(1u, m_asked.size());
-    EXPECT_EQ(static_cast<UINT>(IDD_SHRED_WARN), m_asked[0].templateId);
+    EXPECT_EQ(Shown::kWarning, m_asked[0].kind);
     EXPECT_EQ(
         L"No items selected for Shred. Please select items from the Settings page and start "
         L"Shred again.",
@@ -527,7 +573,7 @@ TEST_F(ShredManagerTest, ShredOneAsksRefusesOrWarnsByPath)
     ASSERT_TRUE(custom.SaveAll());
     ASSERT_TRUE(WriteFileBytes(m_install + L"\\previous.log", ""));
 
-    const auto shredOne = [&](const std::wstring& path, INT_PTR answer) {
+    const auto shredOne = [&](const std::wstring& path, bool answer) {
         Manager manager;
         manager.Init();
         auto responder = Answer(answer);
@@ -535,27 +581,27 @@ TEST_F(ShredManagerTest, ShredOneAsksRefusesOrWarnsByPath)
         file.SetPath(path);
         return manager.ShredOne(&file);
     };
-    EXPECT_EQ(kRunRefused, shredOne(m_data + L"\\x.txt", IDOK));
+    EXPECT_EQ(kRunRefused, shredOne(m_data + L"\\x.txt", true));
     EXPECT_TRUE(m_asked.empty());
     EXPECT_TRUE(PathExists(m_data + L"\\x.txt"));
 
     wchar_t windows[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windows, ARRAYSIZE(windows));
-    EXPECT_EQ(kRunRefused, shredOne(std::wstring(windows) + L"\\win.ini", IDOK));
+    EXPECT_EQ(kRunRefused, shredOne(std::wstring(windows) + L"\\win.ini", true));
     ASSERT_EQ(1u, m_asked.size());
-    EXPECT_EQ(static_cast<UINT>(IDD_SHRED_WARN), m_asked[0].templateId);
+    EXPECT_EQ(Shown::kWarning, m_asked[0].kind);
     EXPECT_EQ(L"\"" + std::wstring(windows) +
                   L"\\win.ini\" is a system file/folder. It cannot be shredded.",
               m_asked[0].text);
 
     m_asked.clear();
-    EXPECT_EQ(kRunRefused, shredOne(m_data + L"\\y.bin", IDCANCEL));
+    EXPECT_EQ(kRunRefused, shredOne(m_data + L"\\y.bin", false));
     EXPECT_TRUE(PathExists(m_data + L"\\y.bin"));
     Manager probe;
     probe.Init();
     EXPECT_FALSE(PathExists(probe.LogPath()));
 
-    EXPECT_EQ(kRunDone, shredOne(m_data + L"\\z.bin", IDOK));
+    EXPECT_EQ(kRunDone, shredOne(m_data + L"\\z.bin", true));
     EXPECT_FALSE(PathExists(m_data + L"\\z.bin"));
     EXPECT_NE(std::wstring::npos, ReadText(probe.LogPath()).find(L"has been shredded"));
 }

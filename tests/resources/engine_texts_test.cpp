@@ -5,64 +5,17 @@
 #include "win32/unique_handle.h"
 
 #include <gtest/gtest.h>
+#include <iterator>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
-// Every id the engine's code loads.
-constexpr UINT kEngineTextIds[] = {
-    IDS_SYSTEM_PATH_WARNING,
-    IDS_CONFIRM_SHRED,
-    IDS_THIS_ASSET,
-    IDS_SHRED_COMPLETE,
-    IDS_BALLOON_SHRED_IN_PROGRESS,
-    IDS_BLEACH_ABORTED,
-    IDS_SHRED_ABORTED,
-    IDS_BALLOON_SHRED_CLICK,
-    IDS_SHRED_STOPPED_BY_USER,
-    IDS_NOTHING_SELECTED,
-    IDS_RECYCLE_BIN,
-    IDS_IE_AUTOCOMPLETE,
-    IDS_IE_HISTORY,
-    IDS_IE_TEMP_FILES,
-    IDS_LOG_URL_NOT_ON_DISK,
-    IDS_LOG_OPEN_FAILED,
-    IDS_LOG_OVERWRITE_FAILED,
-    IDS_LOG_DELETE_FAILED,
-    IDS_LOG_RENAME_BACK_FAILED,
-    IDS_LOG_COMPRESSED_SCAN,
-    IDS_LOG_KEY_DELETE_FAILED,
-    IDS_LOG_VALUE_DELETE_FAILED,
-    IDS_LOG_NO_SHARED_DATA,
-    IDS_LOG_BLEACH_UNC,
-    IDS_LOG_BLEACH_CLUSTER,
-    IDS_LOG_BLEACH_FREE_SPACE,
-    IDS_LOG_BLEACH_QUOTA,
-    IDS_LOG_BLEACH_CLEANUP_FILE,
-    IDS_LOG_BLEACH_DONE,
-    IDS_LOG_NOT_FOUND,
-    IDS_LOG_ERROR_UNKNOWN,
-    IDS_LOG_IN_USE,
-    IDS_LOG_AUTOCOMPLETE_FAILED,
-    IDS_LOG_BLOCKED,
-    IDS_LOG_NOT_EMPTY,
-    IDS_LOG_EXCLUDED,
-    IDS_LOG_EXCLUDED_DELETE,
-    IDS_NO_VALID_FILES,
-    IDS_LOG_MFT_VOLUME,
-    IDS_LOG_MFT_DIRECTORY,
-    IDS_LOG_MFT_FILES,
-    IDS_LOG_COULD_NOT_CREATE,
-    IDS_LOG_BANNER_DATE,
-    IDS_LOG_FILE_SHREDDED,
-    IDS_LOG_FOLDER_SHREDDED,
-    IDS_LOG_KEY_DELETED,
-    IDS_LOG_VALUE_DELETED,
-    IDS_LOG_SHUTDOWN_TERMINATED,
-    IDS_LOG_NOT_FULL_PATH,
-    IDS_LOG_TRACE_REFUSED,
-    IDS_LOG_OTHER_NAMES_KEPT,
-};
+// Every id of the engine's table, from the header the engine's code uses.
+#define ENGINE_TEXT_ID_ENTRY(id) id,
+constexpr UINT kEngineTextIds[] = {ENGINE_TEXT_IDS(ENGINE_TEXT_ID_ENTRY)};
+#undef ENGINE_TEXT_ID_ENTRY
 
 win32::UniqueModule LoadProgramData(const wchar_t* unixPath)
 {
@@ -83,22 +36,71 @@ bool StoredText(HMODULE module, UINT id, std::wstring& text)
     return true;
 }
 
-TEST(EngineTexts, AreInEveryProgramThatLinksTheEngineAndReadTheSame)
+// Every id with a text in `module`'s string tables. A table is stored in
+// blocks of sixteen ids; block n holds the ids from (n - 1) * 16.
+std::set<UINT> StoredIds(HMODULE module)
 {
-    const win32::UniqueModule graventa = LoadProgramData(GRAVENTA_EXE_UNIX_PATH);
-    const win32::UniqueModule wardelle = LoadProgramData(WARDELLE_EXE_UNIX_PATH);
-    ASSERT_TRUE(graventa) << ::GetLastError();
-    ASSERT_TRUE(wardelle) << ::GetLastError();
-    for (UINT id : kEngineTextIds) {
-        std::wstring inGraventa, inWardelle;
-        const bool graventaHasIt = StoredText(graventa.get(), id, inGraventa);
-        const bool wardelleHasIt = StoredText(wardelle.get(), id, inWardelle);
-        EXPECT_TRUE(graventaHasIt) << "Graventa lacks " << id;
-        EXPECT_TRUE(wardelleHasIt) << "Wardelle lacks " << id;
-        if (graventaHasIt && wardelleHasIt) {
-            EXPECT_EQ(inGraventa, inWardelle) << id;
+    std::set<UINT> blocks;
+    ::EnumResourceNamesW(
+        module, RT_STRING,
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
+            if (IS_INTRESOURCE(name))
+                reinterpret_cast<std::set<UINT>*>(found)->insert(
+                    static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&blocks));
+    std::set<UINT> ids;
+    for (UINT block : blocks) {
+        for (UINT id = (block - 1) * 16; id < block * 16; ++id) {
+            std::wstring text;
+            if (StoredText(module, id, text))
+                ids.insert(id);
         }
     }
+    return ids;
+}
+
+struct Program {
+    const char* name;
+    const wchar_t* unixPath;
+};
+
+constexpr Program kProgramsThatLinkTheEngine[] = {
+    {"Graventa", GRAVENTA_EXE_UNIX_PATH},
+    {"Wardelle", WARDELLE_EXE_UNIX_PATH},
+};
+
+// Each program holds every engine text, and each reads as in the first: the
+// log a bleach writes from Wardelle must read as the one Graventa writes.
+TEST(EngineTexts, AreInEveryProgramThatLinksTheEngineAndReadTheSame)
+{
+    std::vector<std::wstring> reference;
+    for (const Program& program : kProgramsThatLinkTheEngine) {
+        SCOPED_TRACE(program.name);
+        const win32::UniqueModule module = LoadProgramData(program.unixPath);
+        ASSERT_TRUE(module) << ::GetLastError();
+        std::vector<std::wstring> texts;
+        for (UINT id : kEngineTextIds) {
+            std::wstring text;
+            EXPECT_TRUE(StoredText(module.get(), id, text)) << program.name << " lacks " << id;
+            texts.push_back(text);
+        }
+        if (reference.empty())
+            reference = texts;
+        for (size_t i = 0; i < texts.size(); ++i)
+            EXPECT_EQ(reference[i], texts[i]) << kEngineTextIds[i];
+    }
+}
+
+// Wardelle has no texts of its own: what it holds is the engine's table, so
+// a text added to the table but not to the header's list shows up here.
+TEST(EngineTexts, ListIsTheWholeTable)
+{
+    const win32::UniqueModule wardelle = LoadProgramData(WARDELLE_EXE_UNIX_PATH);
+    ASSERT_TRUE(wardelle) << ::GetLastError();
+    const std::set<UINT> listed(std::begin(kEngineTextIds), std::end(kEngineTextIds));
+    EXPECT_EQ(listed, StoredIds(wardelle.get()));
 }
 
 }  // namespace

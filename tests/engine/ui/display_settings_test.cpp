@@ -1,6 +1,6 @@
 #include "engine/ui/display_settings.h"
 
-#include "engine/progress_reporter.h"
+#include "engine/ui/progress_window.h"
 #include "resources/graventa/resource.h"
 #include "tests/common/registry_sandbox.h"
 
@@ -57,7 +57,7 @@ protected:
 
 TEST_F(DisplayOfProgressWindow, BlackOnWhiteEightPointShellFontWithoutTheValue)
 {
-    ProgressReporter reporter;
+    ProgressReporter reporter(OpenProgressWindow());
     const Painted painted = PaintOf(reporter);
     EXPECT_EQ(RGB(255, 255, 255), painted.brush);
     EXPECT_EQ(RGB(0, 0, 0), painted.text);
@@ -70,7 +70,7 @@ TEST_F(DisplayOfProgressWindow, StoredValueGivesBrushTextColourAndFont)
 {
     testsupport::PutString(HKEY_CURRENT_USER, kSettingsKey, L"DisplayFontSettings",
                            L"0:16777215:10:0:Arial");
-    ProgressReporter reporter;
+    ProgressReporter reporter(OpenProgressWindow());
     const Painted painted = PaintOf(reporter);
     EXPECT_EQ(RGB(0, 0, 0), painted.brush);
     EXPECT_EQ(RGB(255, 255, 255), painted.text);

@@ -1,4 +1,4 @@
-#include "engine/progress_reporter.h"
+#include "engine/ui/progress_window.h"
 #include "framework/module.h"
 #include "resources/graventa/resource.h"
 #include "tests/common/registry_sandbox.h"
@@ -45,7 +45,7 @@ protected:
     void SetUp() override
     {
         testsupport::ProductRegistryTest::SetUp();
-        reporter = std::make_unique<ProgressReporter>();
+        reporter = std::make_unique<ProgressReporter>(OpenProgressWindow());
         hwnd = reporter->Window();
         ASSERT_NE(nullptr, hwnd);
     }
@@ -169,7 +169,7 @@ TEST_F(ProgressWindow, DestroyingTheReporterEndsTheThreadAndTheWindow)
 
 TEST(SilentProgress, MakesNoWindowAndNeverReportsAStop)
 {
-    ProgressReporter reporter(true);
+    ProgressReporter reporter;
     EXPECT_TRUE(reporter.IsSilent());
     EXPECT_EQ(nullptr, reporter.Window());
     reporter.SetPercent(50);
@@ -188,7 +188,7 @@ TEST(ProgressWithoutTemplate, FallsBackToSilentInsteadOfWaitingForever)
     ASSERT_EQ(nullptr, ::FindResourceW(noTemplates, MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG));
     fw::SetResourceInstance(noTemplates);
     {
-        ProgressReporter reporter;
+        ProgressReporter reporter(OpenProgressWindow());
         EXPECT_TRUE(reporter.IsSilent());
         EXPECT_EQ(nullptr, reporter.Window());
         reporter.SetPercent(10);
@@ -198,7 +198,7 @@ TEST(ProgressWithoutTemplate, FallsBackToSilentInsteadOfWaitingForever)
     }
     fw::SetResourceInstance(nullptr);
 
-    ProgressReporter restored;
+    ProgressReporter restored(OpenProgressWindow());
     EXPECT_FALSE(restored.IsSilent());
     EXPECT_NE(nullptr, restored.Window());
 }
