@@ -2,25 +2,38 @@
 # Shows the plug-in's property pages in the host stand-in as a person would
 # see them, and saves a screenshot of each page. For looking at layouts by
 # hand; never run by the tests.
-# Usage: screenshot-host.sh <build-dir> <output-folder> [dpi]
+# Usage: screenshot-host.sh <build-dir> <output-folder> [dpi] [points]
+# dpi defaults to 96; points, the display font size the host offers the
+# plug-in, to the plug-in's own default. Each page is saved as
+# page-<N>-<dpi>[-<points>pt].png.
 # Runs in a host-safe prefix of its own (<build-dir>/screenshot) with Wine's
-# X11 driver on a private Xvfb display.
+# X11 driver on a private Xvfb display, on a display number Xvfb found free.
 set -euo pipefail
-build=$(cd "${1:?usage: screenshot-host.sh <build-dir> <output-folder> [dpi]}" && pwd)
-out=${2:?usage: screenshot-host.sh <build-dir> <output-folder> [dpi]}
+usage='usage: screenshot-host.sh <build-dir> <output-folder> [dpi] [points]'
+build=$(cd "${1:?$usage}" && pwd)
+out=${2:?$usage}
 dpi=${3:-96}
+points=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 shot=$build/screenshot
 mkdir -p "$shot" "$out"
 "$here/make-test-prefix.sh" "$shot" >/dev/null
 . "$here/wine-env.sh" "$shot"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp &
+# Xvfb takes a display number nobody uses and writes it, once it accepts
+# connections, to the descriptor given.
+chosen=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$chosen" &
 xvfb=$!
-trap 'DISPLAY=$display "$WINESERVER" -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+trap '"$WINESERVER" -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$chosen"; true' EXIT
+for _ in $(seq 100); do
+    [ -s "$chosen" ] && break
+    kill -0 $xvfb 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
+    sleep 0.1
+done
+number=$(head -n 1 "$chosen")
+[[ $number =~ ^[0-9]+$ ]] || { echo "Xvfb named no display" >&2; exit 1; }
+export DISPLAY=:$number
 
 "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
 "$WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
@@ -31,7 +44,7 @@ cp "$build/plugin/Halvorin.dll" "$build/host/FWHost.exe" "$target/"
 
 # Each page in turn: the host stand-in opens its sheet at the page given.
 for page in 0 1 2 3; do
-    "$WINE64" 'C:\screenshot\FWHost.exe' "/page:$page" &
+    "$WINE64" 'C:\screenshot\FWHost.exe' "/page:$page" ${points:+"/font:$points"} &
     host=$!
     window=
     for _ in $(seq 100); do
@@ -44,8 +57,9 @@ for page in 0 1 2 3; do
     # first pauses 1.5 s for the desktop icon (SCREENSHOT_WAIT seconds).
     sleep ${SCREENSHOT_WAIT:-10}
     # The root window, cut to what is drawn on the empty (black) desktop.
-    import -window root "$out/page-$page-$dpi.png"
-    convert "$out/page-$page-$dpi.png" -trim +repage "$out/page-$page-$dpi.png"
+    shot_file="$out/page-$page-$dpi${points:+-${points}pt}.png"
+    import -window root "$shot_file"
+    convert "$shot_file" -trim +repage "$shot_file"
     kill $host 2>/dev/null || true
     "$WINESERVER" -k 2>/dev/null || true
 done
