@@ -1,5 +1,6 @@
 #include "engine/ui/font_fit.h"
 
+#include "framework/dialog.h"
 #include "framework/wrapped_text.h"
 
 #include <algorithm>
@@ -29,26 +30,18 @@ bool Measure(HWND window, HGDIOBJ font, const std::wstring& text, LONG width, Me
     const HGDIOBJ old = ::SelectObject(dc, font);
     Measured measured;
     measured.needed.right = width;
+    // An empty text needs nothing: DrawText has no height to give for it.
     const bool ok =
         ::GetTextMetricsW(dc, &measured.metrics) &&
-        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured.needed,
-                    DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS |
-                        (width > 0 ? DT_WORDBREAK : DT_SINGLELINE)) != 0;
+        (text.empty() ||
+         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured.needed,
+                     DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS |
+                         (width > 0 ? DT_WORDBREAK : DT_SINGLELINE)) != 0);
     ::SelectObject(dc, old);
     ::ReleaseDC(window, dc);
     if (ok)
         out = measured;
     return ok;
-}
-
-std::wstring TextOf(HWND window)
-{
-    const int cch = ::GetWindowTextLengthW(window);
-    if (cch <= 0)
-        return {};
-    std::vector<wchar_t> text(static_cast<size_t>(cch) + 1, L'\0');
-    const int got = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-    return std::wstring(text.data(), static_cast<size_t>(std::clamp(got, 0, cch)));
 }
 
 bool HasClass(HWND window, const wchar_t* expected)
@@ -159,7 +152,7 @@ void FitTextsToFont(HWND dialog)
         const bool wraps =
             (::GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK) != SS_LEFTNOWORDWRAP;
         Measured measured;
-        if (!Measure(text, fw::ControlFont(text), TextOf(text), wraps ? client.right : 0,
+        if (!Measure(text, fw::ControlFont(text), fw::ControlText(text), wraps ? client.right : 0,
                      measured))
             continue;
         // An empty text still needs a line's height.
@@ -174,7 +167,7 @@ void FitButtonWidth(HWND dialog, HWND button)
     if (!button)
         return;
     Measured measured;
-    if (!Measure(button, fw::ControlFont(button), TextOf(button), 0, measured))
+    if (!Measure(button, fw::ControlFont(button), fw::ControlText(button), 0, measured))
         return;
     const LONG needed = measured.needed.right + 2 * (measured.metrics.tmAveCharWidth + kButtonFrame);
     const RECT rect = RectInParent(dialog, button);
