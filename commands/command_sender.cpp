@@ -84,7 +84,7 @@ LRESULT RequestRemoveIcon()
     return SendMainWindowCommand(kCommandUnregisterIcon, nullptr);
 }
 
-LRESULT RequestShredOne(const std::wstring& path)
+LRESULT RequestShredOne(const std::wstring& path, HWND owner)
 {
     if (g_shredOneBusy)
         return 0;
@@ -92,9 +92,10 @@ LRESULT RequestShredOne(const std::wstring& path)
 
     std::wstring chosen = path;
     if (chosen.empty()) {
-        const HWND owner = ::FindWindowW(nullptr, kMainWindowTitle);
-        if (owner)
-            ::SetForegroundWindow(owner);
+        // Over the window the user acted in. Graventa's window is never the
+        // owner: it is hidden, and the dialog would open at its corner.
+        if (owner && !::IsWindow(owner))
+            owner = nullptr;
         CFileFolderDialog dialog(true, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, nullptr, owner);
         if (dialog.DoModal() != IDOK)
             return -1;

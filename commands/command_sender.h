@@ -18,12 +18,14 @@ LRESULT RequestRemoveFFBho();
 LRESULT RequestRemoveIcon();
 
 // Shreds `path`, or what the user chooses in the file-or-folder dialog when
-// it is empty. -1 when the user cancels; 0 when nothing was sent or the
-// window did not answer (a request already running; a path that is not
-// fully qualified, names no file or folder or does not fit 260 characters;
-// no Graventa); otherwise what the window answered. What is sent is the
-// path's full form ("." and ".." resolved).
-LRESULT RequestShredOne(const std::wstring& path);
+// it is empty. The dialog opens over `owner`, the window the user acted in,
+// or mid-screen when there is none (the tray menu). -1 when the user
+// cancels; 0 when nothing was sent or the window did not answer (a request
+// already running; a path that is not fully qualified, names no file or
+// folder or does not fit 260 characters; no Graventa); otherwise what the
+// window answered. What is sent is the path's full form ("." and ".."
+// resolved).
+LRESULT RequestShredOne(const std::wstring& path, HWND owner = nullptr);
 
 // "FerrowindPath" of HKLM "Software\Ferrowind" (`hostKeyPath` for the
 // 64-bit desktop icon, which reads the 32-bit view's copy); empty when missing.

@@ -83,7 +83,8 @@ bool ChosenOffset(const CMINVOKECOMMANDINFO& info, UINT& offset)
     return FindVerb(verb, offset);
 }
 
-void Carry(UINT offset)
+// `window` is the one the user chose the command in (the shell's), or null.
+void Carry(UINT offset, HWND window)
 {
     switch (offset) {
     case kCommandDefault:
@@ -94,7 +95,7 @@ void Carry(UINT offset)
         RequestShredAll(0);
         break;
     case kCommandShredFileOrFolder:
-        RequestShredOne(L"");
+        RequestShredOne(L"", window);
         break;
     case kCommandBleachNow:
         RequestDiskBleach(0);
@@ -261,7 +262,7 @@ STDMETHODIMP COVHWDesktopFolderImpl::InvokeCommand(CMINVOKECOMMANDINFO* info)
         UINT offset = 0;
         if (!ChosenOffset(*info, offset))
             return E_INVALIDARG;  // another handler's verb: the shell asks the next one
-        Carry(offset);
+        Carry(offset, info->hwnd);
         return S_OK;
     });
 }

@@ -155,9 +155,9 @@ void CFileDialog::HandleInitDone()
     if (m_initDone)
         return;
     m_initDone = true;
-    // The system opens it at its owner's top-left corner.
-    if (m_ofn.hwndOwner && ::IsWindow(m_ofn.hwndOwner))
-        CentreOnOwner(GetDialogWindow(), m_ofn.hwndOwner);
+    // The system opens it at its owner's top-left corner, or without an
+    // owner wherever it likes: over the owner, else mid-screen.
+    CentreOnOwner(GetDialogWindow(), ::IsWindow(m_ofn.hwndOwner) ? m_ofn.hwndOwner : nullptr);
     if (!m_modalResponder)
         return;
     UiRequest request;

@@ -9,7 +9,7 @@
 // first folder, and may answer or drive it (return kUiLetRun). Unattended
 // without a responder nothing is shown and the dialog counts as cancelled.
 // Nothing thrown by a handler leaves the hook procedure. The dialog opens
-// centred on its owner.
+// centred on its owner, or on the work area without one (CentreOnOwner).
 #pragma once
 
 #include <windows.h>

@@ -1,7 +1,8 @@
 // FWHost.exe: the host stand-in for a person at a display. Without an
 // argument it shows the property sheet of the registered plug-ins; with
 // "/tray" it pops up the tray menu at the cursor and runs the chosen item;
-// "/page:N" opens the sheet at its Nth page.
+// "/page:N" opens the sheet at its Nth page; "/font:N" offers the plug-ins
+// a display font of N points, as the host's font setting does.
 // Balloons sent meanwhile are kept by the stand-in's tray.
 #include "host/host.h"
 
@@ -14,9 +15,16 @@ namespace {
 
 constexpr UINT kFirstPluginId = 100;
 
-int ShowSheet(const fwhost::PluginObjects& objects, int startPage)
+int ShowSheet(const fwhost::PluginObjects& objects, int startPage, int fontPoints)
 {
     win32::ComPtr<fwhost::CHostPageSite> site(new fwhost::CHostPageSite);
+    if (fontPoints > 0) {
+        VARIANT size;
+        ::VariantInit(&size);
+        V_VT(&size) = VT_I4;
+        V_I4(&size) = fontPoints;
+        site->SetProperty(kFwtwFontSize, size);
+    }
     for (const auto& pages : objects.pages)
         pages->CreatePages(site.get());
     const HWND sheet = fwhost::CreatePropertySheet(site->TakeAcceptedPages(), nullptr, L"Console");
@@ -66,11 +74,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int)
     for (const auto& subscriber : objects.subscribers)
         subscriber->Subscribe(tray.get());
 
-    const bool trayMenu = __argc > 1 && ::_wcsicmp(__wargv[1], L"/tray") == 0;
-    // "/page:N" opens the sheet at its Nth page.
-    const int startPage =
-        __argc > 1 && ::_wcsnicmp(__wargv[1], L"/page:", 6) == 0 ? ::_wtoi(__wargv[1] + 6) : 0;
-    const int result = trayMenu ? ShowTrayMenu(objects) : ShowSheet(objects, startPage);
+    bool trayMenu = false;
+    int startPage = 0;
+    int fontPoints = 0;
+    for (int i = 1; i < __argc; ++i) {
+        if (::_wcsicmp(__wargv[i], L"/tray") == 0)
+            trayMenu = true;
+        else if (::_wcsnicmp(__wargv[i], L"/page:", 6) == 0)
+            startPage = ::_wtoi(__wargv[i] + 6);
+        else if (::_wcsnicmp(__wargv[i], L"/font:", 6) == 0)
+            fontPoints = ::_wtoi(__wargv[i] + 6);
+    }
+    const int result = trayMenu ? ShowTrayMenu(objects) : ShowSheet(objects, startPage, fontPoints);
 
     objects = {};
     tray.reset();

@@ -96,10 +96,11 @@ bool CLandingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 
 std::wstring ProductVersionText(const std::wstring& prefix)
 {
-    std::wstring text = prefix;
     const ProductVersion version = ReadProductVersion();
+    // Without a version the word alone would dangle under the description.
     if (!version.high)
-        return text;
+        return {};
+    std::wstring text = prefix;
     const DWORD high = *version.high;
     text += L' ';
     text += std::to_wstring(high / 100) + L'.' + std::to_wstring(high % 100 / 10) + L'.' +

@@ -30,8 +30,9 @@ private:
     fw::UniqueFont m_textFont;
 };
 
-// `prefix` ("Version ") followed, when the product key holds
-// "Product_HighVer" H, by " H/100.(H%100)/10.H%10." and "Product_LowVer".
+// `prefix` ("Version ") followed by " H/100.(H%100)/10.H%10." and
+// "Product_LowVer" when the product key holds "Product_HighVer" H; empty
+// when it does not.
 std::wstring ProductVersionText(const std::wstring& prefix);
 
 // Asks the bleach service to register the desktop icon when its ProgID is

@@ -290,7 +290,7 @@ bool CShredDlg::OnCommand(WORD id, WORD notifyCode, HWND)
         RequestShredAll(0);
         return true;
     case IDC_SHRED_BROWSE:
-        RequestShredOne(std::wstring());
+        RequestShredOne(std::wstring(), GetHwnd());
         return true;
     case IDC_SHRED_ON_KEY:
         OnKeySequence();

@@ -1,11 +1,20 @@
 #include "engine/ui/progress_dialog.h"
 
+#include "engine/ui/font_fit.h"
 #include "resources/graventa/resource.h"
 
 #include <commctrl.h>
 
 #include <cwchar>
 #include <new>
+
+namespace {
+
+// Sent by SetTexts: the texts changed, the window fits itself to them on
+// its own thread.
+constexpr UINT kFitToTextsMessage = WM_APP + 1;
+
+}  // namespace
 
 CProgressDlg::CProgressDlg(HANDLE readyEvent)
     : fw::CDialog(IDD_PROGRESS), m_readyEvent(readyEvent), m_style(ReadDisplaySettings())
@@ -30,11 +39,30 @@ BOOL CProgressDlg::OnInitDialog()
     if (const HMENU systemMenu = ::GetSystemMenu(hwnd, FALSE))
         ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
 
+    m_style.Apply(hwnd);
+    FitToTexts();
+
+    // Last: the reporter's constructor returns once the window is whole.
     if (m_readyEvent)
         ::SetEvent(m_readyEvent);
-
-    m_style.Apply(hwnd);
     return TRUE;
+}
+
+void CProgressDlg::FitToTexts()
+{
+    const HWND hwnd = GetHwnd();
+    fontfit::FitTextsToFont(hwnd);
+    fontfit::FitButtonsToFont(hwnd);
+    fontfit::FitButtonWidth(hwnd, m_stopButton);
+}
+
+bool CProgressDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result)
+{
+    if (message != kFitToTextsMessage)
+        return false;
+    FitToTexts();
+    result = TRUE;
+    return true;
 }
 
 bool CProgressDlg::OnCommand(WORD id, WORD notifyCode, HWND control)
@@ -70,6 +98,7 @@ void CProgressDlg::SetTexts(const std::wstring& title, const std::wstring& butto
         return;
     ::SendMessageW(m_titleText, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
     ::SendMessageW(m_stopButton, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(button.c_str()));
+    ::SendMessageW(GetHwnd(), kFitToTextsMessage, 0, 0);
 }
 
 void CProgressDlg::BringToFront()

@@ -35,8 +35,13 @@ protected:
     void OnOK() override {}
     void OnCancel() override {}
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
+    // The texts and the stop button grow to what the host's font and the
+    // texts set need; the window grows with them.
+    void FitToTexts();
+
     HWND m_progressBar = nullptr;
     HWND m_titleText = nullptr;
     HWND m_percentText = nullptr;

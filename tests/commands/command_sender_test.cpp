@@ -12,12 +12,15 @@
 #include "tests/common/wait.h"
 #include "win32/unique_handle.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <thread>
 #include <vector>
 
@@ -189,32 +192,80 @@ TEST_F(CommandSenderTest, ShredOneSendsOnlyAFullyQualifiedPathOfAnItem)
     }
 }
 
-// With no path the user chooses in the file-or-folder dialog, owned by
-// Graventa's window. A cancel sends nothing and does not leave the request
-// busy.
-TEST_F(CommandSenderTest, ShredOneWithoutAPathCancelledSendsNothing)
+// Where a window centred on `over` (a window, or the work area when null)
+// opens: inside the work area of its monitor.
+POINT CentredOn(HWND window, HWND over)
+{
+    RECT w{};
+    ::GetWindowRect(window, &w);
+    MONITORINFO monitor = {sizeof(monitor)};
+    ::GetMonitorInfoW(::MonitorFromWindow(over ? over : window, MONITOR_DEFAULTTONEAREST),
+                      &monitor);
+    const RECT& work = monitor.rcWork;
+    RECT o = work;
+    if (over)
+        ::GetWindowRect(over, &o);
+    const LONG width = w.right - w.left;
+    const LONG height = w.bottom - w.top;
+    return {std::clamp<LONG>((o.left + o.right - width) / 2, work.left, work.right - width),
+            std::clamp<LONG>((o.top + o.bottom - height) / 2, work.top, work.bottom - height)};
+}
+
+// With no path the user chooses in the file-or-folder dialog, the real one,
+// opened over the window the user acted in, or mid-screen when there is
+// none (the tray menu). Graventa's hidden window never owns it: it would open
+// at the screen's corner. A cancel sends nothing and does not leave the
+// request busy.
+TEST_F(CommandSenderTest, ShredOneWithoutAPathOpensOverTheWindowActedInAndCancelSendsNothing)
 {
     StartRecorder();
     const std::wstring good = m_scratch / L"victim.txt";
     ASSERT_TRUE(testsupport::WriteFileBytes(good, "secret"));
-    HWND owner = nullptr;
-    bool realDialog = false;
-    {
-        fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
-            owner = request.owner;
-            realDialog = ::GetDlgItem(request.window, CFileFolderDialog::kShellViewId) != nullptr;
-            return IDCANCEL;
-        });
-        EXPECT_EQ(-1, RequestShredOne(L""));
-    }
-    EXPECT_EQ(m_graventa.Window(), owner);
-    EXPECT_TRUE(realDialog);
-    EXPECT_THAT(m_graventa.Received(), IsEmpty());
+    // A window of the user's away from the screen's centre and corner.
+    MONITORINFO monitor = {sizeof(monitor)};
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor));
+    const RECT& work = monitor.rcWork;
+    const std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&::DestroyWindow)> acted(
+        ::CreateWindowExW(
+        0, L"STATIC", L"acted in", WS_POPUP | WS_CAPTION | WS_VISIBLE,
+        work.left + (work.right - work.left) / 8, work.top + (work.bottom - work.top) / 2,
+        (work.right - work.left) / 2, (work.bottom - work.top) / 3, nullptr, nullptr,
+        ::GetModuleHandleW(nullptr), nullptr),
+        &::DestroyWindow);
+    ASSERT_TRUE(acted);
 
-    EXPECT_EQ(kRecorderAnswer, RequestShredOne(good));
-    ASSERT_TRUE(m_graventa.WaitForCount(2));
-    EXPECT_THAT(m_graventa.Received(),
-                ElementsAre(SetText{0xBABE01, good}, SetText{0, L"Graventa"}));
+    const struct {
+        const char* name;
+        HWND actedIn;
+    } cases[] = {{"FromTheTray", nullptr}, {"FromAWindow", acted.get()}};
+    size_t sent = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND owner = reinterpret_cast<HWND>(-1);
+        bool realDialog = false;
+        POINT expected{-1, -1};
+        RECT opened{};
+        {
+            fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
+                owner = request.owner;
+                realDialog = ::GetDlgItem(request.window, CFileFolderDialog::kShellViewId) != nullptr;
+                expected = CentredOn(request.window, c.actedIn);
+                ::GetWindowRect(request.window, &opened);
+                return IDCANCEL;
+            });
+            EXPECT_EQ(-1, RequestShredOne(L"", c.actedIn));
+        }
+        EXPECT_EQ(c.actedIn, owner);
+        EXPECT_TRUE(realDialog);
+        EXPECT_NEAR(expected.x, opened.left, 1);
+        EXPECT_NEAR(expected.y, opened.top, 1);
+        EXPECT_EQ(sent, m_graventa.Received().size());
+
+        EXPECT_EQ(kRecorderAnswer, RequestShredOne(good));
+        sent += 2;
+        ASSERT_TRUE(m_graventa.WaitForCount(sent));
+        EXPECT_EQ(SetText({0xBABE01, good}), m_graventa.Received()[sent - 2]);
+    }
 }
 
 // The file chosen in the dialog is sent; a second request while the dialog

@@ -1,8 +1,12 @@
 // DialogViewer.exe: shows one of the profile dialogs for real, for looking
 // at its layout by hand (never run by the tests). "0" to "4" opens the
 // details dialog of that profile, "custom" the custom option dialog;
-// "/seed" first stores an Advanced and a Simple delete body to look at.
+// "/seed" first stores an Advanced and a Simple delete body to look at;
+// "/font:N" first offers the plug-in a display font of N points, as the
+// host does.
+#include "host/host.h"
 #include "plugin/add_custom_dialog.h"
+#include "plugin/plugin_objects.h"
 #include "plugin/profile_dialogs.h"
 
 #include <windows.h>
@@ -26,12 +30,31 @@ void Seed(int32_t profile)
     settings.SaveProfileBody();
 }
 
+// The plug-in takes the host's display properties when it offers its pages.
+void OfferFont(int points)
+{
+    win32::ComPtr<IFWTWPages> plugin;
+    if (FAILED(CreatePluginPages(IID_IFWTWPages, plugin.put_void())))
+        return;
+    win32::ComPtr<fwhost::CHostPageSite> site(new fwhost::CHostPageSite);
+    VARIANT size;
+    ::VariantInit(&size);
+    V_VT(&size) = VT_I4;
+    V_I4(&size) = points;
+    site->SetProperty(kFwtwFontSize, size);
+    if (SUCCEEDED(plugin->CreatePages(site.get())))
+        for (HPROPSHEETPAGE page : site->TakeAcceptedPages())
+            ::DestroyPropertySheetPage(page);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::wcscmp(argv[i], L"/seed") == 0) {
+        if (std::wcsncmp(argv[i], L"/font:", 6) == 0) {
+            OfferFont(static_cast<int>(std::wcstol(argv[i] + 6, nullptr, 10)));
+        } else if (std::wcscmp(argv[i], L"/seed") == 0) {
             Seed(kProfileAdvanced);
             Seed(kProfileSimple);
         } else if (std::wcscmp(argv[i], L"custom") == 0) {

@@ -114,11 +114,12 @@ const VersionCase kVersionCases[] = {
     {"HighAndLow", true, REG_DWORD, 412, REG_DWORD, L"Version  4.1.2.7"},
     {"HighOnly", true, REG_DWORD, 300, REG_NONE, L"Version  3.0.0."},
     {"FourDigits", true, REG_DWORD, 1234, REG_DWORD, L"Version  12.3.4.7"},
-    {"NoValues", true, REG_NONE, 0, REG_NONE, L"Version "},
-    // Without the high version the low one is not read.
-    {"LowOnly", true, REG_NONE, 0, REG_DWORD, L"Version "},
-    {"HighAsText", true, REG_SZ, 0, REG_DWORD, L"Version "},
-    {"NoKey", false, REG_NONE, 0, REG_NONE, L"Version "},
+    // Without the high version nothing is shown: no "Version" with nothing
+    // after it. The low one is not read then.
+    {"NoValues", true, REG_NONE, 0, REG_NONE, L""},
+    {"LowOnly", true, REG_NONE, 0, REG_DWORD, L""},
+    {"HighAsText", true, REG_SZ, 0, REG_DWORD, L""},
+    {"NoKey", false, REG_NONE, 0, REG_NONE, L""},
 };
 
 void PrintTo(const VersionCase& c, std::ostream* out)

@@ -14,6 +14,7 @@ namespace plugintest {
 
 namespace {
 
+constexpr int kLandingTab = 0;
 constexpr int kShredTab = 1;
 constexpr int kBleachTab = 2;
 constexpr int kSettingsTab = 3;
@@ -79,6 +80,11 @@ HWND PageSheet::PageWindow(int index) const
     testsupport::WaitUntil(
         [&] { return (page = PropSheet_IndexToHwnd(m_sheet, index)) != nullptr; });
     return page;
+}
+
+HWND PageSheet::ShowLanding()
+{
+    return PageWindow(kLandingTab);
 }
 
 CShredDlg* PageSheet::ShowShred()

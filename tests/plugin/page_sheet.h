@@ -27,6 +27,8 @@ public:
     // font size when given; false when it failed.
     bool Open(int fontSize = 0);
     HWND Sheet() const { return m_sheet; }
+    // Selects the landing page; its own page procedure attaches it.
+    HWND ShowLanding();
     // Selects the page (the sheet makes its window then) and attaches it.
     CShredDlg* ShowShred();
     CBleachDlg* ShowBleach();

@@ -375,7 +375,8 @@ TEST_F(DialogTest, CancelledBrowseKeepsTheField)
 }
 
 // Every control inside its dialog, clear of the others, its text whole: at
-// the host's default font size and at the size 120 DPI makes of it.
+// the host's default font size, at the size 120 DPI makes of it, and at 12
+// points, which the host offers too.
 class DialogLayout : public DialogTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(DialogLayout, NothingIsCutOffOrOverlaps)
@@ -412,7 +413,7 @@ TEST_P(DialogLayout, NothingIsCutOffOrOverlaps)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fonts, DialogLayout, ::testing::Values(8, 10),
+INSTANTIATE_TEST_SUITE_P(Fonts, DialogLayout, ::testing::Values(8, 10, 12),
                          [](const auto& info) { return std::to_string(info.param) + "pt"; });
 
 }  // namespace

@@ -416,8 +416,9 @@ TEST_F(PageTest, TimePickersShowTheHoursAsTheUsersLocaleReadsThem)
 
 // A window opened from another opens centred on it, as far as the work area
 // lets it: the details dialog over the Settings page, the custom option
-// dialog over the details, the file dialog over that, and the key
-// sequence's message box over the Shred page.
+// dialog over the details, the file dialog over that, the key sequence's
+// message box over the Shred page, and the file dialog of its Browse button
+// over the Shred page.
 void ExpectCentredOn(std::vector<std::string>& seen, const char* name, HWND window, HWND opener)
 {
     seen.push_back(name);
@@ -507,30 +508,44 @@ TEST_F(PageTest, NestedWindowsOpenCentredOnWhatOpenedThem)
         EXPECT_EQ(PSNRET_INVALID, NotifyApply(shredPage));
         closer.join();
     }
+    {
+        fw::ScopedUiResponder responder([&](const fw::UiRequest& request) -> INT_PTR {
+            if (request.kind == fw::UiRequest::Kind::ModalDialog && request.caption == L"Open")
+                ExpectCentredOn(seen, "browse", request.window, shredPage);
+            else
+                ADD_FAILURE() << "unexpected request " << request.templateId;
+            return IDCANCEL;
+        });
+        Click(shredPage, IDC_SHRED_BROWSE);
+    }
     m_sheet.Close();
 
-    EXPECT_THAT(seen,
-                ElementsAre("details", "custom option", "file dialog", "key sequence message"));
+    EXPECT_THAT(seen, ElementsAre("details", "custom option", "file dialog",
+                                  "key sequence message", "browse"));
 }
 
-// Every control of both pages shows its whole text in the display font and
-// lies clear of the others; at the host's default font size and at a size
-// as much larger as 120 DPI makes text at 96 DPI.
+// Every control of the pages shows its whole text in the display font and
+// lies clear of the others; at the host's default font size, at a size as
+// much larger as 120 DPI makes text at 96 DPI, and at 12 points, which the
+// host offers too.
 class PageLayout : public PageTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(PageLayout, NothingIsCutOffOrOverlaps)
 {
-    hosttest::PrivateIconRequests iconRequests;  // the Settings page asks on show
+    hosttest::PrivateIconRequests iconRequests;  // the landing and Settings pages ask on show
     ASSERT_TRUE(m_sheet.Open(GetParam()));
+    const HWND landing = m_sheet.ShowLanding();
     CShredDlg* shred = m_sheet.ShowShred();
     CBleachDlg* bleach = m_sheet.ShowBleach();
     CSettingsDlg* settings = m_sheet.ShowSettings();
-    ASSERT_TRUE(shred && bleach && settings);
+    ASSERT_TRUE(landing && shred && bleach && settings);
+    // The landing page's picture, title, description and version.
+    EXPECT_GE(plugintest::ExpectNothingCutOffOrOverlaps(landing), 4u);
     for (const HWND page : {shred->GetHwnd(), bleach->GetHwnd(), settings->GetHwnd()})
         EXPECT_GE(plugintest::ExpectNothingCutOffOrOverlaps(page), 8u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, PageLayout, ::testing::Values(8, 10),
+INSTANTIATE_TEST_SUITE_P(Pages, PageLayout, ::testing::Values(8, 10, 12),
                          [](const auto& info) { return std::to_string(info.param) + "pt"; });
 
 }  // namespace

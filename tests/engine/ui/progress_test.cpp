@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -152,6 +153,76 @@ TEST_F(ProgressWindow, SetTextsChangesTitleAndButton)
     EXPECT_EQ(L"Shred in progress", TextOf(Item(IDC_PROGRESS_TITLE)));
     EXPECT_EQ(L"Stop Shred", TextOf(Item(IDC_PROGRESS_STOP)));
     EXPECT_EQ(L"Scoravel for OV Tarnwell", TextOf(hwnd));
+}
+
+// What `control`'s text needs in its font, on one line.
+SIZE TextNeeds(HWND control)
+{
+    const std::wstring text = TextOf(control);
+    const HDC dc = ::GetDC(control);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT needed{};
+    ::DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return {needed.right, needed.bottom};
+}
+
+// A push button draws a two-pixel frame and a focus rectangle a pixel
+// inside it, and its text needs a pixel clear of that on both sides.
+constexpr LONG kButtonTextRoom = 2 * (2 + 1 + 1);
+
+using ProgressLayout = testsupport::ProductRegistryTest;
+
+// The window grows with the host's font and with the texts a job sets: each
+// text whole (descenders too), the stop button's text clear of its frame,
+// every control inside the window and clear of the others.
+TEST_F(ProgressLayout, ShowsTheJobsTextsWholeInTheHostFont)
+{
+    const struct {
+        const char* name;
+        const wchar_t* displaySettings;  // null: the defaults
+    } cases[] = {{"ByDefault", nullptr},
+                 {"InTenPointArial", L"16777215:0:10:0:Arial"},
+                 {"InTwelvePoints", L"16777215:0:12:0:MS Shell Dlg"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::ClearProductKeys();
+        if (c.displaySettings)
+            testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey,
+                                   L"DisplayFontSettings", c.displaySettings);
+        ProgressReporter reporter;
+        const HWND window = reporter.Window();
+        ASSERT_NE(nullptr, window);
+        reporter.SetTexts(L"Shred in progress", L"Stop Shred");
+        reporter.SetPercent(100);
+
+        RECT client{};
+        ::GetClientRect(window, &client);
+        std::vector<RECT> placed;
+        for (int id : {IDC_PROGRESS_TITLE, IDC_PROGRESS_BAR, IDC_PROGRESS_PERCENT,
+                       IDC_PROGRESS_STOP}) {
+            SCOPED_TRACE(id);
+            const HWND control = ::GetDlgItem(window, id);
+            ASSERT_NE(nullptr, control);
+            RECT rect{};
+            ::GetWindowRect(control, &rect);
+            ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+            RECT inside{};
+            EXPECT_TRUE(::IntersectRect(&inside, &rect, &client) && ::EqualRect(&inside, &rect))
+                << "outside the window";
+            for (const RECT& other : placed)
+                EXPECT_FALSE(::IntersectRect(&inside, &rect, &other)) << "overlaps another";
+            placed.push_back(rect);
+            if (id == IDC_PROGRESS_BAR)
+                continue;
+            const LONG room = id == IDC_PROGRESS_STOP ? kButtonTextRoom : 0;
+            const SIZE needed = TextNeeds(control);
+            EXPECT_LE(needed.cx + room, rect.right - rect.left) << "text cut off at the side";
+            EXPECT_LE(needed.cy + room, rect.bottom - rect.top) << "text cut off below";
+        }
+    }
 }
 
 TEST_F(ProgressWindow, DestroyingTheReporterEndsTheThreadAndTheWindow)
