@@ -89,16 +89,22 @@ TEST_P(VerbForBusyResident, WaitsUntilTheResidentTakesIt)
                        reinterpret_cast<LPARAM>(L"Graventa"));
     });
     const bool hung = WaitUntil([&] { return ::IsHungAppWindow(window) != FALSE; });
+    bool started = false;
+    bool ended = false;
     if (hung) {
         GraventaProcess verb;
-        ASSERT_TRUE(verb.Start(exe, {GetParam().verb}, install.Path()));
+        started = verb.Start(exe, {GetParam().verb}, install.Path());
         // The resident gives the pipe up at its limit, then takes the verb's
-        // command; a bleach then writes to the pipe.
-        EXPECT_TRUE(verb.WaitForExit(kPatienceMs));
+        // command.
+        ended = started && verb.WaitForExit(kPatienceMs);
     }
-    ASSERT_TRUE(pipe.Listen());
+    // A bleach writes to the pipe.
+    const bool listening = pipe.Listen();
     holder.join();
     ASSERT_TRUE(hung) << "the resident never seemed hung";
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(ended);
+    ASSERT_TRUE(listening);
     EXPECT_TRUE(balloons.WaitForBalloon(GetParam().balloon));
 }
 
