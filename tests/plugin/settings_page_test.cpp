@@ -8,10 +8,8 @@
 #include "tests/common/registry_sandbox.h"
 #include "tests/plugin/host_test_support.h"
 #include "tests/plugin/page_test_fixture.h"
-#include "win32/registry.h"
 
 #include <oleauto.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -98,20 +96,6 @@ TEST_F(SettingsPageTest, EachApplyButtonAppliesThePendingPages)
     EXPECT_TRUE(m_messages.empty());
 }
 
-// The settings key granting only reading (and deleting, for the clean-up):
-// every save fails.
-void MakeSettingsReadOnly()
-{
-    win32::UniqueKey settings;
-    ASSERT_EQ(ERROR_SUCCESS, win32::OpenKey(HKEY_CURRENT_USER, kSettingsKey, WRITE_DAC, settings));
-    PSECURITY_DESCRIPTOR readOnly = nullptr;
-    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
-    const LSTATUS status = ::RegSetKeySecurity(settings.get(), DACL_SECURITY_INFORMATION, readOnly);
-    ::LocalFree(readOnly);
-    ASSERT_EQ(ERROR_SUCCESS, status);
-}
-
 template <typename Page>
 HWND HwndOf(Page* page)
 {
@@ -149,7 +133,7 @@ TEST_F(SettingsPageTest, AnApplyWhoseSaveFailsIsReportedAndStaysPending)
         ASSERT_TRUE(page);
         c.change(page);
         ASSERT_TRUE(Enabled(page, c.apply));
-        MakeSettingsReadOnly();
+        testsupport::MakeKeyReadOnly(HKEY_CURRENT_USER, kSettingsKey);
         const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
 
         Click(page, c.apply);
