@@ -1,6 +1,7 @@
 // Commands to the shredding program's hidden window titled "Graventa": sent
 // as WM_SETTEXT with the code as wParam and a text (or nothing) as lParam.
-// Every WM_SETTEXT also retitles the window, so senders put the title back.
+// The window keeps its title for a command; senders still put the title
+// back, which is harmless.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,9 @@ inline constexpr wchar_t kMainWindowTitle[] = L"Graventa";
 
 // How long a sender waits for the window to take a command or its title.
 inline constexpr UINT kMainWindowAnswerMs = 3000;
+// How long a forwarded verb waits: the window may be busy with a browser job
+// or a pipe for a good while, and a scheduled run must not be lost to that.
+inline constexpr UINT kForwardedCommandAnswerMs = 10 * 60 * 1000;
 
 // Finds the window, keeps its title, sends the command, restores the title.
 // Returns what the title's restoring send returned (TRUE once the window
@@ -31,3 +35,8 @@ inline constexpr UINT kMainWindowAnswerMs = 3000;
 // 0xBABE05) wait for their operation, however long it runs; their title's
 // send is limited as the others are.
 LRESULT SendMainWindowCommand(UINT code, const wchar_t* text);
+
+// The same for a sender on no user-interface thread (a verb forwarded by a
+// second instance): each send waits up to kForwardedCommandAnswerMs, and a
+// window that seems hung is waited for, not refused.
+LRESULT SendMainWindowCommandPatiently(UINT code, const wchar_t* text);

@@ -19,10 +19,9 @@ void ApplyOtherPendingPages(const void* self)
     if (pages.bleach && pages.bleach != self && pages.bleach->ApplyEnabled() &&
         pages.bleach->ApplySchedule())
         pages.bleach->DisableApply();
-    if (pages.settings && pages.settings != self && pages.settings->ApplyEnabled()) {
-        pages.settings->ApplyProfile();
+    if (pages.settings && pages.settings != self && pages.settings->ApplyEnabled() &&
+        pages.settings->ApplyProfile())
         pages.settings->DisableApply();
-    }
 }
 
 void RefreshOpenPages()

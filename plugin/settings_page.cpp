@@ -77,16 +77,17 @@ void CSettingsDlg::OnViewDetails()
         dialog->DoModal(GetHwnd());
 }
 
-void CSettingsDlg::ApplyProfile()
+bool CSettingsDlg::ApplyProfile()
 {
     m_settings.SetSecurityProfile(SelectedProfile());
-    m_settings.SaveSecurityProfile();
+    return m_settings.SaveSecurityProfile();
 }
 
 void CSettingsDlg::OnApplyButton()
 {
-    ApplyProfile();
-    DisableApply();
+    // A choice that was not stored stays pending.
+    if (ApplyProfile())
+        DisableApply();
     ApplyOtherPendingPages(this);
 }
 
@@ -124,11 +125,7 @@ bool CSettingsDlg::OnNotify(NMHDR& header, LRESULT& result)
     // The page has no pickers: no control id matches a picker's change.
     constexpr UINT_PTR kNoPicker = static_cast<UINT_PTR>(-1);
     return schedule::HandlePageNotify(
-        header, result, kNoPicker, kNoPicker, [] {},
-        [this] {
-            ApplyProfile();
-            return true;
-        });
+        header, result, kNoPicker, kNoPicker, [] {}, [this] { return ApplyProfile(); });
 }
 
 HBRUSH CSettingsDlg::OnCtlColor(HDC dc, HWND control, UINT)

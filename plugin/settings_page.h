@@ -17,8 +17,8 @@ public:
     // Shows the stored choice; runs again after a restore.
     BOOL OnInitDialog() override;
     // Stores the selected profile, creating its subkey with a first body
-    // when it has none yet.
-    void ApplyProfile();
+    // when it has none yet. False when it could not be stored.
+    bool ApplyProfile();
     // Whether the page's own Apply button is enabled.
     bool ApplyEnabled() const;
     void DisableApply();

@@ -51,6 +51,11 @@ bool BleachSlot::ShowRunning()
     return WithRunning([](CBleachAllOperation& operation) { operation.ShowProgress(); });
 }
 
+void BleachSlot::StopRunning()
+{
+    WithRunning([](CBleachAllOperation& operation) { operation.RequestStop(); });
+}
+
 void BleachSlot::Finish(CBleachAllOperation* operation)
 {
     Detach(operation, [](CBleachAllOperation&) {});
@@ -180,7 +185,8 @@ void CBleachAllOperation::FollowProgress(HANDLE progressPipe, int32_t processId,
         // once, and the loop with it.
         if (::WaitForSingleObject(m_progress.ThreadHandle(), kProgressStepMs) != WAIT_TIMEOUT)
             return;
-        if (!m_hasWindow || !m_progress.Dialog() || m_progress.Dialog()->IsStopRequested())
+        if (m_stopRequested.load() || !m_hasWindow || !m_progress.Dialog() ||
+            m_progress.Dialog()->IsStopRequested())
             return;
         // The service ends the progress connection when a wipe stops short of
         // the end: the bleach is over, aborted.

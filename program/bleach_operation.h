@@ -36,6 +36,9 @@ class BleachSlot : public OperationSlot<CBleachAllOperation> {
 public:
     // When one runs: shows its progress window. False when none runs.
     bool ShowRunning();
+    // When one runs: it stops following the wipe and asks the service to
+    // stop, as its stop button does (the log-on ends).
+    void StopRunning();
     // The operation's thread, at its end: clears the running flag.
     void Finish(CBleachAllOperation* operation);
 };
@@ -50,6 +53,8 @@ public:
     void SetTexts(const std::wstring& title, const std::wstring& button);
     // Ignored above 100.
     void SetPercent(int percent);
+    // Called through the slot, under its lock.
+    void RequestStop() { m_stopRequested.store(true); }
 
     // Reads a progress report meant for `processId`/`threadId` without
     // blocking: with nothing waiting in the pipe `value` stays as it was.
@@ -64,12 +69,14 @@ protected:
 private:
     // The bleach, with the mutex held.
     void Run(const BleachClientPipes& pipes);
-    // Leaves the loop at 100, at the stop button, when the window's thread is
-    // gone or when the service ends the progress connection.
+    // Leaves the loop at 100, at the stop button or a stop request, when the
+    // window's thread is gone or when the service ends the progress
+    // connection.
     void FollowProgress(HANDLE progressPipe, int32_t processId, int32_t threadId, int32_t& percent);
     static void SendBalloon(UINT titleId, const std::wstring& text, int id);
 
     BleachSlot& m_slot;
     CProgressThread m_progress;
     bool m_hasWindow = false;
+    std::atomic<bool> m_stopRequested{false};
 };

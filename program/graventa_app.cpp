@@ -85,10 +85,12 @@ BOOL CGraventaApp::Start(const std::vector<std::wstring>& args)
 void CGraventaApp::RunVerb(const std::vector<std::wstring>& args)
 {
     const std::wstring& verb = args[1];
+    // The forwarded verbs come from scheduled tasks, on no user-interface
+    // thread: a busy resident is waited for, or the run would be lost.
     if (win32::EqualNoCase(verb, L"ShredAll")) {
-        SendMainWindowCommand(kCommandShredAllUnattended, nullptr);
+        SendMainWindowCommandPatiently(kCommandShredAllUnattended, nullptr);
     } else if (win32::EqualNoCase(verb, L"DiskBleach")) {
-        SendMainWindowCommand(kCommandBleachFromVerb, nullptr);
+        SendMainWindowCommandPatiently(kCommandBleachFromVerb, nullptr);
     } else if (verb == L"ShredOneFile") {
         if (args.size() > 2)
             m_dlg->StartShredOne(args[2].c_str());

@@ -63,6 +63,9 @@ CGraventaDlg::~CGraventaDlg()
 {
     // OnDestroy must still run while this part of the object exists.
     DestroyWindow();
+    // Whatever ended the message loop, no operation may outlive the members
+    // it uses.
+    WaitForOperations();
 }
 
 BOOL CGraventaDlg::OnInitDialog()
@@ -94,8 +97,12 @@ bool CGraventaDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR
 {
     switch (message) {
     case WM_SETTEXT:
+        if (wParam == 0)
+            return false;  // a plain title: the default processing stores it
         OnSetText(wParam, reinterpret_cast<const wchar_t*>(lParam));
-        return false;  // the default processing makes the text the title
+        SetMsgResult(TRUE);
+        result = TRUE;
+        return true;
     case WM_QUERYENDSESSION: {
         LRESULT answer = 0;
         if (!OnQueryEndSession(lParam, answer))
@@ -174,20 +181,37 @@ void CGraventaDlg::StartShredOne(const wchar_t* path)
     const std::wstring copy(path);
     if (RefuseOverlongPath(copy))
         return;
-    win32::UniqueHandleNull thread;
-    if (LaunchOperation(std::make_unique<CShredOneOperation>(m_shredUi, copy), m_wait ? &thread : nullptr) &&
-        thread)
-        ::WaitForSingleObject(thread.get(), INFINITE);
+    Launch(std::make_unique<CShredOneOperation>(m_shredUi, copy), m_wait != 0);
 }
 
 void CGraventaDlg::StartBrowserOperation(int kind, const wchar_t* verb)
 {
     if (!verb)
         return;
+    Launch(std::make_unique<CBHOOperation>(m_shredUi, kind, verb), m_wait != 0);
+}
+
+bool CGraventaDlg::Launch(std::unique_ptr<fw::CThread> operation, bool wait)
+{
     win32::UniqueHandleNull thread;
-    if (LaunchOperation(std::make_unique<CBHOOperation>(m_shredUi, kind, verb), m_wait ? &thread : nullptr) &&
-        thread)
+    if (!LaunchOperation(std::move(operation), &thread))
+        return false;
+    if (wait) {
         ::WaitForSingleObject(thread.get(), INFINITE);
+        return true;
+    }
+    std::erase_if(m_operationThreads, [](const win32::UniqueHandleNull& running) {
+        return ::WaitForSingleObject(running.get(), 0) == WAIT_OBJECT_0;
+    });
+    m_operationThreads.push_back(std::move(thread));
+    return true;
+}
+
+void CGraventaDlg::WaitForOperations()
+{
+    for (const auto& thread : m_operationThreads)
+        ::WaitForSingleObject(thread.get(), INFINITE);
+    m_operationThreads.clear();
 }
 
 void CGraventaDlg::StartShredAll(bool shutdownMode)
@@ -200,12 +224,8 @@ void CGraventaDlg::StartShredAll(bool shutdownMode)
                                                           shutdownMode ? GetHwnd() : nullptr,
                                                           shutdownMode || m_wait == 1);
     m_shredAll.Begin(operation.get());
-    win32::UniqueHandleNull thread;
-    if (!LaunchOperation(std::move(operation), &thread)) {
+    if (!Launch(std::move(operation), false))
         m_shredAll.Abandon();
-        return;
-    }
-    m_shredAllThread = std::move(thread);
 }
 
 void CGraventaDlg::StartDiskBleach()
@@ -215,7 +235,7 @@ void CGraventaDlg::StartDiskBleach()
     // The operation's construction starts its hidden progress window.
     auto operation = std::make_unique<CBleachAllOperation>(m_bleach);
     m_bleach.Begin(operation.get());
-    if (!LaunchOperation(std::move(operation), nullptr))
+    if (!Launch(std::move(operation), false))
         m_bleach.Abandon();
 }
 
@@ -334,11 +354,12 @@ void CGraventaDlg::OnEndSession(bool ending)
         return;
     if (m_shredAll.IsRunning())
         NotifyShredAllOfEndSession(TRUE);
+    // A bleach would hold the session for as long as the wipe runs.
+    m_bleach.StopRunning();
     // The running shred stops before its next item; the session must not end
-    // before it has closed its log. Waiting on the thread covers a shred that
-    // was started before the shutdown as well.
-    if (m_shredAllThread)
-        ::WaitForSingleObject(m_shredAllThread.get(), INFINITE);
+    // before it has closed its log. Every other operation (a shred-one still
+    // asking, a browser job) finishes too: they all use this object.
+    WaitForOperations();
     ::PostQuitMessage(0);
 }
 

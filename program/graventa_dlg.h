@@ -5,8 +5,10 @@
 // shred-all and one bleach running, shreds at shutdown when the settings ask
 // for it, and turns the user's key sequence into a hot key.
 //
-// Every WM_SETTEXT, command or not, goes on to the default processing, which
-// makes its text the title; senders save the title and put it back.
+// A WM_SETTEXT with a code (any wParam but 0) is a command and never becomes
+// the title: a sender that gave up before putting the title back would leave
+// the window where no sender finds it. Only a plain one (0, the senders'
+// title restore) goes on to the default processing.
 #pragma once
 
 #include "engine/ui/graventa_shred_ui.h"
@@ -17,7 +19,9 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 class CGraventaDlg : public fw::CDialog {
 public:
@@ -36,6 +40,9 @@ public:
     void RegisterShredHotKey();
     void RemoveDesktopIcon();
     void NotifyShredAllOfEndSession(int value) { m_shredAll.NotifyEndSession(value); }
+    // Blocks until every operation thread started here has ended: they use
+    // this object's members.
+    void WaitForOperations();
 
 protected:
     BOOL OnInitDialog() override;
@@ -48,6 +55,9 @@ private:
     using BlockReasonDestroyFn = BOOL(WINAPI*)(HWND);
 
     void OnSetText(WPARAM code, const wchar_t* text);
+    // Starts `operation`; waits for it when `wait`, else keeps its thread
+    // for WaitForOperations. False when it could not be started.
+    bool Launch(std::unique_ptr<fw::CThread> operation, bool wait);
     // False to let the default processing answer; true with `answer` set.
     bool OnQueryEndSession(LPARAM reason, LRESULT& answer);
     void OnEndSession(bool ending);
@@ -65,9 +75,10 @@ private:
     // before the slot, so it outlives anything the window started.
     GraventaShredUi m_shredUi;
     ShredAllSlot m_shredAll;
-    // Handle of the newest shred-all's thread: the end of the session waits
-    // for it, whoever started the shred.
-    win32::UniqueHandleNull m_shredAllThread;
+    // The threads of the operations not waited for at their start (ended
+    // ones are dropped at the next start): the end of the session and the
+    // destructor wait for them, whoever started them.
+    std::vector<win32::UniqueHandleNull> m_operationThreads;
     // Set by every shred-all at its end; made with the window and reset
     // before each shred at shutdown, so a stale signal never counts.
     win32::UniqueHandleNull m_doneEvent;

@@ -420,6 +420,31 @@ TEST_F(CommandSenderTest, AWindowThatStopsAnsweringFailsTheRequestWithinTheLimit
     }
 }
 
+// A window that is hung before the send (away from its queue past the
+// system's five seconds) is refused at once: the command is never queued for
+// it. The stand-in takes and answers whatever is queued for it, so a sender
+// that queued the command anyway would see the request succeed.
+TEST_F(CommandSenderTest, AWindowHungBeforeTheSendIsRefusedAtOnce)
+{
+    ASSERT_TRUE(m_graventa.Start({}, true));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ::IsHungAppWindow(m_graventa.Window()); }));
+    const std::wstring victim = m_scratch / L"victim.txt";
+    ASSERT_TRUE(testsupport::WriteFileBytes(victim, "secret"));
+    const struct {
+        const char* name;
+        std::function<LRESULT()> send;
+    } cases[] = {
+        {"RequestShredAll(0)", [] { return RequestShredAll(0); }},
+        {"RequestDiskBleach(1)", [] { return RequestDiskBleach(1); }},
+        {"RequestRemoveIcon", [] { return RequestRemoveIcon(); }},
+        {"RequestShredOne", [&] { return RequestShredOne(victim); }},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(0, c.send()) << c.name;
+    m_graventa.Stop();
+    EXPECT_THAT(m_graventa.Received(), IsEmpty());
+}
+
 TEST(ProductHelp, LanguageChoosesTheHelpFolder)
 {
     const struct {

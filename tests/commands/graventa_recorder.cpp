@@ -4,6 +4,11 @@
 // code in hex, a tab and the text. It answers the title's restoring send
 // with kRecorderAnswer, so that a test sees the sender pass the window's
 // answer on. Ends when its window is closed.
+//
+// With "hung" as its second argument it first stays away from its queue, as
+// a window held up in a handler does, until a message is sent or posted to
+// it (or a minute has passed): the system calls it hung after five seconds.
+// A sender that queues a command for it anyway sees it taken and answered.
 #include "tests/commands/graventa_recorder.h"
 
 #include <windows.h>
@@ -46,11 +51,23 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
+constexpr DWORD kStallMs = 60000;
+
+void StayAwayFromTheQueue()
+{
+    const ULONGLONG end = ::GetTickCount64() + kStallMs;
+    // GetQueueStatus only looks: it neither waits on the queue nor counts as
+    // taking a message.
+    constexpr UINT kWaiting = QS_SENDMESSAGE | QS_POSTMESSAGE;
+    while (::GetTickCount64() < end && !(HIWORD(::GetQueueStatus(kWaiting)) & kWaiting))
+        ::Sleep(10);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2)
+    if (argc != 2 && !(argc == 3 && std::wstring(argv[2]) == L"hung"))
         return 2;
     g_recordPath = argv[1];
     WNDCLASSW wc{};
@@ -63,6 +80,8 @@ int wmain(int argc, wchar_t** argv)
                                           0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
     if (!window)
         return 4;
+    if (argc == 3)
+        StayAwayFromTheQueue();
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&msg);

@@ -29,8 +29,9 @@ public:
     GraventaRecorder& operator=(const GraventaRecorder&) = delete;
 
     // Starts the stand-in writing to `recordPath` (a file of its own scratch
-    // folder when empty) and waits for its window.
-    bool Start(const std::wstring& recordPath = {});
+    // folder when empty) and waits for its window. A `hung` one stays away
+    // from its queue until a message is sent or posted to it.
+    bool Start(const std::wstring& recordPath = {}, bool hung = false);
     HWND Window() const { return m_window; }
     std::wstring Title() const;
     // Every WM_SETTEXT received so far, in order.

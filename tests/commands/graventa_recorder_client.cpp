@@ -36,11 +36,14 @@ GraventaRecorder::~GraventaRecorder()
     Stop();
 }
 
-bool GraventaRecorder::Start(const std::wstring& recordPath)
+bool GraventaRecorder::Start(const std::wstring& recordPath, bool hung)
 {
     m_recordPath = recordPath.empty() ? m_folder / L"received.txt" : recordPath;
+    std::vector<std::wstring> arguments = {m_recordPath};
+    if (hung)
+        arguments.push_back(L"hung");
     if (!m_child.Start(testsupport::ProgramBesideTest(L"graventa_recorder.exe"),
-                       testsupport::QuotedArguments({m_recordPath})))
+                       testsupport::QuotedArguments(arguments)))
         return false;
     Search search{m_child.Id(), nullptr};
     testsupport::WaitUntil([&] {

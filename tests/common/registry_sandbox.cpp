@@ -2,6 +2,7 @@
 
 #include "win32/registry.h"
 
+#include <sddl.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -109,6 +110,18 @@ void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type
     ASSERT_EQ(ERROR_SUCCESS, win32::CreateKey(root, path.c_str(), KEY_SET_VALUE, key));
     ASSERT_EQ(ERROR_SUCCESS,
               ::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), cbData));
+}
+
+void MakeKeyReadOnly(HKEY root, const std::wstring& path)
+{
+    win32::UniqueKey key;
+    ASSERT_EQ(ERROR_SUCCESS, win32::OpenKey(root, path.c_str(), WRITE_DAC, key)) << path;
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
+    const LSTATUS status = ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly);
+    ::LocalFree(readOnly);
+    ASSERT_EQ(ERROR_SUCCESS, status);
 }
 
 void PutDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value)

@@ -34,6 +34,10 @@ void PutRaw(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type
 void PutDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value);
 void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value);
 
+// Leaves root\path (which must exist) granting only reading and deleting:
+// every write to it fails, the clean-up still removes it.
+void MakeKeyReadOnly(HKEY root, const std::wstring& path);
+
 struct RawValue {
     bool exists = false;
     DWORD type = REG_NONE;

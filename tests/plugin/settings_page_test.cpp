@@ -96,6 +96,55 @@ TEST_F(SettingsPageTest, EachApplyButtonAppliesThePendingPages)
     EXPECT_TRUE(m_messages.empty());
 }
 
+template <typename Page>
+HWND HwndOf(Page* page)
+{
+    return page ? page->GetHwnd() : nullptr;
+}
+
+// Each page's Apply, by its button and by the sheet, reports a save that
+// failed: its Apply button stays enabled and the sheet is told the page is
+// not applied.
+TEST_F(SettingsPageTest, AnApplyWhoseSaveFailsIsReportedAndStaysPending)
+{
+    const struct {
+        const char* name;
+        int apply;
+        HWND (*show)(PageSheet& sheet);
+        void (*change)(HWND page);
+    } cases[] = {
+        {"Settings", IDC_SETTINGS_APPLY,
+         [](PageSheet& sheet) { return HwndOf(sheet.ShowSettings()); },
+         [](HWND page) { Click(page, IDC_PROFILE_MEDIUM); }},
+        {"Shred", IDC_SHRED_APPLY, [](PageSheet& sheet) { return HwndOf(sheet.ShowShred()); },
+         [](HWND page) { Click(page, IDC_SHRED_ON_SHUTDOWN); }},
+        {"Bleaching", IDC_BLEACH_APPLY, [](PageSheet& sheet) { return HwndOf(sheet.ShowBleach()); },
+         [](HWND page) {
+             Click(page, IDC_BLEACH_SCHEDULER);
+             Click(page, IDC_BLEACH_SCHEDULER);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::ClearProductKeys();
+        StoreProfile(7);
+        ASSERT_TRUE(m_sheet.Open());
+        const HWND page = c.show(m_sheet);
+        ASSERT_TRUE(page);
+        c.change(page);
+        ASSERT_TRUE(Enabled(page, c.apply));
+        testsupport::MakeKeyReadOnly(HKEY_CURRENT_USER, kSettingsKey);
+        const std::wstring before = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
+
+        Click(page, c.apply);
+        EXPECT_TRUE(Enabled(page, c.apply)) << "what was not stored stays pending";
+        EXPECT_EQ(PSNRET_INVALID, NotifyApply(page));
+        EXPECT_EQ(before, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+        EXPECT_TRUE(m_messages.empty());
+        m_sheet.Close();
+    }
+}
+
 TEST_F(SettingsPageTest, ViewDetailsOpensTheSelectedProfilesDialogAndSavesNothing)
 {
     StoreProfile(4);

@@ -4,6 +4,7 @@
 #include "framework/build_seams.h"
 #include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
+#include "ipc/tray_notify_client.h"
 #include "program/bleach_operation.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/program/bleach_fake_service.h"
@@ -74,6 +75,28 @@ TEST_F(ResidentBleach, RunsOneBleachAtATimeAndShowsItOnRequest)
         }
     }
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(progress); }));
+}
+
+// The end of the session stops a running bleach: the service is asked to
+// stop, and the program ends once the bleach has.
+TEST_F(ResidentBleach, StopsARunningBleachWhenTheSessionEnds)
+{
+    testsupport::TrayRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    bleachtest::FakeBleachService service(suffix);
+    ASSERT_TRUE(service.Ready());
+    StartResident();
+    const HWND window = resident.Window();
+    SendCommand(window, kCommandBleach, L"");
+    ASSERT_TRUE(service.WaitForMessages(2, kPatienceMs));
+    ASSERT_TRUE(service.WaitForConnections(3, kPatienceMs)) << "the bleach follows the wipe";
+
+    ::PostMessageW(window, WM_ENDSESSION, TRUE, 0);
+    ASSERT_TRUE(resident.WaitForExit(kPatienceMs));
+    const auto messages = service.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2].command, kStopBleach);
+    EXPECT_TRUE(balloons.WaitForBalloon(kBalloonBleachEnds)) << "the user hears it stopped";
 }
 
 }  // namespace

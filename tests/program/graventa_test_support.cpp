@@ -178,6 +178,62 @@ std::wstring SendCommand(HWND window, UINT code, const wchar_t* text)
     return TitleOf(window);
 }
 
+ControlPipe::ControlPipe(const std::wstring& name)
+    : m_name(name),
+      m_pipe(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+                                PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096,
+                                4096, 0, nullptr))
+{
+    m_overlapped.hEvent = m_event.get();
+}
+
+bool ControlPipe::Occupy()
+{
+    // A new instance takes a client before anyone waits for one.
+    m_client.reset(
+        ::CreateFileW(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return static_cast<bool>(m_client);
+}
+
+bool ControlPipe::Listen()
+{
+    m_client.reset();
+    ::DisconnectNamedPipe(m_pipe.get());
+    ::ResetEvent(m_event.get());
+    if (::ConnectNamedPipe(m_pipe.get(), &m_overlapped))
+        return true;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_PIPE_CONNECTED)
+        ::SetEvent(m_event.get());
+    return error == ERROR_IO_PENDING || error == ERROR_PIPE_CONNECTED;
+}
+
+std::wstring ControlPipe::ReadMessage(DWORD* cbRead)
+{
+    wchar_t message[300] = {};
+    DWORD cb = 0;
+    if (::WaitForSingleObject(m_event.get(), kPatienceMs) == WAIT_OBJECT_0) {
+        ::ResetEvent(m_event.get());
+        bool read = ::ReadFile(m_pipe.get(), message, sizeof(message) - sizeof(wchar_t), &cb,
+                               &m_overlapped) != FALSE;
+        if (!read && ::GetLastError() == ERROR_IO_PENDING) {
+            if (::WaitForSingleObject(m_event.get(), kPatienceMs) != WAIT_OBJECT_0)
+                ::CancelIo(m_pipe.get());  // the wait below then ends with the cancel
+            read = ::GetOverlappedResult(m_pipe.get(), &m_overlapped, &cb, TRUE) != FALSE;
+        }
+        if (!read)
+            cb = 0;
+    } else {
+        ::CancelIo(m_pipe.get());
+        ::GetOverlappedResult(m_pipe.get(), &m_overlapped, &cb, TRUE);
+        cb = 0;
+    }
+    ::DisconnectNamedPipe(m_pipe.get());
+    if (cbRead)
+        *cbRead = cb;
+    return std::wstring(message, ::wcsnlen(message, cb / sizeof(wchar_t)));
+}
+
 bool IsClosedFile(const std::wstring& path)
 {
     win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

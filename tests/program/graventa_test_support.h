@@ -90,6 +90,29 @@ void Press(HWND dialog, int buttonId);
 // the title the window has afterwards.
 std::wstring SendCommand(HWND window, UINT code, const wchar_t* text);
 
+// The bleach service's control pipe, made by the test with one instance. A
+// writer (Graventa) reaches it only while it listens: while the test's own
+// client holds the instance, a writer waits for it up to its own limit.
+class ControlPipe {
+public:
+    explicit ControlPipe(const std::wstring& name = L"\\\\.\\pipe\\OVSCBleachControl");
+    bool Ready() const { return static_cast<bool>(m_pipe); }
+    // Takes the one instance with a client of the test's own.
+    bool Occupy();
+    // Drops that client and listens for the next writer.
+    bool Listen();
+    // What the next writer sent (empty when none did in time); the
+    // connection is then dropped.
+    std::wstring ReadMessage(DWORD* cbRead = nullptr);
+
+private:
+    std::wstring m_name;
+    win32::UniqueFile m_pipe;
+    win32::UniqueFile m_client;
+    win32::UniqueHandleNull m_event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    OVERLAPPED m_overlapped{};
+};
+
 // True once nobody holds the file open for writing any more (the run that
 // writes the log has closed it); the file must exist.
 bool IsClosedFile(const std::wstring& path);

@@ -1,12 +1,14 @@
 // Graventa.exe started with a verb: it acts once and ends. Run as a real
 // process under Wine, beside a resident instance where the verb needs one.
 #include "engine/shred_manager.h"
+#include "ipc/main_window_command.h"
 #include "ipc/tray_notify_client.h"
 #include "program/graventa_app.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/program/graventa_test_support.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace graventatest {
 namespace {
@@ -76,6 +78,69 @@ TEST_F(Verbs, ShredAllKeepsTheContentsThatAnotherNameHolds)
         << text;
     EXPECT_EQ(CountOf(text, "->Error"), 0u) << text;
 }
+
+// A verb forwarded by a scheduled task while the resident is busy long past
+// the senders' limit, so long that it seems hung: the service's control pipe
+// is taken, and the resident waits for it until the pipe's own limit. The
+// verb waits for the resident, and the run it asks for takes place.
+struct BusyResidentCase {
+    const wchar_t* verb;
+    int balloon;  // what shows that the run took place
+};
+
+void PrintTo(const BusyResidentCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(std::wstring(c.verb));
+}
+
+class VerbForBusyResident : public GraventaTest,
+                            public ::testing::WithParamInterface<BusyResidentCase> {};
+
+TEST_P(VerbForBusyResident, WaitsUntilTheResidentTakesIt)
+{
+    const std::wstring file = Put(data / L"scheduled.txt", 900);
+    SaveProfile({.files = {file}});
+    testsupport::TrayRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    ControlPipe pipe;
+    ASSERT_TRUE(pipe.Ready());
+    ASSERT_TRUE(pipe.Occupy());
+    StartResident();
+    const HWND window = resident.Window();
+
+    // The text is the title, so that a window that still took command texts
+    // for titles stays findable: only the verb's wait is tried here.
+    std::thread holder([window] {
+        ::SendMessageW(window, WM_SETTEXT, kCommandUnregisterIcon,
+                       reinterpret_cast<LPARAM>(L"Graventa"));
+    });
+    const bool hung = WaitUntil([&] { return ::IsHungAppWindow(window) != FALSE; });
+    bool started = false;
+    bool ended = false;
+    if (hung) {
+        GraventaProcess verb;
+        started = verb.Start(exe, {GetParam().verb}, install.Path());
+        // The resident gives the pipe up at its limit, then takes the verb's
+        // command.
+        ended = started && verb.WaitForExit(kPatienceMs);
+    }
+    // A bleach writes to the pipe.
+    const bool listening = pipe.Listen();
+    holder.join();
+    ASSERT_TRUE(hung) << "the resident never seemed hung";
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(ended);
+    ASSERT_TRUE(listening);
+    EXPECT_TRUE(balloons.WaitForBalloon(GetParam().balloon));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scheduled, VerbForBusyResident,
+                         ::testing::Values(BusyResidentCase{L"ShredAll", kBalloonShredEnds},
+                                           BusyResidentCase{L"DiskBleach", kBalloonBleachStarts}),
+                         [](const auto& info) {
+                             const std::wstring verb = info.param.verb;
+                             return std::string(verb.begin(), verb.end());
+                         });
 
 TEST_F(Verbs, ShredOneFileShredsATreeAndWaitsForIt)
 {

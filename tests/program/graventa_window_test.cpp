@@ -105,10 +105,12 @@ TEST_F(Resident, IsAloneInItsSessionAndGetsItsTitleBackAfterEveryCommand)
     EXPECT_EQ(TitleAfter(kCommandInternetExplorer, L"NoSuchVerb"), L"Graventa");
     EXPECT_EQ(FindDialogOf(resident.Id(), kProgressStop), nullptr);
 
-    // The default processing really runs: the text becomes the title.
+    // A command never becomes the title, not even one that means nothing;
+    // only a plain title does.
     const HWND window = resident.Window();
-    EXPECT_EQ(SendCommand(window, 0xBABE0A, L"Elsewhere"), L"Elsewhere");
-    EXPECT_EQ(SendCommand(window, kCommandShredOne, L""), L"");
+    EXPECT_EQ(SendCommand(window, 0xBABE0A, L"Elsewhere"), L"Graventa");
+    EXPECT_EQ(SendCommand(window, kCommandShredOne, L""), L"Graventa");
+    EXPECT_EQ(SendCommand(window, 0, L"Elsewhere"), L"Elsewhere");
     EXPECT_EQ(SendCommand(window, 0, L"Graventa"), L"Graventa");
     EXPECT_TRUE(::IsWindow(window));
     EXPECT_FALSE(::IsWindowVisible(window));
@@ -418,33 +420,73 @@ INSTANTIATE_TEST_SUITE_P(YesOrNo, ShutdownAnswer, ::testing::Values(true, false)
 
 TEST_F(Resident, AsksTheBleachServiceToDropTheDesktopIcon)
 {
-    win32::UniqueFile pipe(::CreateNamedPipeW(
-        L"\\\\.\\pipe\\OVSCBleachControl", PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
-    ASSERT_TRUE(pipe);
+    ControlPipe pipe;
+    ASSERT_TRUE(pipe.Ready());
+    ASSERT_TRUE(pipe.Listen());
     StartResident();
-    win32::UniqueHandleNull event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
     std::wstring title;
     std::thread sender([&] { title = TitleAfter(kCommandUnregisterIcon, nullptr); });
-
-    if (!::ConnectNamedPipe(pipe.get(), &overlapped) && ::GetLastError() == ERROR_IO_PENDING) {
-        EXPECT_EQ(::WaitForSingleObject(event.get(), kPatienceMs), WAIT_OBJECT_0);
-    }
-    wchar_t message[300] = {};
     DWORD cbRead = 0;
-    ::ResetEvent(event.get());
-    if (!::ReadFile(pipe.get(), message, sizeof(message), &cbRead, &overlapped) &&
-        ::GetLastError() == ERROR_IO_PENDING &&
-        ::WaitForSingleObject(event.get(), kPatienceMs) == WAIT_OBJECT_0)
-        ::GetOverlappedResult(pipe.get(), &overlapped, &cbRead, FALSE);
+    const std::wstring text = pipe.ReadMessage(&cbRead);
     sender.join();
 
-    const std::wstring text = message;
     EXPECT_EQ(text.rfind(L"$OVSC$:4192:" + std::to_wstring(resident.Id()) + L":", 0), 0u) << text;
     EXPECT_EQ(cbRead, (text.size() + 1) * sizeof(wchar_t)) << "the text and its NUL";
     EXPECT_EQ(title, L"Graventa");
+}
+
+// A command that keeps the window past the sender's limit (the service's
+// pipe is busy: the window waits for it) fails the request. The window still
+// carries its title, so the next request finds it and is carried out.
+TEST_F(Resident, StaysReachableAfterASenderGaveUpOnIt)
+{
+    const std::wstring file = Put(data / L"next.txt", 700);
+    SaveProfile({.files = {file}});
+    testsupport::TrayRecorder balloons;
+    ASSERT_TRUE(balloons.Ready());
+    ControlPipe pipe;
+    ASSERT_TRUE(pipe.Ready());
+    ASSERT_TRUE(pipe.Occupy());
+    StartResident();
+    const HWND window = resident.Window();
+
+    EXPECT_EQ(SendMainWindowCommand(kCommandUnregisterIcon, nullptr), 0);
+    ASSERT_TRUE(IsBusy(window)) << "still waiting for the pipe";
+    ASSERT_TRUE(pipe.Listen());
+    EXPECT_EQ(pipe.ReadMessage().rfind(L"$OVSC$:4192:" + std::to_wstring(resident.Id()) + L":", 0),
+              0u)
+        << "the command was carried out all the same";
+    ASSERT_TRUE(WaitUntil([&] { return !IsBusy(window); }));
+
+    EXPECT_EQ(TitleAfter(kCommandShredAll, nullptr), L"Graventa");
+    ASSERT_TRUE(balloons.WaitForBalloon(kBalloonShredEnds));
+    EXPECT_TRUE(NoneLeft({file}));
+}
+
+// The end of the session waits for every operation the window started: a
+// shred-one still asking its question is answered and carried out before
+// the program ends.
+TEST_F(Resident, EndsWithTheSessionOnlyAfterARunningShredOne)
+{
+    const std::wstring victim = Put(data / L"victim.txt", 5000);
+    StartResident({.unattended = false});
+    SendMainWindowCommand(kCommandShredOne, victim.c_str());
+    HWND question = nullptr;
+    ASSERT_TRUE(DialogShows(resident.Id(), kQuestionText,
+                            L"Are you sure you want to shred \"" + victim + L"\"?", question));
+
+    const HWND window = resident.Window();
+    {
+        Sender ending(resident, [window] { ::SendMessageW(window, WM_ENDSESSION, TRUE, 0); });
+        ASSERT_TRUE(WaitUntil([&] { return IsBusy(window); }))
+            << "the session end waits for the shred-one";
+        EXPECT_TRUE(Untouched({victim}));
+        Press(question, IDOK);
+        ASSERT_TRUE(resident.WaitForExit(kPatienceMs)) << "the session end quits after the shred";
+    }
+    EXPECT_TRUE(NoneLeft({victim}));
+    ASSERT_TRUE(LogIsComplete());
+    EXPECT_EQ(CountOf(ReadText(log), "has been shredded"), 1u) << ReadText(log);
 }
 
 }  // namespace

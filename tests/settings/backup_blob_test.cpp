@@ -4,8 +4,6 @@
 #include "tests/common/registry_sandbox.h"
 #include "win32/registry.h"
 
-#include <sddl.h>
-
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -350,18 +348,7 @@ TEST_F(BackupBlob, ARestoreThatCannotWriteEverythingFails)
     } cases[] = {
         // Reading, and deleting for the clean-up.
         {"a profile subkey that only grants reading",
-         [] {
-             win32::UniqueKey medium;
-             ASSERT_EQ(ERROR_SUCCESS,
-                       win32::OpenKey(HKEY_CURRENT_USER, kMediumKey.c_str(), WRITE_DAC, medium));
-             PSECURITY_DESCRIPTOR readOnly = nullptr;
-             ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                 L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
-             const LSTATUS status =
-                 ::RegSetKeySecurity(medium.get(), DACL_SECURITY_INFORMATION, readOnly);
-             ::LocalFree(readOnly);
-             ASSERT_EQ(ERROR_SUCCESS, status);
-         }},
+         [] { testsupport::MakeKeyReadOnly(HKEY_CURRENT_USER, kMediumKey); }},
         {"a volatile Settings key, below which no stored subkey can be made",
          [] {
              testsupport::ClearProductKeys();
