@@ -3,11 +3,11 @@
 // what they point at is never opened for writing, renamed or deleted.
 #include "engine/eraser.h"
 #include "resources/engine/text_ids.h"
+#include "win32/debug_output.h"
 #include "win32/path.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -92,17 +92,6 @@ private:
     bool m_made = false;
     BYTE m_block[kPatternCount][kFallbackSize];
 };
-
-void DebugLine(const wchar_t* format, ...)
-{
-    wchar_t text[256];
-    va_list args;
-    va_start(args, format);
-    // Numbers only: the wide printf family's "%s" is not used here.
-    vswprintf(text, ARRAYSIZE(text), format, args);
-    va_end(args);
-    ::OutputDebugStringW(text);
-}
 
 // Where the system ignores write-through (Wine), a file's passes wait in the
 // page cache until the flush before the cut, and the disk idles while they
@@ -517,7 +506,7 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
     const PatternBlocks* patterns = AcquirePatternBlocks(error);
     if (!patterns) {
         LogError(LoadLogText(IDS_LOG_ERROR_UNKNOWN), error, true);
-        DebugLine(L"EFContents: ErrCHK1 - %d\n", static_cast<int>(error));
+        win32::DebugPrint(L"EFContents: ErrCHK1 - %d\n", static_cast<int>(error));
         return false;
     }
 
@@ -548,23 +537,24 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
                     error = ::GetLastError();
                 }
                 if (error == ERROR_INVALID_USER_BUFFER || error == ERROR_NOT_ENOUGH_MEMORY) {
-                    DebugLine(L"EFContents: Using alternate method - ErrCHK - %d\n",
-                              static_cast<int>(error));
+                    win32::DebugPrint(L"EFContents: Using alternate method - ErrCHK - %d\n",
+                                      static_cast<int>(error));
                     const BYTE* const block = fallback.Get(pattern);
                     bool pieceWritten = true;
                     for (DWORD i = 0; i < cbPiece / kFallbackSize; ++i) {
                         if (!Calls().Write(file, block, kFallbackSize, &cbWritten) ||
                             cbWritten != kFallbackSize) {
-                            DebugLine(L"EFContents: ErrCHK3 - %d\n",
-                                      static_cast<int>(::GetLastError()));
+                            win32::DebugPrint(L"EFContents: ErrCHK3 - %d\n",
+                                              static_cast<int>(::GetLastError()));
                             pieceWritten = false;
                         }
                     }
                     const DWORD cbRest = cbPiece % kFallbackSize;
                     if (cbRest != 0 &&
                         (!Calls().Write(file, block, cbRest, &cbWritten) || cbWritten != cbRest)) {
-                        DebugLine(L"EFContents: ErrCHK4 - %d - %d\n",
-                                  static_cast<int>(::GetLastError()), static_cast<int>(cbRest));
+                        win32::DebugPrint(L"EFContents: ErrCHK4 - %d - %d\n",
+                                          static_cast<int>(::GetLastError()),
+                                          static_cast<int>(cbRest));
                         pieceWritten = false;
                     }
                     if (!pieceWritten)
@@ -573,10 +563,10 @@ bool Eraser::OverwriteContents(HANDLE file, uint64_t length)
                     continue;
                 }
                 LogTextLine(IDS_LOG_OVERWRITE_FAILED, {L"MFTTempfile"}, error, true);
-                DebugLine(L"EFContents: ErrCHK2 - %d - %d - 0x%x,0x%x - %d\n",
-                          static_cast<int>(error), static_cast<int>(cbPiece),
-                          static_cast<unsigned>(static_cast<uint64_t>(lastPosition) >> 32),
-                          static_cast<unsigned>(lastPosition & 0xFFFFFFFF), pattern);
+                win32::DebugPrint(L"EFContents: ErrCHK2 - %d - %d - 0x%x,0x%x - %d\n",
+                                  static_cast<int>(error), static_cast<int>(cbPiece),
+                                  static_cast<unsigned>(static_cast<uint64_t>(lastPosition) >> 32),
+                                  static_cast<unsigned>(lastPosition & 0xFFFFFFFF), pattern);
                 return false;
             }
         }
