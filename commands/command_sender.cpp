@@ -71,12 +71,12 @@ LRESULT RequestDiskBleach(int flag)
 
 LRESULT RequestInstallFFBho()
 {
-    return SendMainWindowCommand(kCommandFirefox, L"InstallFFBho");
+    return SendMainWindowCommand(kCommandFirefox, kVerbInstallFirefoxExtension);
 }
 
 LRESULT RequestRemoveFFBho()
 {
-    return SendMainWindowCommand(kCommandFirefox, L"RemoveFFBho");
+    return SendMainWindowCommand(kCommandFirefox, kVerbRemoveFirefoxExtension);
 }
 
 LRESULT RequestRemoveIcon()

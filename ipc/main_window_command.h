@@ -22,6 +22,15 @@ enum MainWindowCommand : UINT {
 
 inline constexpr wchar_t kMainWindowTitle[] = L"Graventa";
 
+// The browser operations: the texts of 0xBABE04 and 0xBABE05, and (the first
+// four) verbs of Graventa's command line.
+inline constexpr wchar_t kVerbShredFirefox[] = L"ShredFF";
+inline constexpr wchar_t kVerbShredInternetExplorer[] = L"ShredIE";
+inline constexpr wchar_t kVerbInstallFirefoxExtension[] = L"InstallFFBho";
+inline constexpr wchar_t kVerbRemoveFirefoxExtension[] = L"RemoveFFBho";
+inline constexpr wchar_t kVerbInstallIEExtension[] = L"InstallTessick";
+inline constexpr wchar_t kVerbRemoveIEExtension[] = L"RemoveTessick";
+
 // How long a sender waits for the window to take a command or its title.
 inline constexpr UINT kMainWindowAnswerMs = 3000;
 // How long a forwarded verb waits: the window may be busy with a browser job

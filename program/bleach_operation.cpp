@@ -8,6 +8,7 @@
 #include "ipc/tray_notify_client.h"
 #include "program/graventa_dlg.h"
 #include "resources/graventa/resource.h"
+#include "win32/security.h"
 #include "win32/string_table.h"
 
 #include <objbase.h>
@@ -120,7 +121,7 @@ BOOL CBleachAllOperation::InitInstance()
 {
     SECURITY_DESCRIPTOR descriptor{};
     SECURITY_ATTRIBUTES attributes{};
-    CreateOpenSecurityAttributes(descriptor, attributes);
+    win32::OpenSecurityAttributes(descriptor, attributes);
     win32::UniqueHandleNull mutex(::CreateMutexW(&attributes, TRUE, kBleachSystemMutex));
     if (!mutex)
         return FALSE;

@@ -4,8 +4,10 @@
 #include "ipc/main_window_command.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
+#include "settings/settings_values.h"
 #include "win32/path.h"
 #include "win32/registry.h"
+#include "win32/security.h"
 #include "win32/unique_handle.h"
 
 #include <commctrl.h>
@@ -15,7 +17,6 @@
 
 namespace {
 
-constexpr wchar_t kAutoCleanHistory[] = L"Autocleanhistory";
 constexpr wchar_t kCleanupProgram[] = L"OVSCCleanup.exe";
 
 // Lets the system restart the resident program after an update or a crash.
@@ -38,7 +39,7 @@ void StartHistoryCleanupIfAsked()
     if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
         return;
     DWORD value = 0;
-    if (win32::ReadDword(key.get(), kAutoCleanHistory, value) != ERROR_SUCCESS || value != 1)
+    if (win32::ReadDword(key.get(), settingsvalue::kAutoCleanHistory, value) != ERROR_SUCCESS || value != 1)
         return;
     key.reset();
     // Without an install folder the name would resolve against the current
@@ -94,14 +95,14 @@ void CGraventaApp::RunVerb(const std::vector<std::wstring>& args)
     } else if (verb == L"ShredOneFile") {
         if (args.size() > 2)
             m_dlg->StartShredOne(args[2].c_str());
-    } else if (win32::EqualNoCase(verb, L"ShredFF")) {
-        m_dlg->StartBrowserOperation(kBrowserFirefox, L"ShredFF");
-    } else if (win32::EqualNoCase(verb, L"ShredIE")) {
-        m_dlg->StartBrowserOperation(kBrowserInternetExplorer, L"ShredIE");
-    } else if (win32::EqualNoCase(verb, L"InstallFFBho")) {
-        m_dlg->StartBrowserOperation(kBrowserFirefox, L"InstallFFBho");
-    } else if (win32::EqualNoCase(verb, L"RemoveFFBho")) {
-        m_dlg->StartBrowserOperation(kBrowserFirefox, L"RemoveFFBho");
+    } else if (win32::EqualNoCase(verb, kVerbShredFirefox)) {
+        m_dlg->StartBrowserOperation(kBrowserFirefox, kVerbShredFirefox);
+    } else if (win32::EqualNoCase(verb, kVerbShredInternetExplorer)) {
+        m_dlg->StartBrowserOperation(kBrowserInternetExplorer, kVerbShredInternetExplorer);
+    } else if (win32::EqualNoCase(verb, kVerbInstallFirefoxExtension)) {
+        m_dlg->StartBrowserOperation(kBrowserFirefox, kVerbInstallFirefoxExtension);
+    } else if (win32::EqualNoCase(verb, kVerbRemoveFirefoxExtension)) {
+        m_dlg->StartBrowserOperation(kBrowserFirefox, kVerbRemoveFirefoxExtension);
     } else if (win32::EqualNoCase(verb, L"ClearHistory")) {
         ClearInternetExplorerHistory();
     }
@@ -111,7 +112,7 @@ BOOL CGraventaApp::StartResident()
 {
     SECURITY_DESCRIPTOR descriptor{};
     SECURITY_ATTRIBUTES attributes{};
-    CreateOpenSecurityAttributes(descriptor, attributes);
+    win32::OpenSecurityAttributes(descriptor, attributes);
     m_sessionMutex.reset(::CreateMutexW(&attributes, TRUE, kSessionMutexName));
     if (m_sessionMutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
         m_sessionMutex.reset();  // another instance owns it
@@ -151,5 +152,5 @@ void ClearInternetExplorerHistory()
 
     win32::UniqueKey key;
     if (win32::OpenKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) == ERROR_SUCCESS)
-        ::RegDeleteValueW(key.get(), kAutoCleanHistory);
+        ::RegDeleteValueW(key.get(), settingsvalue::kAutoCleanHistory);
 }

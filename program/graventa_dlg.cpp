@@ -8,7 +8,9 @@
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "settings/settings_store.h"
+#include "settings/settings_values.h"
 #include "win32/registry.h"
+#include "win32/security.h"
 #include "win32/string_table.h"
 
 #include <shlobj.h>
@@ -22,7 +24,6 @@ constexpr DWORD kDesktopIconPauseMs = 1500;
 constexpr UINT kAssocChangedFlags = 0x2000;
 // The system's shutdown screen that lists the programs holding it back.
 constexpr wchar_t kShutdownScreenClass[] = L"BlockedShutdownResolver";
-constexpr wchar_t kAutoCleanHistory[] = L"Autocleanhistory";
 
 std::wstring ProgramText(UINT id)
 {
@@ -35,15 +36,6 @@ bool Contains(const std::wstring& text, const wchar_t* part)
 }
 
 }  // namespace
-
-void CreateOpenSecurityAttributes(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes)
-{
-    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    attributes.nLength = sizeof(attributes);
-    attributes.lpSecurityDescriptor = &descriptor;
-    attributes.bInheritHandle = FALSE;
-}
 
 CGraventaDlg::CGraventaDlg() : fw::CDialog(IDD_GRAVENTA)
 {
@@ -74,7 +66,7 @@ BOOL CGraventaDlg::OnInitDialog()
     ::SendMessageW(GetHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
     SECURITY_DESCRIPTOR descriptor{};
     SECURITY_ATTRIBUTES attributes{};
-    CreateOpenSecurityAttributes(descriptor, attributes);
+    win32::OpenSecurityAttributes(descriptor, attributes);
     m_doneEvent.reset(::CreateEventW(&attributes, FALSE, FALSE, nullptr));
     m_wait = 0;
     RegisterShredHotKey();
@@ -377,5 +369,5 @@ void CGraventaDlg::RecordHistoryCleanup()
         return;
     win32::UniqueKey key;
     if (win32::CreateKey(HKEY_CURRENT_USER, kSettingsKeyPath, KEY_SET_VALUE, key) == ERROR_SUCCESS)
-        win32::WriteDword(key.get(), kAutoCleanHistory, 1);
+        win32::WriteDword(key.get(), settingsvalue::kAutoCleanHistory, 1);
 }

@@ -89,6 +89,3 @@ private:
     BOOL m_blockReasonSet = FALSE;
 };
 
-// A security descriptor whose DACL is present and empty of rules (null):
-// everyone may open what is made with it.
-void CreateOpenSecurityAttributes(SECURITY_DESCRIPTOR& descriptor, SECURITY_ATTRIBUTES& attributes);

@@ -4,6 +4,7 @@
 #include "engine/progress_reporter.h"
 #include "engine/shred_manager.h"
 #include "engine/ui/progress_window.h"
+#include "ipc/main_window_command.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "win32/path.h"
@@ -86,18 +87,18 @@ BOOL CBHOOperation::InitInstance()
     manager.Init();
 
     if (m_kind == kBrowserInternetExplorer) {
-        if (m_verb == L"InstallTessick")
+        if (m_verb == kVerbInstallIEExtension)
             manager.InstallIEExtension();
-        else if (m_verb == L"RemoveTessick")
+        else if (m_verb == kVerbRemoveIEExtension)
             manager.RemoveIEExtension();
-        else if (m_verb == L"ShredIE")
+        else if (m_verb == kVerbShredInternetExplorer)
             manager.ShredAssets(kListInternetExplorer);
     } else if (m_kind == kBrowserFirefox) {
-        if (m_verb == L"InstallFFBho")
+        if (m_verb == kVerbInstallFirefoxExtension)
             manager.InstallFirefoxExtension();
-        else if (m_verb == L"RemoveFFBho")
+        else if (m_verb == kVerbRemoveFirefoxExtension)
             manager.RemoveFirefoxExtension();
-        else if (m_verb == L"ShredFF")
+        else if (m_verb == kVerbShredFirefox)
             manager.ShredAssets(kListFirefox);
     }
     return FALSE;
