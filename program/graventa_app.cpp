@@ -1,9 +1,9 @@
 #include "program/graventa_app.h"
 
-#include "engine/shred_manager.h"
 #include "ipc/main_window_command.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
+#include "shred/shred_manager.h"
 #include "win32/path.h"
 #include "win32/registry.h"
 #include "win32/unique_handle.h"

@@ -1,13 +1,13 @@
 #include "program/graventa_dlg.h"
 
-#include "engine/shred_manager.h"
-#include "engine/ui/shred_dialogs.h"
 #include "ipc/bleach_pipe_client.h"
 #include "ipc/bleach_protocol.h"
 #include "ipc/main_window_command.h"
+#include "program/ui/shred_dialogs.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "settings/settings_store.h"
+#include "shred/shred_manager.h"
 #include "win32/registry.h"
 #include "win32/string_table.h"
 

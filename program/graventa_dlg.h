@@ -9,10 +9,10 @@
 // makes its text the title; senders save the title and put it back.
 #pragma once
 
-#include "engine/ui/graventa_shred_ui.h"
 #include "framework/dialog.h"
 #include "program/bleach_operation.h"
 #include "program/operations.h"
+#include "program/ui/graventa_shred_ui.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>

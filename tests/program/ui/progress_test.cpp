@@ -1,5 +1,5 @@
-#include "engine/ui/progress_window.h"
 #include "framework/module.h"
+#include "program/ui/progress_window.h"
 #include "resources/graventa/resource.h"
 #include "tests/common/registry_sandbox.h"
 #include "win32/unique_handle.h"
