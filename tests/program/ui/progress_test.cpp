@@ -192,7 +192,7 @@ TEST_F(ProgressLayout, ShowsTheJobsTextsWholeInTheHostFont)
         if (c.displaySettings)
             testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey,
                                    L"DisplayFontSettings", c.displaySettings);
-        ProgressReporter reporter;
+        ProgressReporter reporter(OpenProgressWindow());
         const HWND window = reporter.Window();
         ASSERT_NE(nullptr, window);
         reporter.SetTexts(L"Shred in progress", L"Stop Shred");
