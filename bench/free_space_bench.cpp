@@ -7,11 +7,11 @@
 // call, with the byte-by-byte tail of phases II and III and the give-back.
 //   free_space_bench <drive root>     (for example "U:\")
 // Refuses drives C and Z and any volume with more than 1 GiB free or in total.
-#include "engine/disk_bleach.h"
 #include "engine/erase_methods.h"
 #include "engine/file_calls.h"
 #include "engine/free_space_wipe.h"
 #include "engine/progress_reporter.h"
+#include "shred/disk_bleach.h"
 #include "tests/service/test_volume.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // coming back from the user. Unless silent, the window lives on a UI thread
 // of its own so that it stays responsive while the worker overwrites files.
 // The engine knows the window only as a ProgressWindow: the shredding program
-// opens its own (engine/ui/progress_window.h) and hands it to the reporter it
+// opens its own (program/ui/progress_window.h) and hands it to the reporter it
 // makes; the bleach service's reporters have none, and nothing of the engine
 // links window code.
 #pragma once

@@ -1,12 +1,12 @@
 #include "program/bleach_operation.h"
 
-#include "engine/ui/shred_dialogs.h"
 #include "framework/build_seams.h"
 #include "framework/module.h"
 #include "ipc/bleach_pipe_client.h"
 #include "ipc/bleach_protocol.h"
 #include "ipc/tray_notify_client.h"
 #include "program/graventa_dlg.h"
+#include "program/ui/shred_dialogs.h"
 #include "resources/graventa/resource.h"
 #include "win32/security.h"
 #include "win32/string_table.h"

@@ -7,9 +7,9 @@
 // whole run; a second one finds it taken, warns and sends nothing.
 #pragma once
 
-#include "engine/ui/progress_dialog.h"
 #include "framework/thread.h"
 #include "program/operation_slot.h"
+#include "program/ui/progress_dialog.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>

@@ -1,10 +1,10 @@
 #include "program/graventa_app.h"
 
-#include "engine/shred_manager.h"
 #include "ipc/main_window_command.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
 #include "settings/settings_values.h"
+#include "shred/shred_manager.h"
 #include "win32/path.h"
 #include "win32/registry.h"
 #include "win32/security.h"

@@ -11,10 +11,10 @@
 // title restore) goes on to the default processing.
 #pragma once
 
-#include "engine/ui/graventa_shred_ui.h"
 #include "framework/dialog.h"
 #include "program/bleach_operation.h"
 #include "program/operations.h"
+#include "program/ui/graventa_shred_ui.h"
 #include "win32/unique_handle.h"
 
 #include <windows.h>

@@ -2,11 +2,11 @@
 
 #include "engine/eraser.h"
 #include "engine/progress_reporter.h"
-#include "engine/shred_manager.h"
-#include "engine/ui/progress_window.h"
 #include "ipc/main_window_command.h"
+#include "program/ui/progress_window.h"
 #include "resources/graventa/resource.h"
 #include "settings/install_location.h"
+#include "shred/shred_manager.h"
 #include "win32/path.h"
 
 #include <shlwapi.h>

@@ -42,7 +42,7 @@ export DISPLAY=:$number
 target="$WINEPREFIX/drive_c/screenshot"
 mkdir -p "$target"
 cp "$build/plugin/Halvorin.dll" "$build/host/FWHost.exe" "$build/tests/plugin/DialogViewer.exe" \
-    "$build/tests/engine/ui/ProgressViewer.exe" "$target/"
+    "$build/tests/program/ui/ProgressViewer.exe" "$target/"
 "$WINE64" regsvr32 /s 'C:\screenshot\Halvorin.dll'
 
 # shoot <window title> <file name> <program> [arguments]: starts the program,

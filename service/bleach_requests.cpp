@@ -3,8 +3,8 @@
 // function here takes the service-wide lock for a moment and never waits
 // while holding it.
 #include "engine/progress_reporter.h"
-#include "engine/shred_manager.h"
 #include "service/bleach_server.h"
+#include "shred/shred_manager.h"
 #include "win32/system_info.h"
 
 #include <objbase.h>

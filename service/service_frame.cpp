@@ -1,8 +1,8 @@
 #include "service/service_frame.h"
 
-#include "engine/disk_bleach.h"
-#include "engine/shred_manager.h"
 #include "settings/install_location.h"
+#include "shred/disk_bleach.h"
+#include "shred/shred_manager.h"
 #include "win32/debug_output.h"
 #include "win32/path.h"
 #include "win32/system_info.h"

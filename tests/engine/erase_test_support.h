@@ -6,7 +6,7 @@
 #include "engine/eraser.h"
 #include "engine/file_calls.h"
 #include "engine/progress_reporter.h"
-#include "engine/shred_manager.h"
+#include "shred/shred_manager.h"
 #include "tests/common/child_process.h"
 #include "tests/common/scratch_folder.h"
 

@@ -1,9 +1,9 @@
 // Graventa.exe started with a verb: it acts once and ends. Run as a real
 // process under Wine, beside a resident instance where the verb needs one.
-#include "engine/shred_manager.h"
 #include "ipc/main_window_command.h"
 #include "ipc/tray_notify_client.h"
 #include "program/graventa_app.h"
+#include "shred/shred_manager.h"
 #include "tests/common/tray_recorder.h"
 #include "tests/program/graventa_test_support.h"
 

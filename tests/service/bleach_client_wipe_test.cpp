@@ -2,11 +2,11 @@
 // the test's own, wiping the bounded volume T: with the stand-in volume
 // query. The client sends its stop as soon as it reads 100; the wipe's
 // file-table pass comes after that and must still run to its end.
-#include "engine/disk_bleach.h"
 #include "framework/build_seams.h"
 #include "program/bleach_operation.h"
 #include "resources/graventa/resource.h"
 #include "service/service_frame.h"
+#include "shred/disk_bleach.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/tray_recorder.h"

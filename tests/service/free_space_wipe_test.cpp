@@ -4,11 +4,11 @@
 // grows, and planted links that must never be followed.
 #include "engine/free_space_wipe.h"
 
-#include "engine/disk_bleach.h"
 #include "engine/erase_methods.h"
 #include "engine/file_calls.h"
 #include "engine/progress_reporter.h"
-#include "engine/shred_manager.h"
+#include "shred/disk_bleach.h"
+#include "shred/shred_manager.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/wait.h"

@@ -1,7 +1,7 @@
 // The bleach pipe server in-process, driven by raw clients over its real
 // pipes (each test on pipes of its own).
 #include "engine/progress_reporter.h"
-#include "engine/shred_manager.h"
+#include "shred/shred_manager.h"
 #include "tests/common/open_recorder.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/wait.h"

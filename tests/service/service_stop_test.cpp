@@ -3,8 +3,8 @@
 // volume T:. The stop arrives while the wipe is in its master-file-table
 // pass (held there by the stand-in volume query) and must end it through
 // the cancel flag, with every temporary file and folder gone.
-#include "engine/disk_bleach.h"
 #include "service/service_frame.h"
+#include "shred/disk_bleach.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/service/free_space_test_support.h"

@@ -1,6 +1,6 @@
 #include "tests/service/service_test_support.h"
 
-#include "engine/disk_bleach.h"
+#include "shred/disk_bleach.h"
 #include "tests/common/scratch_folder.h"
 #include "tests/common/unix_host.h"
 #include "tests/common/wait.h"

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "engine/progress_reporter.h"
-#include "engine/shred_manager.h"
 #include "service/bleach_server.h"
 #include "service/service_frame.h"
+#include "shred/shred_manager.h"
 #include "tests/common/child_process.h"
 #include "win32/unique_handle.h"
 

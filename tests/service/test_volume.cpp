@@ -1,8 +1,8 @@
 #include "tests/service/test_volume.h"
 
-#include "engine/disk_bleach.h"
 #include "framework/build_seams.h"
 #include "service/bleach_server.h"
+#include "shred/disk_bleach.h"
 #include "win32/system_info.h"
 
 #include <cwctype>

@@ -2,8 +2,8 @@
 // volume of its own, never on the system drive or a real disk.
 #pragma once
 
-#include "engine/shred_manager.h"
 #include "service/service_frame.h"
+#include "shred/shred_manager.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // "DisplayFontSettings" through the user's settings key: stored text of any
 // shape reads by the one rule, and what the writer stores reads back
 // unchanged. (The text the plug-in writes: tests/plugin/pages_test.cpp; what
-// the windows paint from it: tests/engine/ui/display_settings_test.cpp.)
+// the windows paint from it: tests/program/ui/display_settings_test.cpp.)
 #include "settings/display_font_settings.h"
 
 #include "tests/common/registry_sandbox.h"

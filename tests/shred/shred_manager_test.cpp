@@ -1,7 +1,7 @@
 // The shred manager end to end over the real registry and scratch folders:
 // which list a profile gives, what the runs skip, ask, shred and announce,
 // and what the post-shred actions ask of the platform.
-#include "engine/shred_manager.h"
+#include "shred/shred_manager.h"
 
 #include "engine/run_state.h"
 #include "ipc/tray_notify_client.h"

@@ -1,5 +1,5 @@
-#include "engine/ui/progress_window.h"
 #include "framework/module.h"
+#include "program/ui/progress_window.h"
 #include "resources/graventa/resource.h"
 #include "tests/common/registry_sandbox.h"
 #include "win32/unique_handle.h"
@@ -192,7 +192,7 @@ TEST_F(ProgressLayout, ShowsTheJobsTextsWholeInTheHostFont)
         if (c.displaySettings)
             testsupport::PutString(HKEY_CURRENT_USER, testsupport::kSettingsKey,
                                    L"DisplayFontSettings", c.displaySettings);
-        ProgressReporter reporter;
+        ProgressReporter reporter(OpenProgressWindow());
         const HWND window = reporter.Window();
         ASSERT_NE(nullptr, window);
         reporter.SetTexts(L"Shred in progress", L"Stop Shred");

@@ -1,10 +1,10 @@
-#include "engine/ui/shred_dialogs.h"
+#include "program/ui/shred_dialogs.h"
 
-#include "engine/ui/font_fit.h"
-#include "framework/module.h"
-#include "resources/graventa/resource.h"
 #include "framework/dialog.h"
+#include "framework/module.h"
 #include "framework/wrapped_text.h"
+#include "program/ui/font_fit.h"
+#include "resources/graventa/resource.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/protected_storage.h"
+#include "shred/protected_storage.h"
 
 #include "win32/com_ptr.h"
 

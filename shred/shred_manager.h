@@ -13,8 +13,8 @@
 
 #include "engine/asset.h"
 #include "engine/progress_reporter.h"
-#include "engine/shred_ui.h"
 #include "settings/settings_store.h"
+#include "shred/shred_ui.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // The real platform calls behind the post-shred actions.
-#include "engine/protected_storage.h"
-#include "engine/shred_manager.h"
+#include "shred/protected_storage.h"
+#include "shred/shred_manager.h"
 #include "win32/com_ptr.h"
 #include "win32/system_info.h"
 #include "win32/unique_handle.h"

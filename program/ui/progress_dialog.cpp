@@ -1,6 +1,6 @@
-#include "engine/ui/progress_dialog.h"
+#include "program/ui/progress_dialog.h"
 
-#include "engine/ui/font_fit.h"
+#include "program/ui/font_fit.h"
 #include "resources/graventa/resource.h"
 
 #include <commctrl.h>

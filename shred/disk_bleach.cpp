@@ -1,10 +1,10 @@
-#include "engine/disk_bleach.h"
+#include "shred/disk_bleach.h"
 
 #include "engine/erase_methods.h"
 #include "engine/free_space_wipe.h"
-#include "engine/shred_manager.h"
-#include "win32/system_info.h"
+#include "shred/shred_manager.h"
 #include "win32/path.h"
+#include "win32/system_info.h"
 
 #include <windows.h>
 

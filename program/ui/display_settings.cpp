@@ -1,4 +1,4 @@
-#include "engine/ui/display_settings.h"
+#include "program/ui/display_settings.h"
 
 namespace {
 

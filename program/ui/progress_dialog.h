@@ -3,9 +3,9 @@
 // its own thread, and the stop button sets a flag the worker polls.
 #pragma once
 
-#include "engine/ui/display_settings.h"
 #include "framework/dialog.h"
 #include "framework/thread.h"
+#include "program/ui/display_settings.h"
 #include "win32/unique_handle.h"
 
 #include <atomic>

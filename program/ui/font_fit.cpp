@@ -1,4 +1,4 @@
-#include "engine/ui/font_fit.h"
+#include "program/ui/font_fit.h"
 
 #include "framework/dialog.h"
 #include "framework/wrapped_text.h"

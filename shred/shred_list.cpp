@@ -4,11 +4,11 @@
 // marked so that the run and the engine skip it. Also the list's weight and
 // the post-shred actions.
 #include "engine/eraser.h"
-#include "engine/shred_manager.h"
 #include "engine/traces/browser.h"
 #include "engine/traces/system_traces.h"
 #include "settings/install_location.h"
 #include "settings/list_entry.h"
+#include "shred/shred_manager.h"
 #include "win32/path.h"
 
 #include <shlwapi.h>

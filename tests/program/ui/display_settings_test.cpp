@@ -1,6 +1,6 @@
-#include "engine/ui/display_settings.h"
+#include "program/ui/display_settings.h"
 
-#include "engine/ui/progress_window.h"
+#include "program/ui/progress_window.h"
 #include "resources/graventa/resource.h"
 #include "tests/common/registry_sandbox.h"
 

@@ -1,6 +1,6 @@
-#include "engine/ui/progress_window.h"
+#include "program/ui/progress_window.h"
 
-#include "engine/ui/progress_dialog.h"
+#include "program/ui/progress_dialog.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // What a shred run asks of whoever started it: a yes-or-no question, a
 // warning, and a balloon for the tray icon. The shredding program answers
-// with its dialogs and the tray pipe (engine/ui/graventa_shred_ui.h); the
+// with its dialogs and the tray pipe (program/ui/graventa_shred_ui.h); the
 // bleach service, which has nobody to ask, with SilentShredUi().
 #pragma once
 

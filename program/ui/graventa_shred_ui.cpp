@@ -1,7 +1,7 @@
-#include "engine/ui/graventa_shred_ui.h"
+#include "program/ui/graventa_shred_ui.h"
 
-#include "engine/ui/shred_dialogs.h"
 #include "ipc/tray_notify_client.h"
+#include "program/ui/shred_dialogs.h"
 
 #include <objbase.h>
 

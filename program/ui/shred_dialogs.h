@@ -6,8 +6,8 @@
 #pragma once
 
 #include "engine/table_text.h"
-#include "engine/ui/display_settings.h"
 #include "framework/dialog.h"
+#include "program/ui/display_settings.h"
 
 #include <string>
 

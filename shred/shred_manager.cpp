@@ -2,7 +2,7 @@
 // and their erase method (shred_runs.cpp) and the list builder
 // (shred_list.cpp) are apart, so that the bleach service, which uses only
 // this part, links no trace catalogue and no asset erasers.
-#include "engine/shred_manager.h"
+#include "shred/shred_manager.h"
 
 #include "engine/eraser.h"
 #include "settings/install_location.h"

@@ -1,6 +1,6 @@
 // The auto-complete clean-up against a store of the test's own: Wine has no
 // Protected Storage, so the real store cannot show what is deleted.
-#include "engine/protected_storage.h"
+#include "shred/protected_storage.h"
 
 #include <objbase.h>
 

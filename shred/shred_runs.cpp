@@ -3,12 +3,12 @@
 #include "engine/erase_methods.h"
 #include "engine/eraser.h"
 #include "engine/run_state.h"
-#include "engine/shred_manager.h"
 #include "engine/table_text.h"
 #include "engine/traces/browser.h"
 #include "framework/module.h"
 #include "ipc/tray_notify_client.h"
 #include "resources/engine/text_ids.h"
+#include "shred/shred_manager.h"
 #include "win32/string_table.h"
 
 #include <shlobj.h>

@@ -1,5 +1,5 @@
 // The warning and confirmation dialogs: their texts, answers and styling.
-#include "engine/ui/shred_dialogs.h"
+#include "program/ui/shred_dialogs.h"
 
 #include "framework/ui_seam.h"
 #include "resources/graventa/resource.h"

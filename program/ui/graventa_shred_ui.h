@@ -3,7 +3,7 @@
 // hands it to each shred manager it makes.
 #pragma once
 
-#include "engine/shred_ui.h"
+#include "shred/shred_ui.h"
 
 class GraventaShredUi : public IShredUi {
 public:
