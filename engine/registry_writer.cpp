@@ -107,10 +107,13 @@ int32_t Eraser::DeleteUrlCacheEntries(int32_t flags)
         const wchar_t* url = entry->lpszSourceUrlName;
         if (url && !::DeleteUrlCacheEntryW(url) && !wcsstr(url, L"http:///")) {
             const DWORD error = ::GetLastError();
+            // A cached URL is any page's text: no line break of its own may
+            // reach the log.
+            const std::wstring safeUrl = LogSafeText(url);
             if (error == ERROR_ACCESS_DENIED)
-                LogError(FormatLogText(L"%s : %s ", {inUseText, url}), 0, false);
+                LogError(FormatLogText(L"%s : %s ", {inUseText, safeUrl}), 0, false);
             else if (error == ERROR_FILE_NOT_FOUND)
-                LogError(FormatLogText(L"%s : %s ", {notOnDiskText, url}), 0, false);
+                LogError(FormatLogText(L"%s : %s ", {notOnDiskText, safeUrl}), 0, false);
         }
         cbEntry = static_cast<DWORD>(buffer.size());
         bool advanced = ::FindNextUrlCacheEntryW(find.get(), entry, &cbEntry);
