@@ -54,7 +54,7 @@ BleachServer::BleachServer(BleachPipeNames names, HANDLE stopEvent, HANDLE bleac
       m_bleachEvent(bleachEvent),
       m_installFolder(std::move(installFolder)),
       m_contexts{{this, PipeKind::Control}, {this, PipeKind::Status}, {this, PipeKind::Progress}},
-      m_connectionsDone(::CreateEventW(nullptr, TRUE, TRUE, nullptr))
+      m_connectionsDone(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
@@ -65,7 +65,9 @@ BleachServer::~BleachServer()
         ::WaitForMultipleObjects(static_cast<DWORD>(m_listenerHandles.size()),
                                  m_listenerHandles.data(), TRUE, INFINITE);
     // Every connection thread watches the stop event in each of its waits.
-    if (m_connectionsDone)
+    // No listener is left to start one, so once the server's own count is
+    // dropped the event is set exactly when the last connection ends.
+    if (::InterlockedDecrement(&m_connections) != 0 && m_connectionsDone)
         ::WaitForSingleObject(m_connectionsDone.get(), INFINITE);
 }
 
@@ -150,16 +152,17 @@ bool BleachServer::PauseAfterFailure(DWORD ms)
 
 void BleachServer::ConnectionStarted()
 {
-    std::lock_guard<std::mutex> lock(m_countLock);
-    if (m_connections++ == 0)
-        ::ResetEvent(m_connectionsDone.get());
+    ::InterlockedIncrement(&m_connections);
 }
 
 void BleachServer::ConnectionEnded()
 {
-    std::lock_guard<std::mutex> lock(m_countLock);
-    if (--m_connections == 0)
-        ::SetEvent(m_connectionsDone.get());
+    // The last connection to end lets the destructor return and free the
+    // server: nothing of it may be touched after the count is dropped (not
+    // even a lock to release), so the event is taken before.
+    const HANDLE done = m_connectionsDone.get();
+    if (::InterlockedDecrement(&m_connections) == 0)
+        ::SetEvent(done);
 }
 
 DWORD WINAPI BleachServer::ListenerProc(void* parameter)
@@ -269,6 +272,7 @@ DWORD WINAPI BleachServer::ConnectionProc(void* parameter)
     // last status of a bleach) stays readable, and a client that stopped
     // reading cannot hold this thread in a flush.
     connection.reset();
+    // The last use of the server: it may be gone once this returns.
     server->ConnectionEnded();
     return 0;
 }

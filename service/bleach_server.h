@@ -235,8 +235,9 @@ private:
     ListenerContext m_contexts[3];
     std::vector<win32::UniqueHandleNull> m_listeners;
     std::vector<HANDLE> m_listenerHandles;
-    std::mutex m_countLock;
-    int m_connections = 0;
+    // The running connection threads, plus one for the server itself that
+    // its destructor drops; the event is set when the count reaches zero.
+    LONG volatile m_connections = 1;
     win32::UniqueHandleNull m_connectionsDone;
 
     std::mutex m_lock;

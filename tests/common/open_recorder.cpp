@@ -62,7 +62,8 @@ HANDLE WINAPI RecordingCreateNamedPipeW(LPCWSTR name, DWORD openMode, DWORD pipe
     return pipe;
 }
 
-// The import-table slot of the test program that holds `target`, or null.
+}  // namespace
+
 void** ImportSlotOf(void* target)
 {
     auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
@@ -83,7 +84,7 @@ void** ImportSlotOf(void* target)
     return nullptr;
 }
 
-bool Exchange(void** slot, void* value)
+bool ExchangeImport(void** slot, void* value)
 {
     DWORD protection = 0;
     if (!::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection))
@@ -93,8 +94,6 @@ bool Exchange(void** slot, void* value)
     ::VirtualProtect(slot, sizeof(*slot), protection, &unused);
     return true;
 }
-
-}  // namespace
 
 bool IdentificationOnly(const RecordedOpen& open)
 {
@@ -121,7 +120,7 @@ OpenRecorder::OpenRecorder()
         g_system = reinterpret_cast<CreateFileWFn>(system);
         g_opens.clear();
     }
-    if (!Exchange(slot, reinterpret_cast<void*>(&RecordingCreateFileW)))
+    if (!ExchangeImport(slot, reinterpret_cast<void*>(&RecordingCreateFileW)))
         return;
     m_slot = slot;
     m_original = system;
@@ -132,7 +131,7 @@ OpenRecorder::~OpenRecorder()
     // The system's function stays in g_system: a call already in the
     // recorder finishes there.
     if (m_slot)
-        Exchange(m_slot, m_original);
+        ExchangeImport(m_slot, m_original);
 }
 
 PipeCreateRecorder::PipeCreateRecorder()
@@ -147,7 +146,7 @@ PipeCreateRecorder::PipeCreateRecorder()
         g_systemCreatePipe = reinterpret_cast<CreateNamedPipeWFn>(system);
         g_creates.clear();
     }
-    if (!Exchange(slot, reinterpret_cast<void*>(&RecordingCreateNamedPipeW)))
+    if (!ExchangeImport(slot, reinterpret_cast<void*>(&RecordingCreateNamedPipeW)))
         return;
     m_slot = slot;
     m_original = system;
@@ -156,7 +155,7 @@ PipeCreateRecorder::PipeCreateRecorder()
 PipeCreateRecorder::~PipeCreateRecorder()
 {
     if (m_slot)
-        Exchange(m_slot, m_original);
+        ExchangeImport(m_slot, m_original);
 }
 
 std::vector<RecordedPipeCreate> PipeCreateRecorder::CreatesOf(const std::wstring& name) const

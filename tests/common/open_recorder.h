@@ -10,6 +10,11 @@
 
 namespace testsupport {
 
+// The test program's import-table slot that holds `target` (a system
+// function), or null; and the swap of what a slot calls.
+void** ImportSlotOf(void* target);
+bool ExchangeImport(void** slot, void* value);
+
 struct RecordedOpen {
     std::wstring name;
     DWORD access = 0;

@@ -562,10 +562,12 @@ TEST(ForgedSenderTest, AMessageInAnotherProcesssNameIsRefusedAndNothingIsQueued)
 // The listener loop with a connect that fails at once, every time.
 TEST(PipeListenerTest, AConnectThatFailsAtOnceIsRetriedAfterGrowingPauses)
 {
-    TestServer server;
     std::mutex lock;
     std::vector<DWORD> pauses;
     int connects = 0;
+    // After what its hooks use: a listener may still call them until the
+    // server is gone.
+    TestServer server;
     BleachServer::ListenerHooks hooks;
     hooks.connect = [&](HANDLE, OVERLAPPED*) {
         std::lock_guard<std::mutex> guard(lock);
@@ -599,10 +601,10 @@ TEST(PipeListenerTest, AConnectThatFailsAtOnceIsRetriedAfterGrowingPauses)
 // instance can be made, and the name must not lapse while the others end.
 TEST(PipeListenerTest, WithEveryInstanceInUseTheListenerKeepsTheName)
 {
-    TestServer server;
     const win32::UniqueHandleNull go(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const win32::UniqueHandleNull resume(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::atomic<int> paused{0};
+    TestServer server;  // after what its hooks use
     BleachServer::ListenerHooks hooks;
     hooks.connect = [&](HANDLE, OVERLAPPED*) {
         ::WaitForSingleObject(go.get(), 20000);
