@@ -33,7 +33,7 @@ CAddCustomDlg::CAddCustomDlg() : fw::CDialog(IDD_ADD_CUSTOM) {}
 
 BOOL CAddCustomDlg::OnInitDialog()
 {
-    schedule::RefreshPageLook(GetHwnd(), m_brush, m_font);
+    m_style.Apply(GetHwnd(), CurrentDisplayProperties());
     schedule::SetControlText(GetHwnd(), {IDC_CUSTOM_PROMPT, IDS_CUSTOM_PROMPT});
     ::SetWindowTextW(GetHwnd(),
                      win32::LoadTableString(PluginResourceInstance(), IDS_ADD_CUSTOM).c_str());
@@ -58,11 +58,9 @@ bool CAddCustomDlg::OnCommand(WORD id, WORD notifyCode, HWND control)
     }
 }
 
-HBRUSH CAddCustomDlg::OnCtlColor(HDC dc, HWND, UINT)
+HBRUSH CAddCustomDlg::OnCtlColor(HDC dc, HWND control, UINT)
 {
-    // The text colour only: the background stays the control's own.
-    ::SetTextColor(dc, CurrentDisplayProperties().text);
-    return m_brush.get();
+    return m_style.OnCtlColor(dc, control);
 }
 
 void CAddCustomDlg::Browse()

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/dialog.h"
-#include "framework/gdi_object.h"
+#include "framework/display_style.h"
 #include "settings/list_entry.h"
 
 #include <windows.h>
@@ -29,6 +29,6 @@ private:
     void Refuse();
 
     std::wstring m_value;
-    fw::UniqueBrush m_brush;
-    fw::UniqueFont m_font;
+    // The text colour only: the background stays each control's own.
+    fw::CDisplayStyle m_style{fw::CDisplayStyle::kTextColourOnly};
 };

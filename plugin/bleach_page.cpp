@@ -1,7 +1,6 @@
 #include "plugin/bleach_page.h"
 
 #include "commands/command_sender.h"
-#include "plugin/page_instances.h"
 #include "resources/halvorin/resource.h"
 #include "framework/dialog.h"
 #include "tasks/task_scheduler.h"
@@ -20,22 +19,10 @@ bool BleachTaskExists(TaskScheduler& tasks)
 
 }  // namespace
 
-CBleachDlg::CBleachDlg() : fw::CPropertyPage(IDD_BLEACH_PAGE) {}
-
-void CBleachDlg::EnableApply() const
+CBleachDlg::CBleachDlg()
+    : CEditingPage(IDD_BLEACH_PAGE,
+                   {IDC_BLEACH_APPLY, IDC_BLEACH_DESCRIPTION, IDC_BLEACH_DATE, IDC_BLEACH_TIME})
 {
-    ::EnableWindow(GetDlgItem(IDC_BLEACH_APPLY), TRUE);
-}
-
-bool CBleachDlg::ApplyEnabled() const
-{
-    const HWND apply = GetDlgItem(IDC_BLEACH_APPLY);
-    return apply && ::IsWindowEnabled(apply);
-}
-
-void CBleachDlg::DisableApply()
-{
-    ::EnableWindow(GetDlgItem(IDC_BLEACH_APPLY), FALSE);
 }
 
 schedule::SchedulePickers CBleachDlg::Pickers() const
@@ -66,7 +53,7 @@ BOOL CBleachDlg::OnInitDialog()
     const HWND page = GetHwnd();
     DisableApply();
     m_settings.LoadBleachSchedule();
-    schedule::RefreshPageLook(page, m_brush, m_font);
+    RefreshLook();
     const schedule::ControlString texts[] = {
         {IDC_BLEACH_DESCRIPTION, IDS_BLEACH_DESCRIPTION},
         {IDC_BLEACH_NOW, IDS_MENU_BLEACH_NOW},
@@ -100,7 +87,7 @@ void CBleachDlg::OnActivateScheduler()
         ::SetDlgItemTextW(GetHwnd(), IDC_BLEACH_PASSWORD, L"");
 }
 
-bool CBleachDlg::ApplySchedule()
+bool CBleachDlg::Apply()
 {
     const HWND page = GetHwnd();
     std::wstring password = fw::ControlText(GetDlgItem(IDC_BLEACH_PASSWORD));
@@ -115,13 +102,6 @@ bool CBleachDlg::ApplySchedule()
     // Also after a refusal: the table's values are what is stored.
     const bool saved = m_settings.SaveBleachSchedule();
     return scheduled && saved;
-}
-
-void CBleachDlg::OnApplyButton()
-{
-    if (ApplySchedule())
-        DisableApply();
-    ApplyOtherPendingPages(this);
 }
 
 bool CBleachDlg::OnCommand(WORD id, WORD notifyCode, HWND)
@@ -145,22 +125,4 @@ bool CBleachDlg::OnCommand(WORD id, WORD notifyCode, HWND)
     default:
         return false;
     }
-}
-
-bool CBleachDlg::OnNotify(NMHDR& header, LRESULT& result)
-{
-    return schedule::HandlePageNotify(
-        header, result, IDC_BLEACH_DATE, IDC_BLEACH_TIME, [this] { EnableApply(); },
-        [this] { return ApplySchedule(); });
-}
-
-HBRUSH CBleachDlg::OnCtlColor(HDC dc, HWND control, UINT)
-{
-    return schedule::PageColours(dc, control, m_brush);
-}
-
-bool CBleachDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return schedule::HandleDescriptionDraw(message, wParam, lParam, IDC_BLEACH_DESCRIPTION, m_brush,
-                                           result);
 }

@@ -27,12 +27,10 @@ constexpr wchar_t kDesktopIconProgId[] = L"Fennick.OVHWDesktopFolderImpl";
 // shell looks again.
 constexpr DWORD kRegistrationPauseMs = 1500;
 
-void SetTextAndFont(HWND control, const std::wstring& text, HFONT font)
+void SetText(HWND control, const std::wstring& text)
 {
-    if (!control)
-        return;
-    ::SetWindowTextW(control, text.c_str());
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (control)
+        ::SetWindowTextW(control, text.c_str());
 }
 
 }  // namespace
@@ -42,26 +40,22 @@ CLandingDlg::CLandingDlg() : fw::CPropertyPage(IDD_LANDING_PAGE) {}
 BOOL CLandingDlg::OnInitDialog()
 {
     fw::CPropertyPage::OnInitDialog();
-    const DisplaySettings& display = CurrentDisplayProperties();
     const HINSTANCE instance = PluginResourceInstance();
+    m_style.Apply(GetHwnd(), CurrentDisplayProperties());
 
-    // New objects first: the controls let go of the old fonts before the
-    // members delete them.
-    fw::UniqueBrush brush(::CreateSolidBrush(display.background));
+    // The title has a face of its own. The new font first: the title lets
+    // go of the old one before the member deletes it.
+    const HWND title = GetDlgItem(IDC_LANDING_TITLE);
     fw::UniqueFont titleFont(fw::CreatePointFont(kTitleTenthsOfPoint, kTitleFace));
-    fw::UniqueFont textFont(CreateDisplayFont());
-
-    SetTextAndFont(GetDlgItem(IDC_LANDING_TITLE),
-                   win32::LoadTableString(instance, IDS_PRODUCT_NAME), titleFont.get());
-    SetTextAndFont(GetDlgItem(IDC_LANDING_DESCRIPTION),
-                   win32::LoadTableString(instance, IDS_PRODUCT_DESCRIPTION), textFont.get());
-    SetTextAndFont(GetDlgItem(IDC_LANDING_VERSION),
-                   ProductVersionText(win32::LoadTableString(instance, IDS_VERSION_PREFIX)),
-                   textFont.get());
-
-    m_brush = std::move(brush);
+    if (title)
+        ::SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont.get()), TRUE);
     m_titleFont = std::move(titleFont);
-    m_textFont = std::move(textFont);
+
+    SetText(title, win32::LoadTableString(instance, IDS_PRODUCT_NAME));
+    SetText(GetDlgItem(IDC_LANDING_DESCRIPTION),
+            win32::LoadTableString(instance, IDS_PRODUCT_DESCRIPTION));
+    SetText(GetDlgItem(IDC_LANDING_VERSION),
+            ProductVersionText(win32::LoadTableString(instance, IDS_VERSION_PREFIX)));
     return TRUE;
 }
 
@@ -74,12 +68,9 @@ bool CLandingDlg::OnNotify(NMHDR& header, LRESULT& /*result*/)
     return false;
 }
 
-HBRUSH CLandingDlg::OnCtlColor(HDC dc, HWND /*control*/, UINT /*type*/)
+HBRUSH CLandingDlg::OnCtlColor(HDC dc, HWND control, UINT /*type*/)
 {
-    const DisplaySettings& display = CurrentDisplayProperties();
-    ::SetTextColor(dc, display.text);
-    ::SetBkColor(dc, display.background);
-    return m_brush.get();
+    return m_style.OnCtlColor(dc, control);
 }
 
 bool CLandingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -4,6 +4,7 @@
 // not registered, the bleach service is asked to register it.
 #pragma once
 
+#include "framework/display_style.h"
 #include "framework/gdi_object.h"
 #include "framework/property_page.h"
 
@@ -25,9 +26,8 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    fw::UniqueBrush m_brush;
+    fw::CDisplayStyle m_style{fw::CDisplayStyle::kCellsInBackground};
     fw::UniqueFont m_titleFont;
-    fw::UniqueFont m_textFont;
 };
 
 // `prefix` ("Version ") followed by " H/100.(H%100)/10.H%10." and

@@ -1,8 +1,13 @@
 #include "plugin/page_instances.h"
 
-#include "plugin/bleach_page.h"
-#include "plugin/settings_page.h"
-#include "plugin/shred_page.h"
+#include "plugin/editing_page.h"
+
+namespace {
+
+constexpr CEditingPage* PageInstances::*kEditingSlots[] = {
+    &PageInstances::shred, &PageInstances::bleach, &PageInstances::settings};
+
+}  // namespace
 
 PageInstances& OpenPages()
 {
@@ -10,29 +15,22 @@ PageInstances& OpenPages()
     return pages;
 }
 
-void ApplyOtherPendingPages(const void* self)
+void ApplyOtherPendingPages(const CEditingPage* self)
 {
+    // Read again at each step: a page's message box runs a message loop.
     const PageInstances& pages = OpenPages();
-    if (pages.shred && pages.shred != self && pages.shred->ApplyEnabled() &&
-        pages.shred->ApplySettings())
-        pages.shred->DisableApply();
-    if (pages.bleach && pages.bleach != self && pages.bleach->ApplyEnabled() &&
-        pages.bleach->ApplySchedule())
-        pages.bleach->DisableApply();
-    if (pages.settings && pages.settings != self && pages.settings->ApplyEnabled() &&
-        pages.settings->ApplyProfile())
-        pages.settings->DisableApply();
+    for (CEditingPage* PageInstances::*slot : kEditingSlots) {
+        CEditingPage* page = pages.*slot;
+        if (page && page != self && page->ApplyEnabled() && page->Apply())
+            page->DisableApply();
+    }
 }
 
 void RefreshOpenPages()
 {
     const PageInstances& pages = OpenPages();
-    if (pages.shred) {
-        pages.shred->OnInitDialog();
-        pages.shred->OnKeySequence();
+    for (CEditingPage* PageInstances::*slot : kEditingSlots) {
+        if (CEditingPage* page = pages.*slot)
+            page->Refresh();
     }
-    if (pages.bleach)
-        pages.bleach->OnInitDialog();
-    if (pages.settings)
-        pages.settings->OnInitDialog();
 }

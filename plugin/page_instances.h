@@ -1,18 +1,20 @@
 // The live page objects, one per page, while their windows exist: the Apply
 // buttons apply the other open pages through them, and a restore refreshes
-// them. Only the host's UI thread reads or writes them.
+// them. Only the host's UI thread reads or writes them. The record knows
+// the pages' base classes only.
 #pragma once
 
-class CLandingDlg;
-class CShredDlg;
-class CBleachDlg;
-class CSettingsDlg;
+namespace fw {
+class CPropertyPage;
+}
+class CEditingPage;
 
 struct PageInstances {
-    CLandingDlg* landing = nullptr;
-    CShredDlg* shred = nullptr;
-    CBleachDlg* bleach = nullptr;
-    CSettingsDlg* settings = nullptr;
+    fw::CPropertyPage* landing = nullptr;
+    // The editing pages, in the order they are applied and refreshed.
+    CEditingPage* shred = nullptr;
+    CEditingPage* bleach = nullptr;
+    CEditingPage* settings = nullptr;
 };
 
 PageInstances& OpenPages();
@@ -21,9 +23,7 @@ PageInstances& OpenPages();
 // Apply button is enabled is applied, Shred, Bleaching, Settings in this
 // order, and its button disabled once its apply went through (a refusal
 // keeps it, with the message the page showed).
-void ApplyOtherPendingPages(const void* self);
+void ApplyOtherPendingPages(const CEditingPage* self);
 
-// After a restore: the open editing pages show the settings again. The
-// Shred page then brings its key controls into line, which also enables
-// its Apply button.
+// After a restore: the open editing pages show the settings again.
 void RefreshOpenPages();

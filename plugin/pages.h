@@ -13,9 +13,6 @@
 // the face name cut to what LOGFONT holds.
 const DisplaySettings& CurrentDisplayProperties();
 
-// The display face at the display size; the caller deletes it.
-HFONT CreateDisplayFont();
-
 // The module that carries the plug-in's code and resources: the plug-in
 // library, or a test program that links the plug-in's library.
 HINSTANCE PluginResourceInstance();

@@ -3,7 +3,6 @@
 // The pages' dialog procedures make each page's object when the host creates
 // its window and delete it with the window.
 #include "framework/com/com_object.h"
-#include "framework/gdi_object.h"
 #include "plugin/bleach_page.h"
 #include "plugin/host_sdk/fwtw_sdk.h"
 #include "plugin/landing_page.h"
@@ -180,7 +179,7 @@ fw::CPropertyPage* PageObject(HWND page)
     return static_cast<fw::CPropertyPage*>(::GetPropW(page, kPageObjectProperty));
 }
 
-template <typename Page, Page* PageInstances::*Slot>
+template <typename Page, auto Slot>
 void CreatePageObject(HWND window)
 {
     // A repeated WM_INITDIALOG initialises the object the window has.
@@ -199,20 +198,20 @@ void CreatePageObject(HWND window)
     }
     // One object per page in the record: a later window of the same page
     // while the first lives keeps its object to itself.
-    Page*& recorded = OpenPages().*Slot;
+    auto& recorded = OpenPages().*Slot;
     if (!recorded)
         recorded = page.get();
     page.release()->OnInitDialog();
 }
 
-template <typename Page, Page* PageInstances::*Slot>
+template <typename Page, auto Slot>
 void DeletePageObject(HWND window)
 {
     fw::CPropertyPage* object = PageObject(window);
     if (!object)
         return;
     ::RemovePropW(window, kPageObjectProperty);
-    Page*& recorded = OpenPages().*Slot;
+    auto& recorded = OpenPages().*Slot;
     if (recorded == object)
         recorded = nullptr;
     // By now the object has let go of the window (fw::CPropertyPage).
@@ -222,7 +221,7 @@ void DeletePageObject(HWND window)
 // The dialog procedure of one page. Every branch answers FALSE, so that the
 // dialog manager does its default processing, except the end of the
 // session, which is answered 1 at once whatever the page is doing.
-template <typename Page, Page* PageInstances::*Slot, unsigned Traits>
+template <typename Page, auto Slot, unsigned Traits>
 INT_PTR RunPageProc(HWND page, UINT message) noexcept
 {
     try {
@@ -259,12 +258,6 @@ INT_PTR RunPageProc(HWND page, UINT message) noexcept
 const DisplaySettings& CurrentDisplayProperties()
 {
     return g_display;
-}
-
-HFONT CreateDisplayFont()
-{
-    // Tenths of a point, as the pages have always asked for it.
-    return fw::CreatePointFont(g_display.fontSize * 10, g_display.faceName);
 }
 
 HINSTANCE PluginResourceInstance()

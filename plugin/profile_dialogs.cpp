@@ -131,7 +131,7 @@ BOOL CProfileDialog::OnInitDialog()
     }
     // Attached first: the list fits its item height to each font it gets.
     m_shredList.Attach(GetDlgItem(IDC_SHRED_LIST));
-    schedule::RefreshPageLook(dialog, m_brush, m_font);
+    m_style.Apply(dialog, CurrentDisplayProperties());
 
     const bool loaded = m_settings.LoadProfile();
     if (!loaded && m_form != Form::BuiltIn) {
@@ -161,8 +161,8 @@ void CProfileDialog::SetCaptions()
     const std::wstring title = TableString(heading);
     ::SetWindowTextW(dialog, title.c_str());
     ::SetDlgItemTextW(dialog, IDC_DETAILS_HEADING, title.c_str());
-    const DisplaySettings& display = CurrentDisplayProperties();
-    m_headingFont.reset(fw::CreatePointFont(display.fontSize * 10 + 30, display.faceName));
+    // Three points above the display size.
+    m_headingFont.reset(m_style.MakeFont(30));
     if (m_headingFont)
         ::SendMessageW(GetDlgItem(IDC_DETAILS_HEADING), WM_SETFONT,
                        reinterpret_cast<WPARAM>(m_headingFont.get()), TRUE);
@@ -293,11 +293,9 @@ bool CProfileDialog::OnCommand(WORD id, WORD notifyCode, HWND control)
     return fw::CDialog::OnCommand(id, notifyCode, control);
 }
 
-HBRUSH CProfileDialog::OnCtlColor(HDC dc, HWND, UINT)
+HBRUSH CProfileDialog::OnCtlColor(HDC dc, HWND control, UINT)
 {
-    // The text colour only: background colour and mode stay the control's.
-    ::SetTextColor(dc, CurrentDisplayProperties().text);
-    return m_brush.get();
+    return m_style.OnCtlColor(dc, control);
 }
 
 bool CProfileDialog::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result)

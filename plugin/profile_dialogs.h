@@ -6,6 +6,7 @@
 
 #include "framework/check_list_box.h"
 #include "framework/dialog.h"
+#include "framework/display_style.h"
 #include "framework/gdi_object.h"
 #include "plugin/profile_lists.h"
 #include "settings/settings_store.h"
@@ -61,8 +62,8 @@ private:
     SettingsStore m_settings;
     int32_t m_userEntries = 0;
     fw::CCheckListBox m_shredList;
-    fw::UniqueBrush m_brush;
-    fw::UniqueFont m_font;
+    // The text colour only: background colour and mode stay each control's.
+    fw::CDisplayStyle m_style{fw::CDisplayStyle::kTextColourOnly};
     fw::UniqueFont m_headingFont;
 };
 

@@ -1,6 +1,5 @@
 #include "plugin/schedule_controls.h"
 
-#include "commands/command_sender.h"
 #include "framework/ui_seam.h"
 #include "plugin/pages.h"
 #include "resources/halvorin/resource.h"
@@ -8,7 +7,6 @@
 #include "win32/string_table.h"
 #include "win32/number_text.h"
 #include "framework/dialog.h"
-#include "framework/wrapped_text.h"
 
 #include <commctrl.h>
 
@@ -64,15 +62,6 @@ void RemoveTask(TaskScheduler& tasks, const ScheduledRun& run)
 void ShowScheduleError(HWND page, UINT textId)
 {
     fw::ShowTableMessage(page, PluginResourceInstance(), textId, IDS_SCHEDULE_ERROR, MB_OK);
-}
-
-// An edit box the user cannot type in: it keeps the system's grey.
-bool IsInactiveEdit(HWND control)
-{
-    wchar_t name[16] = {};
-    if (!::GetClassNameW(control, name, ARRAYSIZE(name)) || ::_wcsicmp(name, WC_EDITW) != 0)
-        return false;
-    return !::IsWindowEnabled(control) || (::GetWindowLongW(control, GWL_STYLE) & ES_READONLY);
 }
 
 }  // namespace
@@ -237,41 +226,6 @@ bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
     return false;
 }
 
-void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font)
-{
-    const DisplaySettings& display = CurrentDisplayProperties();
-    brush.reset(::CreateSolidBrush(display.background));
-    fw::UniqueFont next(CreateDisplayFont());
-    if (!next)
-        return;  // the children keep the font they have
-    for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(next.get()), TRUE);
-    font = std::move(next);
-}
-
-bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush)
-{
-    if (item.CtlType != ODT_STATIC || !item.hwndItem)
-        return false;
-    fw::DrawWrappedText(item, brush.get(), CurrentDisplayProperties().text);
-    return true;
-}
-
-HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush)
-{
-    // Said outright, not left to the default: a themed sheet's default is its
-    // tab's white, which would make the box look as if it took typing.
-    if (control && IsInactiveEdit(control)) {
-        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
-        ::SetBkColor(dc, ::GetSysColor(COLOR_3DFACE));
-        return ::GetSysColorBrush(COLOR_3DFACE);
-    }
-    const DisplaySettings& display = CurrentDisplayProperties();
-    ::SetTextColor(dc, display.text);
-    ::SetBkColor(dc, display.background);
-    return brush.get();
-}
-
 void SetControlText(HWND page, const ControlString& text)
 {
     ::SetDlgItemTextW(page, text.id,
@@ -287,37 +241,6 @@ void Forget(std::wstring& secret)
 {
     ::SecureZeroMemory(secret.data(), secret.size() * sizeof(wchar_t));
     secret.clear();
-}
-
-bool HandlePageNotify(const NMHDR& header, LRESULT& result, UINT_PTR dateId, UINT_PTR timeId,
-                      const std::function<void()>& enableApply, const std::function<bool()>& apply)
-{
-    switch (header.code) {
-    case DTN_DATETIMECHANGE:
-        if (header.idFrom == dateId || header.idFrom == timeId)
-            enableApply();
-        result = FALSE;
-        return true;
-    case PSN_HELP:
-        OpenProductHelp();
-        result = FALSE;
-        return true;
-    case PSN_APPLY:
-        result = apply() ? PSNRET_NOERROR : PSNRET_INVALID;
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool HandleDescriptionDraw(UINT message, WPARAM wParam, LPARAM lParam, UINT descriptionId,
-                           const fw::UniqueBrush& brush, LRESULT& result)
-{
-    if (message != WM_DRAWITEM || wParam != descriptionId || !lParam ||
-        !DrawDescription(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), brush))
-        return false;
-    result = TRUE;
-    return true;
 }
 
 }  // namespace schedule

@@ -8,7 +8,6 @@
 // show and are read in local time; daylight saving is the system's call.
 #pragma once
 
-#include "framework/gdi_object.h"
 #include "win32/system_info.h"
 
 #include <windows.h>
@@ -129,20 +128,8 @@ bool OpenSchedule(const SchedulePickers& pickers, ScheduledRun& run);
 bool ApplySchedule(HWND page, bool checked, const SchedulePickers& pickers,
                    const std::wstring& password, ScheduledRun& run);
 
-// What else the two schedule pages do alike.
+// What else the pages do alike.
 
-// A new page brush of the display background and the display font sent to
-// every child; the previous brush and font are freed only once the children
-// use the new font.
-void RefreshPageLook(HWND page, fw::UniqueBrush& brush, fw::UniqueFont& font);
-// Draws a page's owner-drawn description (fw::DrawWrappedText) in the
-// page's brush and text colour. False for anything else.
-bool DrawDescription(const DRAWITEMSTRUCT& item, const fw::UniqueBrush& brush);
-// WM_CTLCOLOR* of a page: the text colour of the display properties and
-// the page brush; for an edit box that is disabled or read-only the
-// system's disabled colours (grey text on the 3-D face), so that it looks
-// as the pickers beside it do.
-HBRUSH PageColours(HDC dc, HWND control, const fw::UniqueBrush& brush);
 // A control and the string of the plug-in's table it shows.
 struct ControlString {
     int id;
@@ -153,16 +140,5 @@ void SetControlText(HWND page, const ControlString& text);
 void MakeAutoCheckBox(HWND page, int id);
 // Wipes a text read with fw::ControlText that held a secret.
 void Forget(std::wstring& secret);
-
-// The notifications both schedule pages answer alike: a change of the date
-// (`dateId`) or time (`timeId`) picker runs `enableApply`, PSN_HELP opens
-// help, PSN_APPLY runs `apply` (a refusal keeps the sheet on the page).
-// False for any other notification.
-bool HandlePageNotify(const NMHDR& header, LRESULT& result, UINT_PTR dateId, UINT_PTR timeId,
-                      const std::function<void()>& enableApply, const std::function<bool()>& apply);
-// WM_DRAWITEM of the page's description static `descriptionId`; false for
-// any other message.
-bool HandleDescriptionDraw(UINT message, WPARAM wParam, LPARAM lParam, UINT descriptionId,
-                           const fw::UniqueBrush& brush, LRESULT& result);
 
 }  // namespace schedule

@@ -1,6 +1,5 @@
 #include "plugin/settings_page.h"
 
-#include "plugin/page_instances.h"
 #include "plugin/profile_dialogs.h"
 #include "plugin/schedule_controls.h"
 #include "resources/halvorin/resource.h"
@@ -17,17 +16,10 @@ constexpr int kLastRadio = IDC_PROFILE_SIMPLE;
 
 }  // namespace
 
-CSettingsDlg::CSettingsDlg() : fw::CPropertyPage(IDD_SETTINGS_PAGE) {}
-
-bool CSettingsDlg::ApplyEnabled() const
+// The page has no pickers.
+CSettingsDlg::CSettingsDlg()
+    : CEditingPage(IDD_SETTINGS_PAGE, {IDC_SETTINGS_APPLY, IDC_SETTINGS_DESCRIPTION, 0, 0})
 {
-    const HWND apply = GetDlgItem(IDC_SETTINGS_APPLY);
-    return apply && ::IsWindowEnabled(apply);
-}
-
-void CSettingsDlg::DisableApply()
-{
-    ::EnableWindow(GetDlgItem(IDC_SETTINGS_APPLY), FALSE);
 }
 
 BOOL CSettingsDlg::OnInitDialog()
@@ -38,7 +30,7 @@ BOOL CSettingsDlg::OnInitDialog()
     // page runs again after a restore.
     m_settings.SetSecurityProfile(kProfileSimple);
     m_settings.LoadSecurityProfile();
-    schedule::RefreshPageLook(page, m_brush, m_font);
+    RefreshLook();
 
     const schedule::ControlString texts[] = {
         {IDC_SETTINGS_DESCRIPTION, IDS_SETTINGS_DESCRIPTION},
@@ -77,24 +69,16 @@ void CSettingsDlg::OnViewDetails()
         dialog->DoModal(GetHwnd());
 }
 
-bool CSettingsDlg::ApplyProfile()
+bool CSettingsDlg::Apply()
 {
     m_settings.SetSecurityProfile(SelectedProfile());
     return m_settings.SaveSecurityProfile();
 }
 
-void CSettingsDlg::OnApplyButton()
-{
-    // A choice that was not stored stays pending.
-    if (ApplyProfile())
-        DisableApply();
-    ApplyOtherPendingPages(this);
-}
-
 void CSettingsDlg::OnProfileRadio()
 {
     SetModified();
-    ::EnableWindow(GetDlgItem(IDC_SETTINGS_APPLY), TRUE);
+    EnableApply();
 }
 
 bool CSettingsDlg::OnCommand(WORD id, WORD notifyCode, HWND)
@@ -118,23 +102,4 @@ bool CSettingsDlg::OnCommand(WORD id, WORD notifyCode, HWND)
     default:
         return false;
     }
-}
-
-bool CSettingsDlg::OnNotify(NMHDR& header, LRESULT& result)
-{
-    // The page has no pickers: no control id matches a picker's change.
-    constexpr UINT_PTR kNoPicker = static_cast<UINT_PTR>(-1);
-    return schedule::HandlePageNotify(
-        header, result, kNoPicker, kNoPicker, [] {}, [this] { return ApplyProfile(); });
-}
-
-HBRUSH CSettingsDlg::OnCtlColor(HDC dc, HWND control, UINT)
-{
-    return schedule::PageColours(dc, control, m_brush);
-}
-
-bool CSettingsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return schedule::HandleDescriptionDraw(message, wParam, lParam, IDC_SETTINGS_DESCRIPTION,
-                                           m_brush, result);
 }

@@ -3,7 +3,6 @@
 #include "commands/command_sender.h"
 #include "framework/ui_seam.h"
 #include "ipc/tray_notify_client.h"
-#include "plugin/page_instances.h"
 #include "plugin/pages.h"
 #include "resources/halvorin/resource.h"
 #include "tasks/task_scheduler.h"
@@ -44,7 +43,11 @@ void ShowKeyError(HWND page, UINT textId)
 
 }  // namespace
 
-CShredDlg::CShredDlg() : fw::CPropertyPage(IDD_SHRED_PAGE) {}
+CShredDlg::CShredDlg()
+    : CEditingPage(IDD_SHRED_PAGE,
+                   {IDC_SHRED_APPLY, IDC_SHRED_DESCRIPTION, IDC_SHRED_DATE, IDC_SHRED_TIME})
+{
+}
 
 bool CShredDlg::IsChecked(int id) const
 {
@@ -59,22 +62,6 @@ void CShredDlg::Check(int id, bool checked) const
 void CShredDlg::Enable(int id, bool enable) const
 {
     ::EnableWindow(GetDlgItem(id), enable);
-}
-
-void CShredDlg::EnableApply() const
-{
-    Enable(IDC_SHRED_APPLY, true);
-}
-
-bool CShredDlg::ApplyEnabled() const
-{
-    const HWND apply = GetDlgItem(IDC_SHRED_APPLY);
-    return apply && ::IsWindowEnabled(apply);
-}
-
-void CShredDlg::DisableApply()
-{
-    Enable(IDC_SHRED_APPLY, false);
 }
 
 schedule::SchedulePickers CShredDlg::Pickers() const
@@ -122,7 +109,7 @@ BOOL CShredDlg::OnInitDialog()
 {
     DisableApply();
     m_settings.LoadTriggers();
-    schedule::RefreshPageLook(GetHwnd(), m_brush, m_font);
+    RefreshLook();
     ::SendDlgItemMessageW(GetHwnd(), IDC_SHRED_KEY, EM_LIMITTEXT, 1, 0);
     SetTexts();
 
@@ -142,6 +129,12 @@ BOOL CShredDlg::OnInitDialog()
 
     ShowKeySequence();
     return TRUE;
+}
+
+void CShredDlg::Refresh()
+{
+    OnInitDialog();
+    OnKeySequence();
 }
 
 void CShredDlg::ShowKeySequence() const
@@ -233,7 +226,7 @@ bool CShredDlg::ValidateKeySequence(std::wstring& key) const
     return true;
 }
 
-bool CShredDlg::ApplySettings()
+bool CShredDlg::Apply()
 {
     // The key sequence first: when it is refused, nothing of this Apply
     // happens (no browser command, no task, nothing saved).
@@ -268,13 +261,6 @@ bool CShredDlg::ApplySettings()
                                   IsChecked(IDC_SHRED_SHIFT), key);
     const bool saved = m_settings.SaveTriggers();
     return scheduled && saved;
-}
-
-void CShredDlg::OnApplyButton()
-{
-    if (ApplySettings())
-        DisableApply();
-    ApplyOtherPendingPages(this);
 }
 
 bool CShredDlg::OnCommand(WORD id, WORD notifyCode, HWND)
@@ -319,22 +305,4 @@ bool CShredDlg::OnCommand(WORD id, WORD notifyCode, HWND)
     default:
         return false;
     }
-}
-
-bool CShredDlg::OnNotify(NMHDR& header, LRESULT& result)
-{
-    return schedule::HandlePageNotify(
-        header, result, IDC_SHRED_DATE, IDC_SHRED_TIME, [this] { EnableApply(); },
-        [this] { return ApplySettings(); });
-}
-
-HBRUSH CShredDlg::OnCtlColor(HDC dc, HWND control, UINT)
-{
-    return schedule::PageColours(dc, control, m_brush);
-}
-
-bool CShredDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return schedule::HandleDescriptionDraw(message, wParam, lParam, IDC_SHRED_DESCRIPTION, m_brush,
-                                           result);
 }

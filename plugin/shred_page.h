@@ -5,50 +5,42 @@
 // trigger group.
 #pragma once
 
-#include "framework/gdi_object.h"
-#include "framework/property_page.h"
+#include "plugin/editing_page.h"
 #include "plugin/schedule_controls.h"
 #include "settings/settings_store.h"
 
 #include <string>
 
-class CShredDlg : public fw::CPropertyPage {
+class CShredDlg : public CEditingPage {
 public:
     CShredDlg();
     // Fills the page from the stored triggers; runs again after a restore.
     BOOL OnInitDialog() override;
-    // Applies the page; false when the user must correct something first
-    // (a message told what).
-    bool ApplySettings();
-    // Whether the page's own Apply button is enabled.
-    bool ApplyEnabled() const;
-    void DisableApply();
+    // Validates and saves the triggers; nothing happens when the key
+    // sequence is refused.
+    bool Apply() override;
+    // The stored triggers again; the key controls then come into line with
+    // the key-sequence box, which also enables Apply.
+    void Refresh() override;
     // Brings the key controls into line with the key-sequence box.
     void OnKeySequence();
 
 protected:
     bool OnCommand(WORD id, WORD notifyCode, HWND control) override;
-    bool OnNotify(NMHDR& header, LRESULT& result) override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) override;
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     bool IsChecked(int id) const;
     void Check(int id, bool checked) const;
     void Enable(int id, bool enable) const;
-    void EnableApply() const;
     void SetTexts() const;
     void ShowKeySequence() const;
     void OnModifier();
     void OnActivateScheduler();
     void OnBrowserTrigger(int id);
-    void OnApplyButton();
     // False, with a message shown, when the key sequence cannot be saved.
     bool ValidateKeySequence(std::wstring& key) const;
     schedule::SchedulePickers Pickers() const;
     schedule::ScheduledRun Run() const;
 
     SettingsStore m_settings;
-    fw::UniqueBrush m_brush;
-    fw::UniqueFont m_font;
 };

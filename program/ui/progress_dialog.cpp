@@ -17,7 +17,9 @@ constexpr UINT kFitToTextsMessage = WM_APP + 1;
 }  // namespace
 
 CProgressDlg::CProgressDlg(HANDLE readyEvent)
-    : fw::CDialog(IDD_PROGRESS), m_readyEvent(readyEvent), m_style(ReadDisplaySettings())
+    : fw::CDialog(IDD_PROGRESS),
+      m_readyEvent(readyEvent),
+      m_style(fw::CDisplayStyle::kCellsInBackground, ReadDisplaySettings())
 {
 }
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "framework/dialog.h"
+#include "framework/display_style.h"
 #include "framework/thread.h"
-#include "program/ui/display_settings.h"
 #include "win32/unique_handle.h"
 
 #include <atomic>
@@ -47,7 +47,7 @@ private:
     HWND m_percentText = nullptr;
     std::atomic<bool> m_stopRequested{false};
     HANDLE m_readyEvent;
-    DisplayStyle m_style;
+    fw::CDisplayStyle m_style;
     HWND m_stopButton = nullptr;
 };
 

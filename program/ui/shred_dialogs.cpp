@@ -23,7 +23,7 @@ int MissingHeight(HWND control, const std::wstring& text)
 CShredMessageDlg::CShredMessageDlg(UINT templateId, int textControlId)
     : fw::CDialog(templateId),
       m_icon(::LoadIconW(fw::ResourceInstance(), MAKEINTRESOURCEW(IDI_GRAVENTA))),
-      m_style(ReadDisplaySettings()),
+      m_style(fw::CDisplayStyle::kCellsInBackground, ReadDisplaySettings()),
       m_textControlId(textControlId)
 {
 }

@@ -7,7 +7,7 @@
 
 #include "engine/table_text.h"
 #include "framework/dialog.h"
-#include "program/ui/display_settings.h"
+#include "framework/display_style.h"
 
 #include <string>
 
@@ -28,7 +28,7 @@ private:
 
     std::wstring m_message;
     HICON m_icon = nullptr;
-    DisplayStyle m_style;
+    fw::CDisplayStyle m_style;
     int m_textControlId;
 };
 

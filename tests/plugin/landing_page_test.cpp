@@ -23,6 +23,7 @@
 #include <prsht.h>
 
 #include <algorithm>
+#include <utility>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,14 +32,32 @@ enum PageIndex : size_t { kLanding, kShred, kBleach, kSettings };
 constexpr wchar_t kProgId[] = L"Fennick.OVHWDesktopFolderImpl";
 constexpr int kApplyButton = 0x3021;  // comctl32's id
 
+// The host's colour properties.
+struct HostColours {
+    COLORREF background;
+    COLORREF text;
+};
+
 // A sheet of the plug-in's pages in `pages`, as the host's site accepts them.
 // The stand-in's sheet has no Apply button; `withApply` makes one that has.
-HWND MakeSheet(std::vector<size_t> pages, bool withApply = false)
+// `colours`, when given, are the colours the host offers.
+HWND MakeSheet(std::vector<size_t> pages, bool withApply = false,
+               const HostColours* colours = nullptr)
 {
     win32::ComPtr<IFWTWPages> plugin;
     if (FAILED(hosttest::InProcessCreator(IID_IFWTWPages, IID_IFWTWPages, plugin.put_void())))
         return nullptr;
     win32::ComPtr<fwhost::CHostPageSite> site(new fwhost::CHostPageSite);
+    if (colours) {
+        for (const auto& [index, colour] : {std::pair{kFwtwBackgroundColour, colours->background},
+                                            std::pair{kFwtwTextColour, colours->text}}) {
+            VARIANT value;
+            ::VariantInit(&value);
+            V_VT(&value) = VT_I4;
+            V_I4(&value) = static_cast<LONG>(colour);
+            site->SetProperty(index, value);
+        }
+    }
     for (size_t offer = kLanding; offer <= kSettings; ++offer)
         if (std::find(pages.begin(), pages.end(), offer) == pages.end())
             site->RefuseOffer(offer);
@@ -280,13 +299,18 @@ struct PageCase {
     size_t page;
     bool marksChanged;
     fw::CPropertyPage* (*recorded)();
+    int description;
 };
 
 const PageCase kPageCases[] = {
-    {"Landing", kLanding, false, []() -> fw::CPropertyPage* { return OpenPages().landing; }},
-    {"Shred", kShred, true, []() -> fw::CPropertyPage* { return OpenPages().shred; }},
-    {"Bleaching", kBleach, true, []() -> fw::CPropertyPage* { return OpenPages().bleach; }},
-    {"Settings", kSettings, true, []() -> fw::CPropertyPage* { return OpenPages().settings; }},
+    {"Landing", kLanding, false, []() -> fw::CPropertyPage* { return OpenPages().landing; },
+     IDC_LANDING_DESCRIPTION},
+    {"Shred", kShred, true, []() -> fw::CPropertyPage* { return OpenPages().shred; },
+     IDC_SHRED_DESCRIPTION},
+    {"Bleaching", kBleach, true, []() -> fw::CPropertyPage* { return OpenPages().bleach; },
+     IDC_BLEACH_DESCRIPTION},
+    {"Settings", kSettings, true, []() -> fw::CPropertyPage* { return OpenPages().settings; },
+     IDC_SETTINGS_DESCRIPTION},
 };
 
 void PrintTo(const PageCase& c, std::ostream* out)
@@ -327,6 +351,39 @@ TEST_P(PageProcedure, MarksChangesAnswersEndSessionAndOwnsOneObjectPerWindow)
     EXPECT_TRUE(object->OnInitDialog());
     ::DestroyWindow(sheet);
     EXPECT_FALSE(c.recorded());
+}
+
+// Text and background of a page come from the same host colours: when the
+// host asks for the pages again with other colours, a page still open paints
+// its text in the colour that goes with its own background, never the new
+// text colour on its old brush.
+TEST_P(PageProcedure, PaintsTextAndBackgroundOfTheColoursItOpenedWith)
+{
+    const PageCase& c = GetParam();
+    const HostColours looks[] = {{RGB(0, 0, 0), RGB(255, 255, 255)},
+                                 {RGB(255, 255, 255), RGB(0, 0, 0)}};
+    HWND sheets[ARRAYSIZE(looks)] = {};
+    for (size_t i = 0; i < ARRAYSIZE(looks); ++i) {
+        sheets[i] = MakeSheet({c.page}, false, &looks[i]);
+        ASSERT_TRUE(sheets[i]);
+    }
+    for (size_t i = 0; i < ARRAYSIZE(looks); ++i) {
+        SCOPED_TRACE(i);
+        const HWND page = CurrentPage(sheets[i]);
+        const HDC dc = ::CreateCompatibleDC(nullptr);
+        const auto brush = reinterpret_cast<HBRUSH>(
+            ::SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(page, c.description))));
+        const COLORREF text = ::GetTextColor(dc);
+        ::DeleteDC(dc);
+        LOGBRUSH logBrush = {};
+        EXPECT_EQ(static_cast<int>(sizeof(logBrush)),
+                  ::GetObjectW(brush, sizeof(logBrush), &logBrush));
+        EXPECT_EQ(looks[i].background, logBrush.lbColor);
+        EXPECT_EQ(looks[i].text, text);
+    }
+    for (HWND sheet : sheets)
+        ::DestroyWindow(sheet);
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, PageProcedure, ::testing::ValuesIn(kPageCases),

@@ -20,12 +20,12 @@ constexpr int kBleachTab = 2;
 constexpr int kSettingsTab = 3;
 
 template <typename Page>
-Page* Attach(HWND window, Page*& slot, std::unique_ptr<Page>& owned)
+Page* Attach(HWND window, CEditingPage*& slot, std::unique_ptr<Page>& owned)
 {
     if (!window)
         return nullptr;
     if (slot && slot->GetHwnd() == window)
-        return slot;  // the page procedure made it
+        return static_cast<Page*>(slot);  // the page procedure made it
     auto page = std::make_unique<Page>();
     slot = page.get();
     if (!page->SubclassWindow(window)) {
@@ -38,7 +38,7 @@ Page* Attach(HWND window, Page*& slot, std::unique_ptr<Page>& owned)
 }
 
 template <typename Page>
-void Release(Page*& slot, std::unique_ptr<Page>& owned)
+void Release(CEditingPage*& slot, std::unique_ptr<Page>& owned)
 {
     if (owned && slot == owned.get())
         slot = nullptr;

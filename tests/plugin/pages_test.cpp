@@ -2,6 +2,7 @@
 // the pages it offers, and a property sheet made of the accepted ones.
 #include "plugin/pages.h"
 
+#include "framework/display_style.h"
 #include "framework/module.h"
 #include "tests/common/registry_sandbox.h"
 #include "tests/plugin/host_test_support.h"
@@ -109,7 +110,8 @@ TEST_P(DisplayProperties, AreWrittenAsDisplayFontSettings)
               raw.bytes);
 
     // The pages' font is made of the same face and size.
-    const HFONT font = CreateDisplayFont();
+    const fw::CDisplayStyle style(fw::CDisplayStyle::kTextColourOnly, CurrentDisplayProperties());
+    const HFONT font = style.MakeFont();
     ASSERT_TRUE(font);
     LOGFONTW logFont = {};
     ASSERT_TRUE(::GetObjectW(font, sizeof(logFont), &logFont));

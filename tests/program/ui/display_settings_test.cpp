@@ -1,7 +1,6 @@
-#include "program/ui/display_settings.h"
-
 #include "program/ui/progress_window.h"
 #include "resources/graventa/resource.h"
+#include "settings/display_font_settings.h"
 #include "tests/common/registry_sandbox.h"
 
 #include <gtest/gtest.h>

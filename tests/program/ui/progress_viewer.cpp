@@ -3,6 +3,7 @@
 // button at 42 percent, in the display font stored for the user. "/font:N"
 // first stores a display font of N points. Runs until it is ended.
 #include "engine/progress_reporter.h"
+#include "program/ui/progress_window.h"
 #include "settings/display_font_settings.h"
 
 #include <windows.h>
@@ -18,7 +19,7 @@ int wmain(int argc, wchar_t** argv)
             WriteDisplaySettings(settings);
         }
     }
-    ProgressReporter reporter;
+    ProgressReporter reporter(OpenProgressWindow());
     if (!reporter.Window())
         return 1;
     reporter.SetTexts(L"Shred in progress", L"Stop Shred");
